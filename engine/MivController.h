@@ -1,0 +1,51 @@
+#pragma once
+
+#include "MivCollection.h"
+#include "MivCommand.h"
+#include "MivMessage.h"
+#include "MivVariable.h"
+
+#include <QObject>
+
+#include <memory>
+
+class KelProvider;
+
+// A connection to one peer through a provider. Created by MivWorkspace::AddController, which
+// opens the transport; destroyed by Controllers().Remove, which closes it. After removal no
+// further OnMessage is emitted.
+class MivController : public QObject
+{
+    Q_OBJECT
+public:
+    MivController(qint32 index, QString name, std::unique_ptr<KelProvider> provider);
+    ~MivController() override;
+
+    qint32 Index() const { return m_index; }
+    QString Name() const { return m_name; }
+
+    // "Send" with a text parameter: sends it, answers arrive as messages.
+    // "Clear": drops buffered input and queued answers. Anything else is refused.
+    MivVariant Execute(const QString &command, const MivVariant &parameter = {});
+
+    MivCommand *AddCommand(const QString &name, const QString &option);
+    MivCollection<MivCommand> &Commands() { return m_commands; }
+
+    MivVariable *AddVariable(const QString &name, const QString &option);
+    MivCollection<MivVariable> &Variables() { return m_variables; }
+
+    // For commands and variables: one synchronous request, its answer text ("hresult[,type,value]").
+    QString transact(const QString &request);
+    // For commands and variables: send without waiting.
+    void send(const QString &request);
+
+signals:
+    void OnMessage(MivMessage *message);
+
+private:
+    qint32 m_index;
+    QString m_name;
+    std::unique_ptr<KelProvider> m_provider;
+    MivCollection<MivCommand> m_commands;
+    MivCollection<MivVariable> m_variables;
+};
