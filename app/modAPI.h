@@ -19,7 +19,8 @@ struct SYSTEMTIME
 };
 SYSTEMTIME GetLocalTime();
 
-// One record per text on the debug stream (standard error unless redirected), text unchanged.
+// One record per text on the debug stream: by default the text byte for byte and a line end,
+// in a single write to standard error, so records stay whole and apart.
 void OutputDebugStringA(const QByteArray &text);
 void SetDebugSink(std::function<void(const QByteArray &)> sink); // empty: standard error
 

@@ -19,7 +19,8 @@ bool IsAllDigits(const QString &text);
 
 // True when the text holds an ASCII digit and is a plain decimal number (blanks around, sign,
 // fraction, exponent) inside the signed 32-bit range after rounding; the text is then rewritten
-// as that whole number (ties to even). Otherwise the text is left as it was.
+// as that whole number (ties to even). Otherwise, also when the number has no 32-bit whole
+// form, the result is false and the text is left as it was.
 bool IsNumberText(QString &text);
 
 void SelectAllText(QLineEdit *textBox);

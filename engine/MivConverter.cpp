@@ -1,0 +1,149 @@
+#include "MivConverter.h"
+
+#include "ValueTextArray.h"
+#include "ValueTextDate.h"
+#include "ValueTextError.h"
+#include "ValueTextNumbers.h"
+
+#include <limits>
+
+using namespace ValueText;
+
+namespace {
+
+bool isElementType(quint16 type)
+{
+    return (type >= VT_I2 && type <= VT_BSTR) || type == VT_BOOL || type == VT_VARIANT || type == VT_UI1;
+}
+
+QString scalarText(const MivVariant &value)
+{
+    switch (value.type()) {
+    case VT_I2:
+        return QString::number(value.i2());
+    case VT_I4:
+        return QString::number(value.i4());
+    case VT_R4:
+        return writeReal(value.r4());
+    case VT_R8:
+        return writeReal(value.r8());
+    case VT_CY:
+        return writeCurrency(value.cy());
+    case VT_DATE:
+        return writeDate(value.date());
+    case VT_BSTR:
+        return value.bstr();
+    case VT_BOOL:
+        return writeBool(value.boolean());
+    case VT_UI1:
+        return QString::number(value.ui1());
+    }
+    throw mismatchAbout(QStringLiteral("%1 has no value text").arg(MivTypeName(value.type())));
+}
+
+MivVariant readScalar(quint16 type, const QString &text)
+{
+    switch (type) {
+    case VT_I2:
+        return MivVariant(qint16(readInteger(text, type, std::numeric_limits<qint16>::min(),
+                                             std::numeric_limits<qint16>::max())));
+    case VT_I4:
+        return MivVariant(qint32(readInteger(text, type, std::numeric_limits<qint32>::min(),
+                                             std::numeric_limits<qint32>::max())));
+    case VT_UI1:
+        return MivVariant(quint8(readInteger(text, type, 0, 255)));
+    case VT_R4:
+        return MivVariant(readR4(text));
+    case VT_R8:
+        return MivVariant(readR8(text));
+    case VT_CY:
+        return MivVariant(readCurrency(text));
+    case VT_DATE:
+        return MivVariant(readDate(text));
+    case VT_BSTR:
+        return MivVariant(text);
+    case VT_BOOL:
+        return MivVariant(readBool(text));
+    }
+    throw mismatch(text, type);
+}
+
+// Element faults keep the element's own description and say where in the array it sits.
+MivError atElement(const MivError &error, qsizetype index, quint16 arrayType)
+{
+    return MivError(error.code(), QStringLiteral("%1 (element %2 of %3)")
+                                      .arg(error.description())
+                                      .arg(index + 1)
+                                      .arg(MivTypeName(arrayType)));
+}
+
+// The type code before the first comma: decimal digits with blanks around, or -1.
+qint32 readCode(const QString &codeText)
+{
+    const QString t = codeText.trimmed();
+    if (t.isEmpty() || t.size() > 5)
+        return -1;
+    qint32 code = 0;
+    for (QChar c : t) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        code = code * 10 + (c.unicode() - u'0');
+    }
+    return code <= 0xFFFF ? code : -1;
+}
+
+} // namespace
+
+QString MivConverter::ValueToText(const MivVariant &value, qint32) const
+{
+    const quint16 type = value.type();
+    const QString code = QString::number(type);
+    if (type == VT_EMPTY || type == VT_NULL)
+        return code;
+    if (!value.isArray())
+        return code + u',' + scalarText(value);
+    const MivArray &array = value.array();
+    if (array.elements.isEmpty())
+        return code;
+    QString text = code;
+    for (const MivVariant &element : array.elements) {
+        text += u',';
+        text += quoteElement(array.elementType == VT_VARIANT ? ValueToText(element) : scalarText(element));
+    }
+    return text;
+}
+
+MivVariant MivConverter::TextToValue(const QString &text) const
+{
+    const qsizetype comma = text.indexOf(u',');
+    const QString valuePart = comma < 0 ? QString() : text.mid(comma + 1);
+    const qint32 code = readCode(comma < 0 ? text : text.left(comma));
+    if (code < 0)
+        throw mismatchAbout(QStringLiteral("'%1' does not start with a type code").arg(shown(text)));
+    const auto type = quint16(code);
+    if (type == VT_EMPTY || type == VT_NULL) {
+        if (!valuePart.trimmed().isEmpty())
+            throw mismatch(valuePart, type, QStringLiteral("it takes no value"));
+        return type == VT_NULL ? MivVariant::null() : MivVariant();
+    }
+    if (type == VT_VARIANT)
+        throw mismatchAbout(QStringLiteral("VT_VARIANT is only an array element type, in '%1'").arg(shown(text)));
+    if (isElementType(type))
+        return readScalar(type, valuePart);
+    const quint16 elementType = type & ~quint16(VT_ARRAY);
+    if (!(type & VT_ARRAY) || !isElementType(elementType))
+        throw mismatchAbout(QStringLiteral("unknown type %1 in '%2'").arg(MivTypeName(type), shown(text)));
+
+    MivArray array{elementType, {}};
+    const QStringList elements = splitElements(valuePart, type);
+    array.elements.reserve(elements.size());
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        try {
+            array.elements.append(elementType == VT_VARIANT ? TextToValue(elements[i])
+                                                            : readScalar(elementType, elements[i]));
+        } catch (const MivError &error) {
+            throw atElement(error, i, type);
+        }
+    }
+    return MivVariant(std::move(array));
+}

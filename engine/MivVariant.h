@@ -69,7 +69,8 @@ public:
     MivVariant(const char *v) : m_data(QString::fromUtf8(v)) {}
     MivVariant(bool v) : m_data(v) {}
     MivVariant(quint8 v) : m_data(v) {}
-    // Throws MivError (type mismatch) when an element does not match elementType.
+    // Throws MivError (type mismatch) when elementType is no array element type or an element
+    // does not match it.
     MivVariant(MivArray v);
 
     static MivVariant null() { return MivVariant(Null{}); }
@@ -92,10 +93,12 @@ public:
     quint8 ui1() const { return std::get<quint8>(m_data); }
     const MivArray &array() const { return std::get<MivArray>(m_data); }
 
-    // The numeric value of a numeric variant (a date as days since the epoch, True as -1).
+    // The numeric value of a numeric variant (a date as days since the epoch, True as -1);
+    // 0 for Empty, NaN for the other types.
     double number() const;
 
-    // Identity: same type and same value; NaNs of equal bits are equal. Not the data-check rule.
+    // Identity: same type and same value, floating values bit for bit except that every NaN
+    // equals every NaN of its type (the value text has one NaN). Not the data-check rule.
     friend bool operator==(const MivVariant &a, const MivVariant &b);
 
 private:
