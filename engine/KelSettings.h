@@ -25,7 +25,7 @@ struct KelPacketSettings
     int convert = Unicode;
     bool header = false; // ENQ before the body
     int terminator = Cr;
-    int escape = 0; // 0: none, else the escape byte
+    int escape = 0; // 0: none, else the escape byte (never a terminator byte or, with header, ENQ)
 };
 
 struct KelSettings
@@ -39,6 +39,6 @@ struct KelSettings
     KelPacketSettings packet;
     int timeoutMs = 500;
     bool sync = false;
-    QString myIp; // client: bind address; server: listening address; empty: any
-    std::optional<quint16> myPort;
+    QString myIp; // client: bind address; server: listening address; empty: any. Unused on serial.
+    std::optional<quint16> myPort; // client: bind port; a server listens on `port` instead
 };

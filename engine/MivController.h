@@ -39,6 +39,10 @@ public:
     // For commands and variables: send without waiting.
     void send(const QString &request);
 
+    // Where this end is: "ip:port" of the listening server or the bound client socket, or the
+    // serial device path. Lets tests find a port the system chose.
+    QString localAddress() const;
+
 signals:
     void OnMessage(MivMessage *message);
 

@@ -1,0 +1,62 @@
+#include "KelAnswer.h"
+
+#include "MivConverter.h"
+#include "MivError.h"
+
+namespace {
+
+struct NamedCode
+{
+    quint32 code;
+    const char *name;
+};
+
+constexpr NamedCode kNames[] = {
+    {0x80004001u, "E_NOTIMPL"},      {0x80004002u, "E_NOINTERFACE"},
+    {0x80004003u, "E_POINTER"},      {0x80004004u, "E_ABORT"},
+    {0x80004005u, "E_FAIL"},         {0x8000FFFFu, "E_UNEXPECTED"},
+    {0x80070005u, "E_ACCESSDENIED"}, {0x8007000Eu, "E_OUTOFMEMORY"},
+    {0x80070057u, "E_INVALIDARG"},   {0x80020005u, "DISP_E_TYPEMISMATCH"},
+    {0x8002000Au, "DISP_E_OVERFLOW"}, {0x800705B4u, "ERROR_TIMEOUT"},
+};
+
+} // namespace
+
+KelAnswer ParseKelAnswer(const QString &text)
+{
+    const qsizetype comma = text.indexOf(u',');
+    const QStringView code = comma < 0 ? QStringView(text) : QStringView(text).left(comma);
+    bool ok = false;
+    KelAnswer answer;
+    answer.hresult = code.trimmed().toInt(&ok, 10);
+    if (!ok)
+        throw MivError(MivCode::Fail,
+                       QStringLiteral("Unreadable answer \"%1\": no result code").arg(text));
+    if (comma >= 0) {
+        answer.hasValue = true;
+        answer.valueText = text.mid(comma + 1);
+    }
+    return answer;
+}
+
+QString KelHresultText(qint32 hresult)
+{
+    const quint32 code = quint32(hresult);
+    const QString hex = QStringLiteral("0x%1").arg(code, 8, 16, QLatin1Char('0')).toUpper().replace(
+        QLatin1String("0X"), QLatin1String("0x"));
+    for (const NamedCode &named : kNames) {
+        if (named.code == code)
+            return QStringLiteral("%1 (%2)").arg(QLatin1String(named.name), hex);
+    }
+    return hex;
+}
+
+MivVariant KelAnswerValue(const KelAnswer &answer, const QString &request)
+{
+    if (answer.hresult < 0)
+        throw MivError(answer.hresult, QStringLiteral("The peer refused \"%1\": %2")
+                                           .arg(request, KelHresultText(answer.hresult)));
+    if (!answer.hasValue)
+        return {};
+    return MivConverter().TextToValue(answer.valueText);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "MivVariant.h"
+
+#include <QString>
+
+// An answer frame: "hresult" or "hresult,type,value".
+struct KelAnswer
+{
+    qint32 hresult = 0;
+    bool hasValue = false;
+    QString valueText; // "type,value" when hasValue
+};
+
+// Throws MivError (E_FAIL) when the text does not start with a signed 32-bit decimal.
+KelAnswer ParseKelAnswer(const QString &text);
+
+// "E_FAIL (0x80004005)" for the common codes, else "0x80001234".
+QString KelHresultText(qint32 hresult);
+
+// The answer's value: Empty when it has none. Throws MivError carrying the code when the
+// hresult is negative, or the converter's error when the value text is unreadable.
+MivVariant KelAnswerValue(const KelAnswer &answer, const QString &request);

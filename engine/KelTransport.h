@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class KelLink;
+
+// The open connection of a provider: one serial line, one TCP client socket, or a TCP server
+// with its clients. Owns its links.
+class KelTransport : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // The link that Send and synchronous requests address. Throws MivError when there is none.
+    virtual KelLink *target() const = 0;
+    virtual QList<KelLink *> links() const = 0;
+    // "ip:port" of the listening or bound socket, or the serial device path.
+    virtual QString localAddress() const = 0;
+    // Frames from a server's clients are requests (Kind 0); elsewhere they are Kind 1.
+    virtual bool isServer() const { return false; }
+};

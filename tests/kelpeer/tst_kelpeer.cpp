@@ -1,0 +1,210 @@
+#include "KelDevice.h"
+#include "KelPeerConfig.h"
+#include "KelPeerThread.h"
+#include "PeerProcess.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+const QString kServer = QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:10:900,Timeout=500");
+
+QString ClientOption(quint16 port, int timeoutMs = 500)
+{
+    return QStringLiteral("Conn=eth:127.0.0.1:%1,EtherOpt=0,Timeout=%2").arg(port).arg(timeoutMs);
+}
+
+QByteArray ReadFrame(QTcpSocket &socket, int timeoutMs = 3000)
+{
+    QByteArray got;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!got.endsWith('\r') && !deadline.hasExpired()) {
+        if (socket.bytesAvailable() == 0)
+            socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        got += socket.read(1);
+    }
+    got.chop(got.endsWith('\r') ? 1 : 0);
+    return got;
+}
+
+} // namespace
+
+class tst_KelPeer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void deviceAnswers_data();
+    void deviceAnswers();
+    void exitCodes_data();
+    void exitCodes();
+    void terminateEndsCleanly();
+    void verboseLinesAndDelay();
+    void hostRole_data();
+    void hostRole();
+};
+
+void tst_KelPeer::initTestCase()
+{
+    if (PeerProcess::program().isEmpty())
+        QSKIP("KELPEER is not set");
+}
+
+void tst_KelPeer::deviceAnswers_data()
+{
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QStringList>("answers");
+
+    QTest::newRow("start and stop") << QStringList{"START::::", "STOP", "STOP:A:1:X:"}
+                                    << QStringList{"0", "0", "0"};
+    QTest::newRow("never written") << QStringList{"GET:A:1:X:"} << QStringList{"0,0"};
+    QTest::newRow("put then get") << QStringList{"PUT:A:1:X:3,100", "GET:A:1:X:", "GET:A:1:Y:"}
+                                  << QStringList{"0", "0,3,100", "0,0"};
+    QTest::newRow("value with colons and commas")
+        << QStringList{"PUT:A:1:X:8,a:b,c", "GET:A:1:X:"} << QStringList{"0", "0,8,a:b,c"};
+    QTest::newRow("stored as normalised text") << QStringList{"PUT:A:1:X:3, 7", "GET:A:1:X:"}
+                                               << QStringList{"0", "0,3,7"};
+    QTest::newRow("bad value keeps the old one")
+        << QStringList{"PUT:A:1:X:2,5", "PUT:A:1:X:2,99999", "GET:A:1:X:"}
+        << QStringList{"0", "-2147024809", "0,2,5"};
+    QTest::newRow("put without value") << QStringList{"PUT:A:1"} << QStringList{"-2147024809"};
+    QTest::newRow("unknown") << QStringList{"HELLO", "get:A:1:X:", ""}
+                             << QStringList{"-2147467263", "-2147467263", "-2147467263"};
+    QTest::newRow("refused prefix") << QStringList{"PUT:F:1:X:3,1", "PUT:A:1:X:3,1"}
+                                    << QStringList{"-2147467259", "0"};
+}
+
+void tst_KelPeer::deviceAnswers()
+{
+    QFETCH(QStringList, requests);
+    QFETCH(QStringList, answers);
+    KelDevice device({QStringLiteral("PUT:F:")});
+    QStringList got;
+    for (const QString &request : requests)
+        got << device.answer(request);
+    QCOMPARE(got, answers);
+}
+
+void tst_KelPeer::exitCodes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("stderrText");
+
+    static QTcpServer held;
+    if (!held.isListening())
+        QVERIFY(held.listen(QHostAddress::LocalHost));
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "";
+    QTest::newRow("no option") << QStringList{"--verbose"} << 2 << "--option is required";
+    QTest::newRow("unknown argument") << QStringList{"--option", kServer, "--loud"} << 2 << "\"--loud\"";
+    QTest::newRow("missing value") << QStringList{"--option"} << 2 << "usage:";
+    QTest::newRow("bad delay") << QStringList{"--option", kServer, "--delay", "soon"} << 2 << "--delay";
+    QTest::newRow("zero count") << QStringList{"--option", kServer, "--send", "X", "--count", "0"} << 2
+                                << "--count";
+    QTest::newRow("count without send") << QStringList{"--option", kServer, "--count", "2"} << 2 << "--send";
+    QTest::newRow("bad option string") << QStringList{"--option", "Conn=eth:127.0.0.1:1,Timeout=x"} << 1 << "Timeout";
+    QTest::newRow("cannot listen")
+        << QStringList{"--option", QStringLiteral("Conn=eth::%1,EtherOpt=1:1:0,MyIP=127.0.0.1").arg(held.serverPort())}
+        << 1 << "Cannot listen";
+    QTest::newRow("cannot connect") << QStringList{"--option", ClientOption(closedPort)} << 1 << "Cannot connect";
+}
+
+void tst_KelPeer::exitCodes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, stderrText);
+    PeerProcess peer;
+    QVERIFY(peer.start(args, 0));
+    QVERIFY(peer.waitForFinished(5000));
+    QCOMPARE(peer.exitCode(), code);
+    QVERIFY2(peer.errorOutput().contains(stderrText), qPrintable(peer.errorOutput()));
+    QVERIFY(peer.address().isEmpty());
+}
+
+void tst_KelPeer::terminateEndsCleanly()
+{
+    PeerProcess peer;
+    QVERIFY(peer.start({"--option", kServer}));
+    QVERIFY(peer.address().startsWith("0.0.0.0:"));
+    QVERIFY(peer.port() != 0);
+    peer.terminate();
+    QVERIFY(peer.waitForFinished(3000));
+    QCOMPARE(peer.exitCode(), 0);
+}
+
+void tst_KelPeer::verboseLinesAndDelay()
+{
+    constexpr int delayMs = 400;
+    PeerProcess peer;
+    QVERIFY(peer.start({"--option", kServer, "--verbose", "--delay", QString::number(delayMs)}));
+    QTcpSocket a;
+    QTcpSocket b;
+    a.connectToHost(QHostAddress::LocalHost, peer.port());
+    b.connectToHost(QHostAddress::LocalHost, peer.port());
+    QVERIFY(a.waitForConnected(3000) && b.waitForConnected(3000));
+    QElapsedTimer clock;
+    clock.start();
+    a.write("PUT:A:1:X:3,1\r");
+    b.write("GET:B:1:X:\r");
+    QVERIFY(a.flush() && b.flush());
+    QCOMPARE(ReadFrame(a), QByteArray("0"));
+    QCOMPARE(ReadFrame(b), QByteArray("0,0"));
+    const qint64 elapsed = clock.elapsed();
+    // Answered after the delay, and one client's delay does not hold up the other.
+    QVERIFY2(elapsed >= delayMs - 10 && elapsed < 2 * delayMs - 50, qPrintable(QString::number(elapsed)));
+    QVERIFY(peer.waitForReceived(2, 3000));
+    QCOMPARE(peer.received(), (QStringList{"PUT:A:1:X:3,1", "GET:B:1:X:"}));
+    peer.stop();
+    QCOMPARE(peer.sent(), (QStringList{"0", "0,0"}));
+}
+
+void tst_KelPeer::hostRole_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<bool>("deviceAnswers");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("answers");
+
+    QTest::newRow("one by one") << QStringList{"--count", "3", "--interval", "20"} << true << 0
+                                << QStringList{"0,0", "0,0", "0,0"};
+    QTest::newRow("all at once") << QStringList{"--count", "4", "--no-wait"} << true << 0
+                                 << QStringList{"0,0", "0,0", "0,0", "0,0"};
+    QTest::newRow("no answer") << QStringList{"--count", "2"} << false << 1 << QStringList{};
+}
+
+void tst_KelPeer::hostRole()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(bool, deviceAnswers);
+    QFETCH(int, code);
+    QFETCH(QStringList, answers);
+    KelPeerThread device(ParseKelPeerArgs({"--option", kServer}).config);
+    QTcpServer silent; // accepts and never answers
+    quint16 port;
+    if (deviceAnswers) {
+        QVERIFY2(device.start(), qPrintable(device.errorString()));
+        port = device.port();
+    } else {
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        port = silent.serverPort();
+    }
+    PeerProcess host;
+    QVERIFY(host.start(QStringList{"--option", ClientOption(port, 300), "--send", "GET:Z:1:X:"} + extra));
+    QVERIFY(host.waitForFinished(5000));
+    QCOMPARE(host.exitCode(), code);
+    QCOMPARE(host.answers(), answers);
+    if (code != 0)
+        QVERIFY2(host.errorOutput().contains("none within 300 ms"), qPrintable(host.errorOutput()));
+}
+
+QTEST_GUILESS_MAIN(tst_KelPeer)
+#include "tst_kelpeer.moc"

@@ -1,0 +1,46 @@
+#include "PtyPair.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+
+PtyPair::~PtyPair()
+{
+    if (m_socat.state() != QProcess::NotRunning) {
+        m_socat.kill();
+        m_socat.waitForFinished(3000);
+    }
+}
+
+bool PtyPair::start(int timeoutMs)
+{
+    // socat reports each device as "... N PTY is /dev/pts/5" on stderr at -d -d.
+    m_socat.setReadChannel(QProcess::StandardError);
+    m_socat.start(QStringLiteral("socat"),
+                  {QStringLiteral("-d"), QStringLiteral("-d"), QStringLiteral("pty,raw,echo=0"),
+                   QStringLiteral("pty,raw,echo=0")});
+    if (!m_socat.waitForStarted(timeoutMs)) {
+        m_error = m_socat.errorString();
+        return false;
+    }
+    static const QRegularExpression ptyLine(QStringLiteral("PTY is (\\S+)"));
+    QByteArray seen;
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        m_socat.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+        seen += m_socat.readAllStandardError();
+        QStringList paths;
+        auto it = ptyLine.globalMatch(QString::fromUtf8(seen));
+        while (it.hasNext())
+            paths << it.next().captured(1);
+        // socat prints the pair before it starts transferring.
+        if (paths.size() >= 2 && seen.contains("starting data transfer loop")) {
+            m_first = paths.at(0);
+            m_second = paths.at(1);
+            return true;
+        }
+        if (m_socat.state() == QProcess::NotRunning)
+            break;
+    }
+    m_error = QStringLiteral("socat gave no pty pair: ") + QString::fromUtf8(seen);
+    return false;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+// The simulated device's answers: START/STOP, PUT stores a value text, GET returns it.
+class KelDevice
+{
+public:
+    explicit KelDevice(QStringList failPrefixes = {}) : m_failPrefixes(std::move(failPrefixes)) {}
+
+    // The answer text ("hresult[,type,value]") to one request.
+    QString answer(const QString &request);
+
+private:
+    QStringList m_failPrefixes;
+    QHash<QString, QString> m_values; // "part:number:sub" -> value text
+};

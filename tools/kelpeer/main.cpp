@@ -1,0 +1,71 @@
+#include "KelPeer.h"
+#include "KelPeerConfig.h"
+#include "MivError.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void printLine(FILE *stream, const QString &line)
+{
+    std::fputs(line.toUtf8().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const KelPeerArgs args = ParseKelPeerArgs(app.arguments().mid(1));
+    if (args.outcome == KelPeerArgs::Help) {
+        std::fputs(KelPeerUsage().toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (args.outcome == KelPeerArgs::Usage) {
+        printLine(stderr, QStringLiteral("kelpeer: ") + args.error);
+        std::fputs(KelPeerUsage().toUtf8().constData(), stderr);
+        return 2;
+    }
+
+    // SIGINT/SIGTERM end the event loop through a self-pipe: exit 0, sockets closed cleanly.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
+        std::perror("kelpeer: socketpair");
+        return 1;
+    }
+    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    KelPeer peer(args.config);
+    QObject::connect(&peer, &KelPeer::output, &app, [](const QString &line) { printLine(stdout, line); });
+    QObject::connect(&peer, &KelPeer::failure, &app, [](const QString &line) { printLine(stderr, line); });
+    QObject::connect(&peer, &KelPeer::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    try {
+        peer.start();
+    } catch (const MivError &e) {
+        printLine(stderr, QStringLiteral("kelpeer: ") + e.description());
+        return 1;
+    }
+    return app.exec();
+}
