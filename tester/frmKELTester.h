@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+class FocusLeaveGuard;
+class LogModel;
+class MivController;
+class MivMessage;
+class MivVariant;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+
+// The main tester window: connection, command sending, log list and auto-reply settings.
+class frmKELTester : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmKELTester(QWidget *parent = nullptr);
+    ~frmKELTester() override;
+
+    // Assigning subscribes to the controller's OnMessage, clearing unsubscribes.
+    MivController *mivCtrl() const;
+    void setMivCtrl(MivController *controller);
+
+    qint32 m_lClient = 0;
+    QString m_strAutoReply, m_strReplyDelay;
+
+    // Throws MivError for a Null or array value, before anything is appended.
+    void AddLog(const QString &caption, const MivVariant &value);
+    void AddLog(const QString &caption, const QString &value);
+    void SetStatus(const QString &text);
+    QString statusText() const;
+    QString SyncModeText() const;
+    void RemoveController();
+    void InitWindow();
+    void EnableRequest(bool on);
+    void EnableReply(bool on);
+    void EnablePerformance(bool on);
+
+    // handlers
+    void mnuFileConn_Click();
+    void mnuFileDisconn_Click();
+    void mnuFileExit_Click();
+    void mnuHelpVersion_Click();
+    void cmdPerfchk_Click();
+    void cmdSend_Click();  // CommandSending.cpp
+    void cmdClear_Click(); // CommandSending.cpp
+    void cmdSet_Click();
+    void cmbVTType_Click();
+    bool txtDelay_Validate();
+    bool txtHRESULT_Validate();
+    void mnuRightCopy_Click();
+    void mnuRightCopyAll_Click();
+    void mnuRightClear_Click();
+    void m_mivCtrl_OnMessage(MivMessage *pIMivMess); // MessageHandling.cpp
+
+    // controls, named by their objectNames
+    QGroupBox *fraKelReq = nullptr, *fraKelRep = nullptr, *Frame1 = nullptr;
+    QComboBox *cmbTopCmd = nullptr;
+    QLineEdit *txtKELCmd[4] = {};
+    QLabel *lblReq[8] = {}; // 0..3 and 6, 7 exist
+    QPushButton *cmdSend = nullptr, *cmdClear = nullptr;
+    QLineEdit *txtHRESULT = nullptr, *txtValue = nullptr, *txtDelay = nullptr;
+    QComboBox *cmbVTType = nullptr;
+    QLabel *lblRep[4] = {};
+    QPushButton *cmdSet = nullptr;
+    QLineEdit *txtVarName[3] = {};
+    QPushButton *cmdPerfchk = nullptr;
+    QCheckBox *chkLog = nullptr, *chkInterp = nullptr;
+    QListView *lstLog = nullptr;
+    QStatusBar *stbMain = nullptr;
+    QLabel *stbMainText = nullptr, *stbMainClock = nullptr;
+
+    QMenu *mnuFile = nullptr, *mnuHelp = nullptr, *mnuRight = nullptr;
+    QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
+            *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
+    QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
+            *mnuRightClear = nullptr;
+
+    LogModel *logModel() const { return m_logModel; }
+    // The selected log line, with a selection still due applied first ("" when none).
+    QString selectedLogLine();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void setTabOrder();
+    void cmdSetButton_Click(); // Set from the button: failures reported like Connect's
+    void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
+    void selectLastLine();
+    void updateClock();
+    // Logs caption "Failed", shows the description and sets "Ready.".
+    void reportFailure(const QString &caption, const QString &description);
+
+    QPointer<MivController> m_mivCtrl;
+    LogModel *m_logModel = nullptr;
+    FocusLeaveGuard *m_guard = nullptr;
+    QTimer *m_clock = nullptr;
+    bool m_selectPending = false;
+};

@@ -1,0 +1,50 @@
+#include "MainWindowDriver.h"
+
+#include "frmConn.h"
+#include "frmKELTester.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <memory>
+
+namespace MainWindowDriver {
+
+void ClickThroughWindow(QWidget *control, bool right)
+{
+    QWidget *top = control->window();
+    const QPoint pos = control->mapTo(top, control->rect().center());
+    QTest::mouseClick(top->windowHandle(), right ? Qt::RightButton : Qt::LeftButton, {}, pos);
+}
+
+bool ConnectWith(frmKELTester &window, const std::function<void(frmConn *)> &fill, bool pressOk)
+{
+    frmConn *dialog = frmConn::instance();
+    auto closed = std::make_shared<bool>(false);
+    QTimer::singleShot(0, dialog, [dialog, fill, pressOk, closed] {
+        if (!dialog->isVisible())
+            return;
+        fill(dialog);
+        ClickThroughWindow(pressOk ? dialog->cmdOK : dialog->cmdCancel);
+        *closed = !dialog->isVisible();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    window.mnuFileConn->trigger();
+    return *closed;
+}
+
+quint16 ClosedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+} // namespace MainWindowDriver
