@@ -7,6 +7,7 @@
 #include "MivError.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QPointer>
 
 KelProvider::KelProvider(const QString &option) : m_settings(ParseKelOptions(option))
@@ -137,7 +138,10 @@ void KelProvider::deliver()
         return;
     m_delivering = true;
     const QPointer<KelProvider> self(this);
-    while (!m_queue.empty()) {
+    // A burst is handed out in slices so that the window keeps repainting and taking input.
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_queue.empty() && slice.elapsed() < kDeliverySliceMs) {
         MivMessage message = std::move(m_queue.front());
         m_queue.pop_front();
         emit this->message(&message);
@@ -145,4 +149,8 @@ void KelProvider::deliver()
             return; // the controller was removed from inside the slot
     }
     m_delivering = false;
+    if (!m_queue.empty() && !m_deliveryPosted) {
+        m_deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &KelProvider::deliver, Qt::QueuedConnection);
+    }
 }

@@ -26,6 +26,7 @@ class KelProvider : public QObject, private KelLinkSink
     Q_OBJECT
 public:
     static constexpr const char *kName = "MivProv.KEL";
+    static constexpr qint64 kDeliverySliceMs = 10;
 
     // Parses the option string and opens the transport. Throws MivError with the reason.
     explicit KelProvider(const QString &option);
