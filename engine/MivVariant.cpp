@@ -152,6 +152,11 @@ double MivVariant::number() const
     return std::nan("");
 }
 
+bool operator==(const MivArray &a, const MivArray &b)
+{
+    return a.elementType == b.elementType && a.elements == b.elements;
+}
+
 bool operator==(const MivVariant &a, const MivVariant &b)
 {
     if (a.m_data.index() != b.m_data.index())

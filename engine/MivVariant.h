@@ -46,7 +46,8 @@ struct MivArray
 {
     quint16 elementType = VT_VARIANT;
     QList<MivVariant> elements;
-    friend bool operator==(const MivArray &, const MivArray &) = default;
+    // Defined out of line: MivVariant is still incomplete here.
+    friend bool operator==(const MivArray &a, const MivArray &b);
 };
 
 class MivVariant
