@@ -34,6 +34,19 @@ private:
     QString m_address;
 };
 
+// A line whose other end has gone (a pseudo-terminal's master closed) reads as end of file,
+// which the serial port reports as a read error and then polls for again at once.
+bool HungUp(QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    pollfd ready = {int(port.handle()), POLLIN, 0};
+    return ::poll(&ready, 1, 0) > 0 && (ready.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    Q_UNUSED(port);
+    return false;
+#endif
+}
+
 } // namespace
 
 qint64 KelSteadyMs()
@@ -65,7 +78,7 @@ KelLink::KelLink(QSerialPort *port, QString address, const KelPacketSettings &pa
     init();
     connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         // A vanished device; other errors (a framing error on one byte) leave the line usable.
-        if (error == QSerialPort::ResourceError)
+        if (error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && HungUp(*m_serial)))
             close();
     });
 }
