@@ -1,0 +1,46 @@
+# Desktop integration files and the Debian package (cpack -G DEB in the build directory).
+include(GNUInstallDirs)
+
+set(kel_packaging ${PROJECT_SOURCE_DIR}/packaging)
+install(FILES ${kel_packaging}/keltester.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${kel_packaging}/keltester.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Debian ships man pages gzipped; a build-time rule keeps the page in step with its source.
+set(kel_man_page ${CMAKE_CURRENT_BINARY_DIR}/kelpeer.1.gz)
+add_custom_command(OUTPUT ${kel_man_page}
+  COMMAND gzip -9 -n -c ${kel_packaging}/kelpeer.1 > ${kel_man_page}
+  DEPENDS ${kel_packaging}/kelpeer.1
+  VERBATIM)
+add_custom_target(kelpeer_man ALL DEPENDS ${kel_man_page})
+install(FILES ${kel_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME keltester)
+set(CPACK_PACKAGE_VENDOR "KEL Tester developers")
+set(CPACK_PACKAGE_CONTACT "KEL Tester developers <keltester@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "interactive tester for KEL controller connections")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_PACKAGE_NAME keltester)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "KEL Tester sends KEL commands (START, STOP, PUT, GET) to a peer device over a\n"
+  "serial line or TCP, as client or as server, and shows the typed results. It\n"
+  "can answer the peer's requests automatically, run timed read/write performance\n"
+  "checks, and logs every step with its time of day.\n"
+  "\n"
+  "The package also holds kelpeer, a command-line simulated peer for trying the\n"
+  "tester without a device.")
+
+# Library dependencies come from dpkg-shlibdeps; the platform plugins Qt loads by name at run time
+# (eglfs, linuxfb, vnc and the rest beside xcb and offscreen) are not linked, so they are listed.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
