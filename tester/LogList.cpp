@@ -1,9 +1,7 @@
 #include "frmKELTester.h"
 
 #include "LogModel.h"
-#include "MivConverter.h"
-#include "MivError.h"
-#include "modMain.h"
+#include "VariantTypes.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -15,30 +13,11 @@
 #include <QTime>
 #include <QTimer>
 
-namespace {
-
-// The runtime's code for a value that has no text form.
-constexpr qint32 kTypeMismatch = 13;
-
-QString ValueText(const MivVariant &value)
-{
-    if (value.isEmpty())
-        return QString();
-    if (value.type() == VT_BSTR)
-        return value.bstr();
-    if (value.isNull() || value.isArray())
-        throw MivError(kTypeMismatch, QStringLiteral("Type mismatch"));
-    const QString text = g_mivConverter->ValueToText(value, 0);
-    return text.mid(text.indexOf(u',') + 1);
-}
-
-} // namespace
-
 void frmKELTester::AddLog(const QString &caption, const MivVariant &value)
 {
     if (!chkLog->isChecked())
         return;
-    AddLog(caption, ValueText(value));
+    AddLog(caption, ScalarText(value));
 }
 
 void frmKELTester::AddLog(const QString &caption, const QString &value)

@@ -21,20 +21,6 @@ namespace {
 constexpr qint32 kSubscriptOutOfRange = 9;
 constexpr qint32 kTypeMismatch = 13;
 
-// The text of a scalar value: numbers in plain decimal, text unchanged, Empty as "". The value
-// converter writes exactly that after its type code.
-QString ScalarText(const MivVariant &value)
-{
-    if (value.isEmpty())
-        return QString();
-    if (value.type() == VT_BSTR)
-        return value.bstr();
-    if (value.isNull() || value.isArray())
-        throw MivError(kTypeMismatch, QStringLiteral("Type mismatch"));
-    const QString text = g_mivConverter->ValueToText(value, 0);
-    return text.mid(text.indexOf(u',') + 1);
-}
-
 // A type code field is a number only when the whole field, blanks around it aside, is a plain
 // decimal number: "3", " -1.5e2 ". Anything else ("x", "3x", "&H3", "") is a type mismatch.
 double StrictNumber(const QString &text)

@@ -151,3 +151,16 @@ MivVariant MakeValue(const QString &valueText, qint32 typeIndex)
         throw MivError(MivCode::Fail, QStringLiteral("The value converter has not been created."));
     return g_mivConverter->TextToValue(text);
 }
+
+QString ScalarText(const MivVariant &value)
+{
+    constexpr qint32 kTypeMismatch = 13; // the runtime's code for a value without a text form
+    if (value.isEmpty())
+        return QString();
+    if (value.type() == VT_BSTR)
+        return value.bstr();
+    if (value.isNull() || value.isArray())
+        throw MivError(kTypeMismatch, QStringLiteral("Type mismatch"));
+    const QString text = g_mivConverter->ValueToText(value, 0);
+    return text.mid(text.indexOf(u',') + 1);
+}

@@ -11,6 +11,10 @@ class QComboBox;
 // Unknown codes give "(unknown)"; a code outside 32 bits throws MivError 6 "Overflow".
 QString VTName(const QString &typeCode);
 
+// The plain text of a scalar value, as log lines show it: numbers in decimal, text unchanged,
+// Empty as "". Null and arrays have no text form: MivError 13 "Type mismatch".
+QString ScalarText(const MivVariant &value);
+
 // The reply type list: 23 entries with their item values (Qt::UserRole), index 0 selected.
 void FillVTTypeList(QComboBox *combo);
 
