@@ -5,6 +5,7 @@
 //
 //   bench_autoreply [requests per run, default 20000]
 
+#include "BenchRow.h"
 #include "LogModel.h"
 #include "MivController.h"
 #include "MivConverter.h"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -142,6 +144,12 @@ int main(int argc, char **argv)
             window.logModel()->clear();
             const Figures tester = Fire(kelpeer, windowPort, clients, requests / clients);
             Print("window", clients, tester, true);
+            const std::string name = "server auto-reply, " + std::to_string(clients) + " client(s)";
+            PrintRow(name.c_str(), tester.perSecond, baseline.perSecond, "requests/s",
+                     baseline.perSecond / qMax(tester.perSecond, 1.0));
+            const std::string stall = "event-loop stall p99, " + std::to_string(clients) + " client(s)";
+            PrintRow(stall.c_str(), double(tester.stallP99), 16.0, "ms (vs one frame)",
+                     double(tester.stallP99) / 16.0);
             if (!baseline.complete || !tester.complete)
                 status = 1;
         }

@@ -1,6 +1,7 @@
 // Throughput of the KEL framing codec against a bare memchr line split of the same bytes.
 // Usage: bench_framer [megabytes of input, default 32]
 
+#include "BenchRow.h"
 #include "KelFramer.h"
 
 #include <QList>
@@ -157,6 +158,12 @@ int main(int argc, char **argv)
         Print("encode", encode, baseEncode);
         Print("baseline split", baseFeed, baseFeed);
         Print("feed", feed, baseFeed);
+        const QByteArray encodeRow = QByteArray("framer encode, ") + c.name;
+        const QByteArray feedRow = QByteArray("framer feed, ") + c.name;
+        PrintRow(encodeRow.constData(), encode.framesPerSecond(), baseEncode.framesPerSecond(), "frames/s",
+                 encode.seconds / baseEncode.seconds);
+        PrintRow(feedRow.constData(), feed.framesPerSecond(), baseFeed.framesPerSecond(), "frames/s",
+                 feed.seconds / baseFeed.seconds);
     }
     return 0;
 }

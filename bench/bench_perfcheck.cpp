@@ -5,6 +5,7 @@
 //
 //   bench_perfcheck [cycles, 1..65535, default 20000]
 
+#include "BenchRow.h"
 #include "KelFramer.h"
 #include "KelOptions.h"
 #include "MivController.h"
@@ -152,6 +153,8 @@ int main(int argc, char **argv)
                         static_cast<long long>(shownMs));
             std::printf("raw socket baseline    %8.2f us/cycle  (two round trips)\n", baseline);
             std::printf("ratio                  %8.3f  (target <= 1.15)\n", perCycle / baseline);
+            PrintRow("performance-check cycle vs two raw round trips", perCycle, baseline, "us/cycle",
+                     perCycle / baseline);
         }
         engine.Workspaces().Item(0)->Controllers().Remove(controller->Index());
     } catch (const MivError &e) {

@@ -1,6 +1,7 @@
 // Synchronous round trips through the engine against a raw blocking-socket ping-pong of the
 // same bytes, both to the same in-process kelpeer. Prints both rates and their ratio.
 //   bench_roundtrip [round trips per run, default 20000]
+#include "BenchRow.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
 #include "MivCommand.h"
@@ -115,6 +116,7 @@ int main(int argc, char **argv)
         std::printf("engine (MivCommand.Execute 0): %.0f/s, %.1f us each\n", engineRate, 1e6 / engineRate);
         std::printf("raw blocking socket:           %.0f/s, %.1f us each\n", rawRate, 1e6 / rawRate);
         std::printf("ratio engine/raw time: %.3f (target <= 1.10)\n", rawRate / engineRate);
+        PrintRow("round trip, Execute(0)", engineRate, rawRate, "round trips/s", rawRate / engineRate);
     } catch (const MivError &e) {
         std::fprintf(stderr, "bench_roundtrip: %s\n", qPrintable(e.description()));
         return 1;

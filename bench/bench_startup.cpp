@@ -1,0 +1,154 @@
+// Start-up time until the main window is shown, against an empty widget, and the resident
+// memory of a full log list (LogModel at its 32,767 lines) against a QStringList of the same
+// lines. Each figure comes from a fresh child process (this program run with --child MODE).
+// Usage: QT_QPA_PLATFORM=offscreen bench_startup [runs, default 5]
+
+#include "BenchRow.h"
+#include "LogModel.h"
+#include "MivConverter.h"
+#include "MivEngine.h"
+#include "frmKELTester.h"
+#include "modMain.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QWindow>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+qint64 ResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+QString LogLine(int i)
+{
+    return QStringLiteral("12:34:56.%1 [ Receive ]\t0,8,GET:A:%2:X: answer %3")
+        .arg(i % 1000, 3, 10, QLatin1Char('0'))
+        .arg(i % 100)
+        .arg(i);
+}
+
+// Milliseconds from entering main until the widget is exposed.
+template<typename Widget>
+int ShowTime(int argc, char **argv, Clock::time_point start)
+{
+    QApplication app(argc, argv);
+    MivEngine engine;
+    MivConverter converter;
+    g_mivEngine = &engine;
+    g_mivConverter = &converter;
+    int status = 0;
+    {
+        Widget window;
+        window.show();
+        const auto deadline = start + std::chrono::seconds(20);
+        while (!(window.windowHandle() && window.windowHandle()->isExposed()) && Clock::now() < deadline)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (Clock::now() >= deadline)
+            status = 1;
+        std::printf("%.3f\n", std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    g_mivEngine = nullptr;
+    g_mivConverter = nullptr;
+    return status;
+}
+
+// kB of resident memory that 32,767 log lines add.
+template<typename Fill>
+int LinesMemory(Fill fill)
+{
+    const qint64 before = ResidentKb();
+    fill();
+    std::printf("%lld\n", static_cast<long long>(ResidentKb() - before));
+    return 0;
+}
+
+int Child(const char *mode, int argc, char **argv, Clock::time_point start)
+{
+    if (!std::strcmp(mode, "window"))
+        return ShowTime<frmKELTester>(argc, argv, start);
+    if (!std::strcmp(mode, "empty"))
+        return ShowTime<QWidget>(argc, argv, start);
+    QCoreApplication app(argc, argv);
+    if (!std::strcmp(mode, "log")) {
+        LogModel model;
+        return LinesMemory([&] {
+            for (int i = 0; i < LogModel::kMaxLines; ++i)
+                model.append(LogLine(i));
+        });
+    }
+    if (!std::strcmp(mode, "list")) {
+        QStringList lines;
+        return LinesMemory([&] {
+            for (int i = 0; i < LogModel::kMaxLines; ++i)
+                lines.append(LogLine(i));
+        });
+    }
+    std::fprintf(stderr, "bench_startup: unknown mode %s\n", mode);
+    return 2;
+}
+
+// The median of what `runs` children in `mode` print; negative when one fails.
+double Measure(const QString &self, const char *mode, int runs)
+{
+    std::vector<double> figures;
+    for (int i = 0; i < runs; ++i) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(self, {QStringLiteral("--child"), QString::fromLatin1(mode)});
+        if (!child.waitForFinished(30000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+            child.kill();
+            child.waitForFinished(3000);
+            std::fprintf(stderr, "bench_startup: the %s child failed\n", mode);
+            return -1;
+        }
+        figures.push_back(child.readAllStandardOutput().trimmed().toDouble());
+    }
+    std::sort(figures.begin(), figures.end());
+    return figures[figures.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const auto start = Clock::now();
+    if (argc > 2 && !std::strcmp(argv[1], "--child"))
+        return Child(argv[2], argc, argv, start);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    const QString self = QCoreApplication::applicationFilePath();
+    Measure(self, "window", 1); // warm the file cache for both
+    Measure(self, "empty", 1);
+    const double window = Measure(self, "window", runs);
+    const double empty = Measure(self, "empty", runs);
+    const double log = Measure(self, "log", runs);
+    const double list = Measure(self, "list", runs);
+    if (window < 0 || empty < 0 || log < 0 || list < 0)
+        return 1;
+    std::printf("start-up until shown (median of %d): main window %.1f ms, empty widget %.1f ms\n", runs, window, empty);
+    std::printf("resident memory of %d log lines: LogModel %.0f kB, QStringList %.0f kB\n", LogModel::kMaxLines, log, list);
+    PrintRow("start-up until the main window is shown", window, empty, "ms", window / empty);
+    PrintRow("log list memory, 32767 lines", log, list, "kB", log / std::max(1.0, list));
+    return 0;
+}

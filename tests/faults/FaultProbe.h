@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+
+#include <ctime>
+
+// What the process holds, read from the system, to tell a leak or a busy loop from normal work.
+
+// Entries of /proc/self/fd (the listing itself holds one while it runs; it cancels out).
+inline int OpenDescriptorCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+}
+
+// VmRSS of /proc/self/status in kB, -1 when unreadable.
+inline qint64 ResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// CPU time of the whole process (all threads), in ms.
+inline qint64 ProcessCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
