@@ -4,6 +4,9 @@
 #include <QDeadlineTimer>
 #include <QProcessEnvironment>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 PeerProcess::~PeerProcess()
 {
     if (m_process.state() != QProcess::NotRunning) {
@@ -25,6 +28,8 @@ bool PeerProcess::start(const QStringList &args, int readyTimeoutMs, const QStri
         env.insert(entry.left(eq), entry.mid(eq + 1));
     }
     m_process.setProcessEnvironment(env);
+    // A peer must not outlive a test or tour that was killed: it would keep its port.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start(program(), args);
     if (!m_process.waitForStarted(5000))
         return false;

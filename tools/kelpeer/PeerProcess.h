@@ -34,6 +34,7 @@ public:
     QStringList sent() const { return m_sent; }
     QStringList answers() const { return m_answers; }
     QString errorOutput() const { return m_stderr; } // everything seen on stderr so far
+    QString startError() const { return m_process.errorString(); } // why start() failed
 
     void pump(); // reads what is available, without waiting
     bool waitForReady(int timeoutMs);

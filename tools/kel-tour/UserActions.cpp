@@ -1,0 +1,71 @@
+#include "UserActions.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTest>
+#include <QWindow>
+
+namespace UserActions {
+
+void Click(QWidget *control)
+{
+    QWidget *top = control->window();
+    const QPoint pos = control->mapTo(top, control->rect().center());
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, pos);
+}
+
+void Type(QLineEdit *field, const QString &text)
+{
+    Click(field);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty())
+        QTest::keyClick(field, Qt::Key_Delete);
+    else
+        QTest::keyClicks(field, text);
+}
+
+bool Choose(QComboBox *box, const QString &item)
+{
+    const int target = box->findText(item);
+    if (target < 0)
+        return false;
+    Click(box);
+    // The click opens the list; Escape closes it and leaves the focus on the box.
+    if (QWidget *popup = QApplication::activePopupWidget())
+        QTest::keyClick(popup, Qt::Key_Escape);
+    QTest::keyClick(box, Qt::Key_Home);
+    for (int i = 0; i < box->count() && box->currentIndex() != target; ++i)
+        QTest::keyClick(box, Qt::Key_Down);
+    return box->currentIndex() == target;
+}
+
+void Tick(QCheckBox *box, bool on)
+{
+    if (box->isChecked() != on)
+        Click(box);
+}
+
+void Leave(QWidget *field)
+{
+    QTest::keyClick(field, Qt::Key_Tab);
+}
+
+bool WaitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&loop, &done] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(20);
+    loop.exec();
+    return done();
+}
+
+} // namespace UserActions
