@@ -1,5 +1,7 @@
 #include "frmConn.h"
 
+#include "AccessibleName.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -25,6 +27,7 @@ const char *const kLabelCaptions[20] = {
 template <typename T> T *named(T *control, const char *name)
 {
     control->setObjectName(QString::fromLatin1(name));
+    NameByCaption(control);
     return control;
 }
 
@@ -54,9 +57,13 @@ void addControl(QGridLayout *grid, QWidget *control, int row, int column)
         grid->addWidget(control, row, column);
 }
 
-// A label followed by its control(s) on one grid row.
+// A label followed by its control(s) on one grid row. A first control without a caption of its
+// own is named after the label.
 void addRow(QGridLayout *grid, QLabel *label, std::initializer_list<QWidget *> controls)
 {
+    const auto *button = qobject_cast<QAbstractButton *>(*controls.begin());
+    if (!button || button->text().isEmpty())
+        NameByLabel(*controls.begin(), label);
     const int row = grid->rowCount();
     grid->addWidget(label, row, 0);
     int column = 1;
@@ -129,6 +136,7 @@ void frmConn::BuildControls()
     for (int i = 0; i < 20; ++i) {
         lblConn[i] = new QLabel(QString::fromLatin1(kLabelCaptions[i]), labelParents[i]);
         lblConn[i]->setObjectName(QStringLiteral("lblConn(%1)").arg(i));
+        NameByCaption(lblConn[i]);
     }
 }
 
@@ -186,6 +194,8 @@ void frmConn::BuildLayout()
     frames->addWidget(fraConn, 1);
     frames->addLayout(right, 1);
 
+    NameByLabel(cmbConnType, lblConn[0]);
+    NameByLabel(txtCmdOpt, lblConn[18]);
     auto *top = new QHBoxLayout;
     top->addWidget(lblConn[0]);
     top->addWidget(cmbConnType);

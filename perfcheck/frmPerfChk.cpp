@@ -1,5 +1,6 @@
 #include "frmPerfChk.h"
 
+#include "AccessibleName.h"
 #include "ArrowUpDown.h"
 #include "DigitsOnlyFilter.h"
 #include "FocusLeaveGuard.h"
@@ -11,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -28,8 +30,27 @@ template<typename W>
 W *named(W *widget, const QString &name)
 {
     widget->setObjectName(name);
+    NameByCaption(widget);
     return widget;
 }
+
+// An option button that stays a Tab stop when another one of its group takes the focus (Qt
+// would leave only the focused option of a group in the tab order): every option of this window
+// is reached by Tab, and the arrow keys still move within a group.
+class TabStopOption : public QRadioButton
+{
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QRadioButton::focusInEvent(event);
+        const auto options = parentWidget()->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
+        for (QRadioButton *option : options)
+            option->setFocusPolicy(Qt::StrongFocus);
+    }
+};
 
 QString indexed(const char *name, int index)
 {
@@ -83,7 +104,7 @@ void frmPerfChk::buildControls()
 
     fraPattern = named(new QGroupBox(QStringLiteral("Check Pattern"), this), QStringLiteral("fraPattern"));
     fraPattern->setGeometry(8, 4, 182, 104);
-    optPattern[0] = named(new QRadioButton(QStringLiteral("Time(H:M) :"), fraPattern), indexed("optPattern", 0));
+    optPattern[0] = named(new TabStopOption(QStringLiteral("Time(H:M) :"), fraPattern), indexed("optPattern", 0));
     optPattern[0]->setGeometry(8, 22, 96, 20);
     txtHour = numberBox(fraPattern, "txtHour", QStringLiteral("0"));
     txtHour->setGeometry(104, 22, 31, 20);
@@ -92,7 +113,7 @@ void frmPerfChk::buildControls()
     lblTimeDelimiter->setGeometry(135, 22, 8, 20);
     txtMinute = numberBox(fraPattern, "txtMinute", QStringLiteral("1"));
     txtMinute->setGeometry(143, 22, 31, 20);
-    optPattern[1] = named(new QRadioButton(QStringLiteral("No. Times :"), fraPattern), indexed("optPattern", 1));
+    optPattern[1] = named(new TabStopOption(QStringLiteral("No. Times :"), fraPattern), indexed("optPattern", 1));
     optPattern[1]->setGeometry(8, 48, 96, 20);
     optPattern[1]->setChecked(true);
     txtPatternCount = numberBox(fraPattern, "txtPatternCount", QStringLiteral("1"));
@@ -100,14 +121,14 @@ void frmPerfChk::buildControls()
     udPatternCount = named(new ArrowUpDown(fraPattern), QStringLiteral("udPatternCount"));
     udPatternCount->setRange(1, 65535);
     udPatternCount->setGeometry(157, 48, 17, 20);
-    optPattern[2] = named(new QRadioButton(QStringLiteral("Infinite"), fraPattern), indexed("optPattern", 2));
+    optPattern[2] = named(new TabStopOption(QStringLiteral("Infinite"), fraPattern), indexed("optPattern", 2));
     optPattern[2]->setGeometry(8, 74, 96, 20);
 
     fraReadWrite = named(new QGroupBox(QStringLiteral("Read / Write"), this), QStringLiteral("fraReadWrite"));
     fraReadWrite->setGeometry(8, 114, 182, 156);
     for (int i = 0; i < 3; ++i) {
         static const char *const captions[] = {"Read", "Write", "Write && Read"};
-        optReadWrite[i] = named(new QRadioButton(QLatin1String(captions[i]), fraReadWrite), indexed("optReadWrite", i));
+        optReadWrite[i] = named(new TabStopOption(QLatin1String(captions[i]), fraReadWrite), indexed("optReadWrite", i));
         optReadWrite[i]->setGeometry(8, 20 + 22 * i, 166, 20);
     }
     optReadWrite[0]->setChecked(true);
@@ -149,6 +170,16 @@ void frmPerfChk::buildControls()
     chkOutput->setGeometry(124, 292, 200, 20);
     cmdExit = button(this, "cmdExit", QStringLiteral("E&xit"));
     cmdExit->setGeometry(398, 290, 94, 26);
+
+    // The number fields follow an option button, not a label, and the value text box stands
+    // under the type list that the label names: they are named by what stands before them.
+    txtHour->setAccessibleName(QStringLiteral("Hour"));
+    txtMinute->setAccessibleName(QStringLiteral("Minute"));
+    txtPatternCount->setAccessibleName(QStringLiteral("No. Times"));
+    udPatternCount->setAccessibleName(QStringLiteral("No. Times"));
+    txtValue->setAccessibleName(QStringLiteral("Value text"));
+    NameByLabel(cmbValueType, lblValue);
+    NameByLabel(lvResult, lblResult);
 
     // The design state before Load's rules run.
     for (QWidget *w : std::initializer_list<QWidget *>{txtHour, lblTimeDelimiter, txtMinute, chkDataCheck,

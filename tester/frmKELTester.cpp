@@ -1,5 +1,6 @@
 #include "frmKELTester.h"
 
+#include "AccessibleName.h"
 #include "FocusLeaveGuard.h"
 #include "LogDelegate.h"
 #include "LogModel.h"
@@ -38,6 +39,7 @@ QLabel *makeLabel(const QString &name, const QString &caption, QWidget *parent)
 {
     auto *label = new QLabel(caption, parent);
     label->setObjectName(name);
+    NameByCaption(label);
     return label;
 }
 
@@ -45,7 +47,7 @@ QLineEdit *makeText(const QString &name, const QString &hint, QWidget *parent)
 {
     auto *text = new QLineEdit(parent);
     text->setObjectName(name);
-    text->setToolTip(hint);
+    SetHint(text, hint);
     return text;
 }
 
@@ -54,7 +56,39 @@ QPushButton *makeButton(const char *name, const QString &caption, QWidget *paren
     auto *button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setAutoDefault(false);
+    NameByCaption(button);
     return button;
+}
+
+QGroupBox *makeFrame(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *frame = new QGroupBox(caption, parent);
+    frame->setObjectName(QLatin1String(name));
+    NameByCaption(frame);
+    return frame;
+}
+
+QCheckBox *makeCheck(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *box = new QCheckBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    NameByCaption(box);
+    return box;
+}
+
+QComboBox *makeList(const char *name, const QString &hint, QWidget *parent)
+{
+    auto *list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    SetHint(list, hint);
+    return list;
+}
+
+QMenu *makeMenu(const char *name, QMenu *menu)
+{
+    menu->setObjectName(QLatin1String(name));
+    NameByCaption(menu);
+    return menu;
 }
 
 QAction *makeAction(QMenu *menu, const char *name, const QString &caption)
@@ -105,12 +139,9 @@ void frmKELTester::buildControls()
     setCentralWidget(central);
     auto *column = new QVBoxLayout(central);
 
-    fraKelReq = new QGroupBox(QStringLiteral("Request"), central);
-    fraKelReq->setObjectName(QStringLiteral("fraKelReq"));
+    fraKelReq = makeFrame("fraKelReq", QStringLiteral("Request"), central);
     auto *request = new QHBoxLayout(fraKelReq);
-    cmbTopCmd = new QComboBox(fraKelReq);
-    cmbTopCmd->setObjectName(QStringLiteral("cmbTopCmd"));
-    cmbTopCmd->setToolTip(QStringLiteral("TopCommand"));
+    cmbTopCmd = makeList("cmbTopCmd", QStringLiteral("TopCommand"), fraKelReq);
     cmbTopCmd->addItems({QStringLiteral("START"), QStringLiteral("STOP"), QStringLiteral("PUT"),
                          QStringLiteral("GET")});
     request->addWidget(cmbTopCmd);
@@ -128,20 +159,18 @@ void frmKELTester::buildControls()
     request->addWidget(cmdClear);
     column->addWidget(fraKelReq);
 
-    fraKelRep = new QGroupBox(QStringLiteral("Reply"), central);
-    fraKelRep->setObjectName(QStringLiteral("fraKelRep"));
+    fraKelRep = makeFrame("fraKelRep", QStringLiteral("Reply"), central);
     auto *reply = new QHBoxLayout(fraKelRep);
     txtHRESULT = makeText(QStringLiteral("txtHRESULT"), QStringLiteral("HRESULT"), fraKelRep);
     txtHRESULT->setText(QStringLiteral("0"));
     lblRep[0] = makeLabel(indexed("lblRep", 0), QStringLiteral(":"), fraKelRep);
-    cmbVTType = new QComboBox(fraKelRep);
-    cmbVTType->setObjectName(QStringLiteral("cmbVTType"));
-    cmbVTType->setToolTip(QStringLiteral("VTType"));
+    cmbVTType = makeList("cmbVTType", QStringLiteral("VTType"), fraKelRep);
     lblRep[1] = makeLabel(indexed("lblRep", 1), QStringLiteral(":"), fraKelRep);
     txtValue = makeText(QStringLiteral("txtValue"), QStringLiteral("Value"), fraKelRep);
     lblRep[2] = makeLabel(indexed("lblRep", 2), QStringLiteral("Delay : "), fraKelRep);
     txtDelay = new QLineEdit(QStringLiteral("0"), fraKelRep);
     txtDelay->setObjectName(QStringLiteral("txtDelay"));
+    NameByLabel(txtDelay, lblRep[2]);
     cmdSet = makeButton("cmdSet", QStringLiteral("Set"), fraKelRep);
     reply->addWidget(txtHRESULT, 1);
     reply->addWidget(lblRep[0]);
@@ -153,8 +182,7 @@ void frmKELTester::buildControls()
     reply->addWidget(cmdSet);
     column->addWidget(fraKelRep);
 
-    Frame1 = new QGroupBox(QStringLiteral("Performance"), central);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1 = makeFrame("Frame1", QStringLiteral("Performance"), central);
     auto *performance = new QHBoxLayout(Frame1);
     lblRep[3] = makeLabel(indexed("lblRep", 3), QStringLiteral("Target : "), Frame1);
     performance->addWidget(lblRep[3]);
@@ -174,11 +202,9 @@ void frmKELTester::buildControls()
     column->addWidget(Frame1);
 
     auto *switches = new QHBoxLayout;
-    chkLog = new QCheckBox(QStringLiteral("Log"), central);
-    chkLog->setObjectName(QStringLiteral("chkLog"));
+    chkLog = makeCheck("chkLog", QStringLiteral("Log"), central);
+    chkInterp = makeCheck("chkInterp", QStringLiteral("Interpret"), central);
     chkLog->setChecked(true);
-    chkInterp = new QCheckBox(QStringLiteral("Interpret"), central);
-    chkInterp->setObjectName(QStringLiteral("chkInterp"));
     chkInterp->setChecked(true);
     switches->addWidget(chkLog);
     switches->addWidget(chkInterp);
@@ -188,6 +214,7 @@ void frmKELTester::buildControls()
     m_logModel = new LogModel(this);
     lstLog = new QListView(central);
     lstLog->setObjectName(QStringLiteral("lstLog"));
+    lstLog->setAccessibleName(QStringLiteral("Log list")); // no caption, hint or label of its own
     lstLog->setModel(m_logModel);
     lstLog->setItemDelegate(new LogDelegate(lstLog));
     lstLog->setUniformItemSizes(true);
@@ -219,19 +246,16 @@ void frmKELTester::buildControls()
 
 void frmKELTester::buildMenus()
 {
-    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuFile = makeMenu("mnuFile", menuBar()->addMenu(QStringLiteral("&File")));
     mnuFileConn = makeAction(mnuFile, "mnuFileConn", QStringLiteral("&Connect"));
     mnuFileDisconn = makeAction(mnuFile, "mnuFileDisconn", QStringLiteral("&Disconnect"));
     mnuFileSP1 = makeSeparator(mnuFile, "mnuFileSP1");
     mnuFileExit = makeAction(mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
 
-    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
-    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelp = makeMenu("mnuHelp", menuBar()->addMenu(QStringLiteral("&Help")));
     mnuHelpVersion = makeAction(mnuHelp, "mnuHelpVersion", QStringLiteral("&Version"));
 
-    mnuRight = new QMenu(QStringLiteral("RightClick"), this);
-    mnuRight->setObjectName(QStringLiteral("mnuRight"));
+    mnuRight = makeMenu("mnuRight", new QMenu(QStringLiteral("RightClick"), this));
     mnuRightCopy = makeAction(mnuRight, "mnuRightCopy", QStringLiteral("&Copy"));
     mnuRightCopyAll = makeAction(mnuRight, "mnuRightCopyAll", QStringLiteral("Copy&All"));
     mnuRightSP1 = makeSeparator(mnuRight, "mnuRightSP1");

@@ -1,0 +1,305 @@
+// The menus, the log list's pop-up menu and the performance window's buttons, driven by their
+// mnemonics from the keyboard alone.
+
+#include "KeyboardTest.h"
+
+#include "LogModel.h"
+#include "MessageBox.h"
+#include "frmConn.h"
+#include "frmKELTester.h"
+#include "frmPerfChk.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace KeyboardTest;
+
+namespace {
+
+const QString kNotConnected = QStringLiteral("KELTester - (No Connection)");
+
+enum class MenuEffect { ConnectDialog, Disconnect, DisabledItem, Exit, Version };
+enum class PerfEffect { Start, Clear, Exit, ExitRefusedByCheck };
+
+// What the connection dialog showed while it was answered from the keyboard.
+struct DialogVisit
+{
+    bool opened = false;
+    QString focusOnOpen, focusOnAnswer;
+};
+
+// Answers the connection dialog, once it is the active window, with Shift+Tab to Cancel and
+// Space. The timer lives as long as the caller's scope, so it never outlasts the test.
+void AnswerDialogWithCancel(QTimer &timer, DialogVisit &visit)
+{
+    timer.setInterval(10);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&timer, &visit, tries] {
+        frmConn *dialog = frmConn::instance();
+        if (!dialog->isVisible() || !dialog->isActiveWindow()) {
+            if (++*tries > 500)
+                timer.stop();
+            return;
+        }
+        timer.stop();
+        visit.opened = true;
+        visit.focusOnOpen = FocusName();
+        Press(Qt::Key_Backtab, Qt::ShiftModifier);
+        visit.focusOnAnswer = FocusName();
+        Press(Qt::Key_Space);
+        if (dialog->isVisible())
+            dialog->reject(); // never leave the modal loop running
+    });
+    timer.start();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(MenuEffect)
+Q_DECLARE_METATYPE(PerfEffect)
+
+class tst_Mnemonics : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void menu_data();
+    void menu();
+    void logPopup_data();
+    void logPopup();
+    void perfButtons_data();
+    void perfButtons();
+    void perfStopDuringRun();
+
+private:
+    std::unique_ptr<frmKELTester> m_window;
+    QStringList m_messages;
+};
+
+void tst_Mnemonics::initTestCase()
+{
+    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void tst_Mnemonics::init()
+{
+    m_messages.clear();
+    SetMessageBoxHook([this](const QString &text) { m_messages << text; });
+}
+
+void tst_Mnemonics::cleanup()
+{
+    m_window.reset();
+    SetMessageBoxHook({});
+}
+
+void tst_Mnemonics::menu_data()
+{
+    QTest::addColumn<char>("menuKey");
+    QTest::addColumn<char>("itemKey");
+    QTest::addColumn<MenuEffect>("effect");
+    QTest::newRow("Alt+F, C: Connect") << 'f' << 'c' << MenuEffect::ConnectDialog;
+    QTest::newRow("Alt+F, D: Disconnect") << 'f' << 'd' << MenuEffect::Disconnect;
+    QTest::newRow("Alt+F, D while not connected") << 'f' << 'd' << MenuEffect::DisabledItem;
+    QTest::newRow("Alt+F, X: Exit") << 'f' << 'x' << MenuEffect::Exit;
+    QTest::newRow("Alt+H, V: Version") << 'h' << 'v' << MenuEffect::Version;
+}
+
+void tst_Mnemonics::menu()
+{
+    QFETCH(char, menuKey);
+    QFETCH(char, itemKey);
+    QFETCH(MenuEffect, effect);
+
+    m_window = std::make_unique<frmKELTester>();
+    frmKELTester &w = *m_window;
+    const QString connected = QStringLiteral("KELTester - (COM[Client], 1, Sync)");
+    if (effect == MenuEffect::Disconnect) {
+        w.setWindowTitle(connected);
+        w.mnuFileDisconn->setEnabled(true);
+        w.EnableRequest(true);
+    }
+    QVERIFY(ShowActive(&w));
+
+    Type(menuKey, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activePopupWidget(), menuKey == 'f' ? w.mnuFile : w.mnuHelp);
+
+    QTimer answer;
+    DialogVisit visit;
+    if (effect == MenuEffect::ConnectDialog)
+        AnswerDialogWithCancel(answer, visit);
+    Type(itemKey);
+
+    switch (effect) {
+    case MenuEffect::ConnectDialog:
+        QVERIFY(visit.opened);
+        QCOMPARE(visit.focusOnOpen, QStringLiteral("cmbConnType"));
+        QCOMPARE(visit.focusOnAnswer, QStringLiteral("cmdCancel"));
+        QVERIFY(!frmConn::instance()->isVisible());
+        QVERIFY(!frmConn::instance()->m_bOK);
+        QCOMPARE(w.windowTitle(), kNotConnected);
+        break;
+    case MenuEffect::Disconnect:
+        QCOMPARE(w.windowTitle(), kNotConnected);
+        QVERIFY(!w.mnuFileDisconn->isEnabled());
+        QVERIFY(!w.cmdSend->isEnabled());
+        break;
+    case MenuEffect::DisabledItem:
+        QCOMPARE(QApplication::activePopupWidget(), w.mnuFile);
+        Press(Qt::Key_Escape);
+        QVERIFY(!w.mnuFile->isVisible());
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.windowTitle(), kNotConnected);
+        break;
+    case MenuEffect::Exit:
+        QVERIFY(!w.isVisible());
+        break;
+    case MenuEffect::Version: {
+        const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+        QCOMPARE(m_messages, QStringList{base + QStringLiteral(" version 1.0.416")});
+        break;
+    }
+    }
+    QVERIFY(!QApplication::activePopupWidget());
+}
+
+void tst_Mnemonics::logPopup_data()
+{
+    QTest::addColumn<char>("itemKey");
+    QTest::newRow("C: Copy") << 'c';
+    QTest::newRow("A: Copy All") << 'a';
+    QTest::newRow("L: Clear Log") << 'l';
+}
+
+// The pop-up opens on a right click; its items then work by their letters.
+void tst_Mnemonics::logPopup()
+{
+    QFETCH(char, itemKey);
+
+    m_window = std::make_unique<frmKELTester>();
+    frmKELTester &w = *m_window;
+    w.AddLog(QStringLiteral("First\t\t"), QStringLiteral("one"));
+    w.AddLog(QStringLiteral("Second\t\t"), QStringLiteral("two"));
+    QVERIFY(ShowActive(&w));
+    QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
+
+    QWidget *viewport = w.lstLog->viewport();
+    QTest::mouseClick(w.windowHandle(), Qt::RightButton, {},
+                      viewport->mapTo(&w, viewport->rect().center()));
+    QTRY_COMPARE(QApplication::activePopupWidget(), w.mnuRight);
+    Type(itemKey);
+    QVERIFY(!QApplication::activePopupWidget());
+
+    switch (itemKey) {
+    case 'c':
+        QCOMPARE(QGuiApplication::clipboard()->text(), w.logModel()->line(1));
+        break;
+    case 'a':
+        QCOMPARE(QGuiApplication::clipboard()->text(), w.logModel()->joined());
+        break;
+    default:
+        QCOMPARE(w.logModel()->count(), 0);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("stale"));
+        break;
+    }
+}
+
+void tst_Mnemonics::perfButtons_data()
+{
+    QTest::addColumn<char>("key");
+    QTest::addColumn<PerfEffect>("effect");
+    QTest::newRow("Alt+A: Start") << 'a' << PerfEffect::Start;
+    QTest::newRow("Alt+C: Clear") << 'c' << PerfEffect::Clear;
+    QTest::newRow("Alt+X: Exit") << 'x' << PerfEffect::Exit;
+    QTest::newRow("Alt+X with a failing count") << 'x' << PerfEffect::ExitRefusedByCheck;
+}
+
+void tst_Mnemonics::perfButtons()
+{
+    QFETCH(char, key);
+    QFETCH(PerfEffect, effect);
+
+    frmPerfChk w;
+    new QTreeWidgetItem(w.lvResult, {QStringLiteral("Start")});
+    QVERIFY(ShowActive(&w));
+    if (effect == PerfEffect::ExitRefusedByCheck) {
+        w.txtPatternCount->setFocus();
+        w.txtPatternCount->setText(QStringLiteral("0"));
+    }
+
+    Type(key, Qt::AltModifier);
+
+    switch (effect) {
+    case PerfEffect::Start:
+        // One count, no variable: the read fails and the run ends with its two rows.
+        QTRY_COMPARE(w.lvResult->topLevelItemCount(), 3);
+        QTRY_VERIFY(!w.isRunning());
+        break;
+    case PerfEffect::Clear:
+        QTRY_COMPARE(w.lvResult->topLevelItemCount(), 0);
+        break;
+    case PerfEffect::Exit:
+        QTRY_VERIFY(!w.isVisible());
+        break;
+    case PerfEffect::ExitRefusedByCheck:
+        QCOMPARE(m_messages,
+                 QStringList{QStringLiteral("Input the integer of 1 to 65535 into the number of times.")});
+        QTest::qWait(200); // longer than a button's animated click
+        QVERIFY(w.isVisible());
+        QCOMPARE(FocusName(), QStringLiteral("txtPatternCount"));
+        break;
+    }
+}
+
+// During an endless run only Stop acts; Alt+O reaches it while the run yields to the event loop.
+void tst_Mnemonics::perfStopDuringRun()
+{
+    frmPerfChk w;
+    w.optPattern[2]->setChecked(true);
+    w.chkIgnore->setChecked(true); // the reads fail without a variable: keep going
+    QVERIFY(ShowActive(&w));
+
+    QTimer stopKey, backstop;
+    bool pressed = false, forced = false;
+    stopKey.setInterval(10);
+    connect(&stopKey, &QTimer::timeout, &stopKey, [&] {
+        if (!w.isRunning() || !w.cmdStop->isEnabled())
+            return;
+        stopKey.stop();
+        pressed = true;
+        Type('o', Qt::AltModifier);
+    });
+    backstop.setSingleShot(true);
+    connect(&backstop, &QTimer::timeout, &backstop, [&] {
+        forced = true;
+        w.cmdStop_Click();
+    });
+    stopKey.start();
+    backstop.start(10000);
+
+    // Start clicks after its press animation, so the whole run happens inside this wait.
+    Type('a', Qt::AltModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(pressed && !w.isRunning(), 15000);
+    QVERIFY(!forced);
+    QCOMPARE(w.lvResult->topLevelItemCount(), 2);
+    QVERIFY(w.cmdStart->isEnabled());
+    QVERIFY(!w.cmdStop->isEnabled());
+}
+
+QTEST_MAIN(tst_Mnemonics)
+#include "tst_Mnemonics.moc"
