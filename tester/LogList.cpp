@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
@@ -56,6 +57,16 @@ QString frmKELTester::selectedLogLine()
 
 bool frmKELTester::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == lstLog && event->type() == QEvent::KeyPress) {
+        // The keyboard's way to the same menu, at the current line.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            const QRect line = lstLog->visualRect(lstLog->currentIndex());
+            const QPoint at = line.isValid() ? line.center() : QPoint(0, 0);
+            lstLog_MouseUp(Qt::RightButton, lstLog->viewport()->mapToGlobal(at));
+            return true;
+        }
+    }
     if (watched == lstLog->viewport()) {
         const QEvent::Type type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick

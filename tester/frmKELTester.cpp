@@ -221,6 +221,7 @@ void frmKELTester::buildControls()
     lstLog->setSelectionMode(QAbstractItemView::SingleSelection);
     lstLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lstLog->installEventFilter(this);
     lstLog->viewport()->installEventFilter(this);
     column->addWidget(lstLog, 1);
 

@@ -181,15 +181,22 @@ void tst_Mnemonics::menu()
 void tst_Mnemonics::logPopup_data()
 {
     QTest::addColumn<char>("itemKey");
-    QTest::newRow("C: Copy") << 'c';
-    QTest::newRow("A: Copy All") << 'a';
-    QTest::newRow("L: Clear Log") << 'l';
+    QTest::addColumn<int>("opener"); // 0 right click, else the key that opens it
+    QTest::addColumn<int>("openerModifiers");
+    QTest::newRow("C: Copy") << 'c' << 0 << 0;
+    QTest::newRow("A: Copy All") << 'a' << 0 << 0;
+    QTest::newRow("L: Clear Log") << 'l' << 0 << 0;
+    QTest::newRow("Menu key, C: Copy") << 'c' << int(Qt::Key_Menu) << 0;
+    QTest::newRow("Shift+F10, A: Copy All") << 'a' << int(Qt::Key_F10) << int(Qt::ShiftModifier);
 }
 
-// The pop-up opens on a right click; its items then work by their letters.
+// The pop-up opens on a right click, or from the keyboard on the list; its items then work by
+// their letters.
 void tst_Mnemonics::logPopup()
 {
     QFETCH(char, itemKey);
+    QFETCH(int, opener);
+    QFETCH(int, openerModifiers);
 
     m_window = std::make_unique<frmKELTester>();
     frmKELTester &w = *m_window;
@@ -199,8 +206,13 @@ void tst_Mnemonics::logPopup()
     QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
 
     QWidget *viewport = w.lstLog->viewport();
-    QTest::mouseClick(w.windowHandle(), Qt::RightButton, {},
-                      viewport->mapTo(&w, viewport->rect().center()));
+    if (opener == 0) {
+        QTest::mouseClick(w.windowHandle(), Qt::RightButton, {},
+                          viewport->mapTo(&w, viewport->rect().center()));
+    } else {
+        w.lstLog->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(w.lstLog, Qt::Key(opener), Qt::KeyboardModifiers(openerModifiers));
+    }
     QTRY_COMPARE(QApplication::activePopupWidget(), w.mnuRight);
     Type(itemKey);
     QVERIFY(!QApplication::activePopupWidget());
