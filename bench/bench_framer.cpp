@@ -164,6 +164,8 @@ int main(int argc, char **argv)
                  encode.seconds / baseEncode.seconds);
         PrintRow(feedRow.constData(), feed.framesPerSecond(), baseFeed.framesPerSecond(), "frames/s",
                  feed.seconds / baseFeed.seconds);
+        PrintRow(feedRow.constData(), feed.megabytesPerSecond(), baseFeed.megabytesPerSecond(), "MB/s",
+                 baseFeed.megabytesPerSecond() / feed.megabytesPerSecond());
     }
     return 0;
 }
