@@ -1,25 +1,17 @@
 #include "MainWindowDriver.h"
 
+#include "UserActions.h"
 #include "frmConn.h"
 #include "frmKELTester.h"
 
 #include <QAction>
 #include <QPushButton>
 #include <QTcpServer>
-#include <QTest>
 #include <QTimer>
-#include <QWindow>
 
 #include <memory>
 
 namespace MainWindowDriver {
-
-void ClickThroughWindow(QWidget *control, bool right)
-{
-    QWidget *top = control->window();
-    const QPoint pos = control->mapTo(top, control->rect().center());
-    QTest::mouseClick(top->windowHandle(), right ? Qt::RightButton : Qt::LeftButton, {}, pos);
-}
 
 bool ConnectWith(frmKELTester &window, const std::function<void(frmConn *)> &fill, bool pressOk)
 {
@@ -29,7 +21,7 @@ bool ConnectWith(frmKELTester &window, const std::function<void(frmConn *)> &fil
         if (!dialog->isVisible())
             return;
         fill(dialog);
-        ClickThroughWindow(pressOk ? dialog->cmdOK : dialog->cmdCancel);
+        UserActions::Click(pressOk ? dialog->cmdOK : dialog->cmdCancel);
         *closed = !dialog->isVisible();
         if (dialog->isVisible())
             dialog->reject();

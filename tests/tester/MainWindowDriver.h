@@ -16,9 +16,6 @@ namespace MainWindowDriver {
 // (it is then cancelled, so nothing hangs).
 bool ConnectWith(frmKELTester &window, const std::function<void(frmConn *)> &fill, bool pressOk = true);
 
-// Clicks at the centre of a control through its top-level window, as a user would.
-void ClickThroughWindow(QWidget *control, bool right = false);
-
 // A port on 127.0.0.1 where nothing listens.
 quint16 ClosedPort();
 

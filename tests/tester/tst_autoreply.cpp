@@ -1,6 +1,7 @@
 // The Reply panel: normalisation on leaving a field, the type rule and Set.
 
 #include "MainWindowDriver.h"
+#include "UserActions.h"
 #include "MessagingHarness.h"
 
 #include "MivConverter.h"
@@ -108,13 +109,13 @@ void tst_AutoReply::normaliseOnLeaving()
     frmKELTester &w = *m_window;
     auto *edit = w.findChild<QLineEdit *>(field);
     QVERIFY(edit);
-    ClickThroughWindow(edit);
+    UserActions::Click(edit);
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget *>(edit), 2000);
     edit->clear();
     QTest::keyClicks(edit, typed);
     QCOMPARE(edit->text(), typed);
 
-    ClickThroughWindow(w.lstLog); // the focus leaves for the log list
+    UserActions::Click(w.lstLog); // the focus leaves for the log list
     QCOMPARE(edit->text(), result);
     QCOMPARE(m_boxes->texts(), box.isEmpty() ? QStringList() : QStringList{box});
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w.lstLog)); // it may always leave
@@ -172,7 +173,7 @@ void tst_AutoReply::set()
     QVERIFY(w.cmbVTType->currentIndex() >= 0);
     w.txtValue->setText(value);
     w.txtDelay->setText(delay);
-    ClickThroughWindow(w.cmdSet);
+    UserActions::Click(w.cmdSet);
 
     QCOMPARE(w.m_strAutoReply, reply);
     QCOMPARE(w.m_strReplyDelay, storedDelay);
@@ -186,7 +187,7 @@ void tst_AutoReply::setFailureFromButton()
 {
     frmKELTester &w = *m_window;
     w.cmbVTType->clear(); // no type selected at all
-    ClickThroughWindow(w.cmdSet);
+    UserActions::Click(w.cmdSet);
     const QList<LogEntry> expected{{QStringLiteral("Set\t\t"), QStringLiteral("Failed")}};
     QCOMPARE(LogEntries(w), expected);
     QCOMPARE(m_boxes->texts().size(), 1);

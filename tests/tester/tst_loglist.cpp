@@ -1,6 +1,7 @@
 // The log list: line format, the chkLog switch, selection, the pop-up menu and the line limit.
 
 #include "MainWindowDriver.h"
+#include "UserActions.h"
 #include "MessagingHarness.h"
 
 #include "LogDelegate.h"
@@ -149,14 +150,14 @@ void tst_LogList::logOffWritesNothing()
     frmKELTester &w = *m_window;
     w.AddLog(QStringLiteral("a\t"), QStringLiteral("1"));
     w.SetStatus(QStringLiteral("kept"));
-    ClickThroughWindow(w.chkLog);
+    UserActions::Click(w.chkLog);
     QVERIFY(!w.chkLog->isChecked());
     w.AddLog(QStringLiteral("b\t"), QStringLiteral("2"));
     w.AddLog(QStringLiteral("b\t"), MivVariant::null()); // no text needed when nothing is logged
     w.SetStatus(QStringLiteral("changed"));
     QCOMPARE(LogCount(w), 1);
     QCOMPARE(w.statusText(), QStringLiteral("kept"));
-    ClickThroughWindow(w.chkLog);
+    UserActions::Click(w.chkLog);
     w.AddLog(QStringLiteral("c\t"), QStringLiteral("3"));
     QCOMPARE(LogCount(w), 2); // unticking removed nothing
 }
@@ -187,7 +188,7 @@ void tst_LogList::menuEnableRule()
     frmKELTester &w = *m_window;
     for (int i = 0; i < lines; ++i)
         w.AddLog(QStringLiteral("n\t"), QString::number(i));
-    ClickThroughWindow(w.lstLog->viewport(), true);
+    UserActions::Click(w.lstLog->viewport(), Qt::RightButton);
     QTRY_VERIFY_WITH_TIMEOUT(w.mnuRight->isVisible(), 2000);
     QCOMPARE(w.mnuRightCopy->isEnabled(), lines > 0);
     QCOMPARE(w.mnuRightCopyAll->isEnabled(), lines > 0);
@@ -216,7 +217,7 @@ void tst_LogList::copyCopyAllClear()
     const QString second = w.logModel()->line(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
 
-    ClickThroughWindow(w.lstLog->viewport(), true);
+    UserActions::Click(w.lstLog->viewport(), Qt::RightButton);
     QTRY_VERIFY_WITH_TIMEOUT(w.mnuRight->isVisible(), 2000);
     auto *action = w.mnuRight->findChild<QAction *>(item);
     QVERIFY(action);

@@ -1,6 +1,7 @@
 // Connect, Disconnect and the window states, against kelpeer and pseudo-terminals.
 
 #include "MainWindowDriver.h"
+#include "UserActions.h"
 #include "MessagingHarness.h"
 
 #include "MivController.h"
@@ -380,7 +381,7 @@ void tst_MainWindowConnect::performanceOpensAndRemovesVariable()
         static_cast<QDialog *>(modal)->close();
         closed = true;
     });
-    ClickThroughWindow(w.cmdPerfchk);
+    UserActions::Click(w.cmdPerfchk);
     QVERIFY(closed);
     QCOMPARE(seenCount, 1);
     QCOMPARE(seenName, QStringLiteral("AXIS:1:POS"));

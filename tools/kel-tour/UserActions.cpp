@@ -2,18 +2,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QTest>
 #include <QWindow>
 
 namespace UserActions {
 
-void Click(QWidget *control)
+void Click(QWidget *control, Qt::MouseButton button)
 {
     QWidget *top = control->window();
     const QPoint pos = control->mapTo(top, control->rect().center());
-    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, pos);
+    QTest::mouseClick(top->windowHandle(), button, {}, pos);
 }
 
 void Type(QLineEdit *field, const QString &text)
@@ -54,18 +53,7 @@ void Leave(QWidget *field)
 
 bool WaitFor(const std::function<bool()> &done, int timeoutMs)
 {
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&loop, &done] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    check.start(20);
-    loop.exec();
-    return done();
+    return QTest::qWaitFor(done, timeoutMs);
 }
 
 } // namespace UserActions

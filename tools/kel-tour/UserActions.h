@@ -15,7 +15,7 @@ class QWidget;
 // moves, field checks and handlers run as they do for a person at the desk.
 namespace UserActions {
 
-void Click(QWidget *control);
+void Click(QWidget *control, Qt::MouseButton button = Qt::LeftButton); // at its centre
 // Clicks into the field, selects its text and types the new one over it.
 void Type(QLineEdit *field, const QString &text);
 // Gives the list the focus and steps through it with the arrow keys until the item shows.
