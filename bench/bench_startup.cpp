@@ -7,11 +7,11 @@
 #include "LogModel.h"
 #include "MivConverter.h"
 #include "MivEngine.h"
+#include "ProcessProbe.h"
 #include "frmKELTester.h"
 #include "modMain.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QProcess>
 #include <QWindow>
 
@@ -25,18 +25,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-qint64 ResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
 
 QString LogLine(int i)
 {

@@ -1,5 +1,6 @@
 #include "EngineTestUtil.h"
 #include "KelAnswer.h"
+#include "LoopbackPort.h"
 #include "MessageLog.h"
 #include "MivConverter.h"
 #include "MivEngine.h"
@@ -26,19 +27,6 @@ QStringList DeviceArgs(const QStringList &more = {})
 MivController *Connect(MivEngine &engine, const QString &option)
 {
     return engine.Workspaces().Item(0)->AddController(QString(), kProvider, kMachine, option);
-}
-
-QByteArray ReadFrame(QTcpSocket &socket, int timeoutMs = 3000)
-{
-    QByteArray got;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!got.endsWith('\r') && !deadline.hasExpired()) {
-        if (socket.bytesAvailable() == 0)
-            socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        got += socket.read(1);
-    }
-    got.chop(got.endsWith('\r') ? 1 : 0);
-    return got;
 }
 
 QString LocalAddress(const QTcpSocket &socket)

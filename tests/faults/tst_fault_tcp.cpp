@@ -1,5 +1,5 @@
 #include "EngineTestUtil.h"
-#include "FaultProbe.h"
+#include "ProcessProbe.h"
 #include "KelLink.h"
 #include "MessageLog.h"
 #include "MivEngine.h"

@@ -1,6 +1,7 @@
 #include "KelDevice.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
+#include "LoopbackPort.h"
 #include "PeerProcess.h"
 
 #include <QElapsedTimer>
@@ -15,19 +16,6 @@ const QString kServer = QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1
 QString ClientOption(quint16 port, int timeoutMs = 500)
 {
     return QStringLiteral("Conn=eth:127.0.0.1:%1,EtherOpt=0,Timeout=%2").arg(port).arg(timeoutMs);
-}
-
-QByteArray ReadFrame(QTcpSocket &socket, int timeoutMs = 3000)
-{
-    QByteArray got;
-    QDeadlineTimer deadline(timeoutMs);
-    while (!got.endsWith('\r') && !deadline.hasExpired()) {
-        if (socket.bytesAvailable() == 0)
-            socket.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-        got += socket.read(1);
-    }
-    got.chop(got.endsWith('\r') ? 1 : 0);
-    return got;
 }
 
 } // namespace

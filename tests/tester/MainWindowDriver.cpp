@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTimer>
 
 #include <memory>
@@ -28,15 +27,6 @@ bool ConnectWith(frmKELTester &window, const std::function<void(frmConn *)> &fil
     });
     window.mnuFileConn->trigger();
     return *closed;
-}
-
-quint16 ClosedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
 }
 
 } // namespace MainWindowDriver

@@ -16,7 +16,4 @@ namespace MainWindowDriver {
 // (it is then cancelled, so nothing hangs).
 bool ConnectWith(frmKELTester &window, const std::function<void(frmConn *)> &fill, bool pressOk = true);
 
-// A port on 127.0.0.1 where nothing listens.
-quint16 ClosedPort();
-
 } // namespace MainWindowDriver

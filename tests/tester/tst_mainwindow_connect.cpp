@@ -9,6 +9,7 @@
 #include "MivEngine.h"
 #include "MivError.h"
 #include "PeerProcess.h"
+#include "LoopbackPort.h"
 #include "PtyPair.h"
 #include "frmConn.h"
 #include "frmKELTester.h"
@@ -330,7 +331,7 @@ void tst_MainWindowConnect::disconnectWhileConnected()
 void tst_MainWindowConnect::refusedConnect()
 {
     frmKELTester &w = *m_window;
-    const quint16 port = ClosedPort();
+    const quint16 port = FreePort();
     QVERIFY(ConnectWith(w, Fill(kEtherClient, port, true)));
     QVERIFY(!w.mivCtrl());
     const QList<LogEntry> expected{{kConnect, QStringLiteral("Failed")}};

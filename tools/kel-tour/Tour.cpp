@@ -1,6 +1,7 @@
 #include "Tour.h"
 
 #include "LogModel.h"
+#include "LoopbackPort.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "UserActions.h"
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTcpServer>
 #include <QTextStream>
 #include <QTreeWidget>
 
@@ -32,16 +32,6 @@ QString DeviceOption()
 QString HostOption(quint16 port)
 {
     return QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=2000").arg(port);
-}
-
-// A port on 127.0.0.1 that is free at the moment of asking, for the tester's own server.
-quint16 FreePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return port;
 }
 
 } // namespace
