@@ -6,6 +6,7 @@
 #include "modMain.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <exception>
 #include <memory>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELTester"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/keltester.svg")));
 
     std::unique_ptr<frmKELTester> window;
     int status = 1;

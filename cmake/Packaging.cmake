@@ -51,9 +51,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "tester without a device.")
 
 # Library dependencies come from dpkg-shlibdeps; the platform plugins Qt loads by name at run time
-# (eglfs, linuxfb, vnc and the rest beside xcb and offscreen) are not linked, so they are listed.
+# (eglfs, linuxfb, vnc and the rest beside xcb and offscreen) and the SVG plugin that draws the
+# window icon are not linked, so they are listed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
