@@ -64,7 +64,7 @@ SessionRecorder::SessionRecorder(QObject *parent)
 {
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(kFlushDelayMs);
-    connect(&m_flushTimer, &QTimer::timeout, this, [this] { flush(); });
+    connect(&m_flushTimer, &QTimer::timeout, this, &SessionRecorder::writeOut);
 }
 
 SessionRecorder::~SessionRecorder()
@@ -164,15 +164,19 @@ bool SessionRecorder::flush()
     return true;
 }
 
+void SessionRecorder::writeOut()
+{
+    if (!flush())
+        fail();
+}
+
 void SessionRecorder::recorded()
 {
     m_buffer += '\n';
-    if (m_buffer.size() >= kFlushBytes) {
-        if (!flush())
-            fail();
-    } else if (!m_flushTimer.isActive()) {
+    if (m_buffer.size() >= kFlushBytes)
+        writeOut();
+    else if (!m_flushTimer.isActive())
         m_flushTimer.start();
-    }
 }
 
 qint64 SessionRecorder::microsecondsSinceStart(steady_clock::time_point at) const

@@ -51,12 +51,14 @@ public:
 
 signals:
     void recordingChanged(bool recording);
-    // The recording stopped because its file could not be written.
+    // The recording stopped because its file could not be written. May come from within an
+    // add...() call: a receiver that opens a message box should be connected queued.
     void failed(const QString &description);
 
 private:
     qint64 microsecondsSinceStart(std::chrono::steady_clock::time_point at) const;
     void recorded();
+    void writeOut();
     bool flush();
     void finish();
     void fail();

@@ -224,7 +224,7 @@ void tst_record::cannotStart()
 // A disk that fills during a recording, played by a file size limit.
 void tst_record::writeFailureStops()
 {
-    constexpr rlim_t kLimit = 200 * 1024;
+    constexpr rlim_t kLimit = 8 * 1024;
     rlimit saved{};
     QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -236,13 +236,22 @@ void tst_record::writeFailureStops()
     QSignalSpy failed(&recorder, &SessionRecorder::failed);
     QSignalSpy changed(&recorder, &SessionRecorder::recordingChanged);
     const bool started = recorder.start(path);
-    for (int i = 0; started && recorder.isRecording() && i < 100000; ++i)
-        recorder.addLog(QStringLiteral("line %1 of a session that outgrows its disk").arg(i));
+    constexpr int kLinesPerFlush = 20;
+    const QString line = QStringLiteral("a line of a session that outgrows its disk");
+    int flushes = 0;
+    while (started && recorder.isRecording() && flushes < 100) {
+        for (int i = 0; i < kLinesPerFlush; ++i)
+            recorder.addLog(line);
+        QTest::qWait(2 * SessionRecorder::kFlushDelayMs); // written by the timer
+        ++flushes;
+    }
     recorder.stop();
 
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
     QVERIFY(started);
+    // About 1.6 KB a flush: the first write past the limit stopped it.
+    QVERIFY2(flushes <= int(kLimit) / 1500 + 1, qPrintable(QString::number(flushes)));
     QCOMPARE(failed.size(), 1);
     const QString description = failed[0][0].toString();
     QVERIFY2(description.startsWith(QStringLiteral("Recording stopped: cannot write to \"%1\": ").arg(path)),
