@@ -48,15 +48,6 @@ void AddSummary(JsonObjectWriter &&object, const LatencySummary &s)
     object.finish();
 }
 
-// Opens a record of type t with its wall-clock time.
-JsonObjectWriter Begin(QByteArray &out, const char *type, system_clock::time_point wall)
-{
-    JsonObjectWriter record(out);
-    record.addWord("t", type);
-    record.addInteger("ms", EpochMs(wall));
-    return record;
-}
-
 } // namespace
 
 SessionRecorder::SessionRecorder(QObject *parent)
@@ -94,12 +85,11 @@ bool SessionRecorder::start(const QString &path)
     m_buffer.resize(0);
     m_buffer.reserve(kFlushBytes + kFlushBytes / 4);
     const system_clock::time_point now = system_clock::now();
-    JsonObjectWriter record = Begin(m_buffer, "session", now);
-    record.addInteger("version", kVersion);
-    record.addText("program", program());
-    record.addText("started", IsoWithOffset(EpochMs(now)));
-    record.finish();
-    m_buffer += '\n';
+    append("session", now, [&](JsonObjectWriter &record) {
+        record.addInteger("version", kVersion);
+        record.addText("program", program());
+        record.addText("started", IsoWithOffset(EpochMs(now)));
+    });
     if (!flush()) {
         m_error = QStringLiteral("Cannot record the session to \"%1\": %2").arg(path, m_error);
         m_file.close();
@@ -122,12 +112,13 @@ void SessionRecorder::stop()
     emit recordingChanged(false);
 }
 
-// Writes the end record and closes the file; leaves it open when the write fails.
+// Writes the end record and closes the file; leaves it open when a write fails. Emits nothing:
+// the buffer is written first, so the end record cannot fill it.
 void SessionRecorder::finish()
 {
-    JsonObjectWriter record = Begin(m_buffer, "end", system_clock::now());
-    record.finish();
-    m_buffer += '\n';
+    if (!flush())
+        return;
+    append("end", system_clock::now(), [](JsonObjectWriter &) {});
     if (flush())
         m_file.close();
 }
@@ -170,8 +161,17 @@ void SessionRecorder::writeOut()
         fail();
 }
 
-void SessionRecorder::recorded()
+// Adds one whole record, with the fields that fill writes after its type and time.
+template<typename Fill>
+void SessionRecorder::append(const char *type, system_clock::time_point wall, Fill &&fill)
 {
+    if (!isRecording())
+        return;
+    JsonObjectWriter record(m_buffer);
+    record.addWord("t", type);
+    record.addInteger("ms", EpochMs(wall));
+    fill(record);
+    record.finish();
     m_buffer += '\n';
     if (m_buffer.size() >= kFlushBytes)
         writeOut();
@@ -186,55 +186,43 @@ qint64 SessionRecorder::microsecondsSinceStart(steady_clock::time_point at) cons
 
 void SessionRecorder::addLog(const QString &line)
 {
-    if (!isRecording())
-        return;
-    JsonObjectWriter record = Begin(m_buffer, "log", system_clock::now());
-    record.addText("line", line);
-    record.finish();
-    recorded();
+    append("log", system_clock::now(), [&](JsonObjectWriter &record) {
+        record.addText("line", line);
+    });
 }
 
 void SessionRecorder::addFrame(const RecordedFrame &frame)
 {
-    if (!isRecording())
-        return;
-    JsonObjectWriter record = Begin(m_buffer, "frame", frame.wall);
-    record.addInteger("us", microsecondsSinceStart(frame.steady));
-    record.addWord("dir", frame.direction == FrameDirection::In ? "in" : "out");
-    record.addText("peer", frame.peer);
-    record.addText("text", frame.text);
-    record.addHex("hex", frame.wire);
-    record.finish();
-    recorded();
+    append("frame", frame.wall, [&](JsonObjectWriter &record) {
+        record.addInteger("us", microsecondsSinceStart(frame.steady));
+        record.addWord("dir", frame.direction == FrameDirection::In ? "in" : "out");
+        record.addText("peer", frame.peer);
+        record.addText("text", frame.text);
+        record.addHex("hex", frame.wire);
+    });
 }
 
 void SessionRecorder::addEvent(const RecordedEvent &event)
 {
-    if (!isRecording())
-        return;
-    JsonObjectWriter record = Begin(m_buffer, "event", event.wall);
-    record.addInteger("us", microsecondsSinceStart(event.steady));
-    record.addWord("kind", EventKindName(event.kind));
-    record.addText("peer", event.peer);
-    record.addText("text", event.text);
-    record.finish();
-    recorded();
+    append("event", event.wall, [&](JsonObjectWriter &record) {
+        record.addInteger("us", microsecondsSinceStart(event.steady));
+        record.addWord("kind", EventKindName(event.kind));
+        record.addText("peer", event.peer);
+        record.addText("text", event.text);
+    });
 }
 
 void SessionRecorder::addPerf(const RecordedPerf &perf)
 {
-    if (!isRecording())
-        return;
-    JsonObjectWriter record = Begin(m_buffer, "perf", system_clock::now());
-    record.addText("target", perf.target);
-    record.addText("pattern", perf.pattern);
-    record.addText("mode", perf.mode);
-    record.addWord("result", perf.result == PerfResult::End ? "END" : "ERROR");
-    record.addInteger("elapsed_ms", perf.elapsedMs);
-    record.addUnsigned("cycles", perf.cycles);
-    record.addUnsigned("errors", perf.errors);
-    AddSummary(record.addObject("write"), perf.write);
-    AddSummary(record.addObject("read"), perf.read);
-    record.finish();
-    recorded();
+    append("perf", system_clock::now(), [&](JsonObjectWriter &record) {
+        record.addText("target", perf.target);
+        record.addText("pattern", perf.pattern);
+        record.addText("mode", perf.mode);
+        record.addWord("result", perf.result == PerfResult::End ? "END" : "ERROR");
+        record.addInteger("elapsed_ms", perf.elapsedMs);
+        record.addUnsigned("cycles", perf.cycles);
+        record.addUnsigned("errors", perf.errors);
+        AddSummary(record.addObject("write"), perf.write);
+        AddSummary(record.addObject("read"), perf.read);
+    });
 }

@@ -57,7 +57,8 @@ signals:
 
 private:
     qint64 microsecondsSinceStart(std::chrono::steady_clock::time_point at) const;
-    void recorded();
+    template<typename Fill>
+    void append(const char *type, std::chrono::system_clock::time_point wall, Fill &&fill);
     void writeOut();
     bool flush();
     void finish();

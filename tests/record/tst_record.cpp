@@ -202,7 +202,7 @@ void tst_record::cannotStart_data()
     QTest::newRow("a missing directory") << "/nonexistent-kel/session.jsonl" << "No such file or directory";
     // Creating files in sysfs is refused even to root, so this holds wherever the tests run.
     QTest::newRow("a read-only directory") << "/sys/kel-session.jsonl" << "Permission denied";
-    QTest::newRow("a directory") << "/tmp" << "";
+    QTest::newRow("a directory") << "/tmp" << "Is a directory";
 }
 
 void tst_record::cannotStart()
