@@ -19,8 +19,9 @@ struct LatencyPoint
 
 // Latency over a run's time, for a plot: a histogram per interval of equal length. When a
 // sample falls beyond maxIntervals intervals, adjacent intervals merge pairwise and the
-// interval doubles, as often as needed, so memory stays bounded (maxIntervals histograms,
-// reserved up front) however long the run. record() allocates nothing.
+// interval doubles, as often as needed, so memory stays bounded however long the run:
+// maxIntervals histograms reserved up front (about 640 KB with the defaults). record()
+// allocates nothing.
 class LatencyTimeline
 {
 public:
