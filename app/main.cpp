@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELTester"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
 
     std::unique_ptr<frmKELTester> window;
     int status = 1;

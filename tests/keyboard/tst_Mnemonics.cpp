@@ -92,7 +92,7 @@ private:
 
 void tst_Mnemonics::initTestCase()
 {
-    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
@@ -171,7 +171,7 @@ void tst_Mnemonics::menu()
         break;
     case MenuEffect::Version: {
         const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-        QCOMPARE(m_messages, QStringList{base + QStringLiteral(" version 1.0.416")});
+        QCOMPARE(m_messages, QStringList{base + QStringLiteral(" version " KEL_VERSION)});
         break;
     }
     }

@@ -107,7 +107,7 @@ private:
 
 void tst_MainWindowConnect::initTestCase()
 {
-    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
     g_mivEngine = new MivEngine;
     g_mivConverter = new MivConverter;
@@ -356,7 +356,7 @@ void tst_MainWindowConnect::refusedConnect()
 void tst_MainWindowConnect::versionBox()
 {
     m_window->mnuHelpVersion->trigger();
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("tst_mainwindow_connect version 1.0.416")});
+    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("tst_mainwindow_connect version " KEL_VERSION)});
 }
 
 void tst_MainWindowConnect::performanceOpensAndRemovesVariable()
