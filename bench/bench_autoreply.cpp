@@ -5,6 +5,7 @@
 //
 //   bench_autoreply [requests per run, default 20000]
 
+#include "EngineObjects.h"
 #include "BenchRow.h"
 #include "LogModel.h"
 #include "MivController.h"

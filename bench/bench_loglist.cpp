@@ -4,6 +4,7 @@
 // lines in the same passes and selecting the newest once per pass; it keeps every line.
 // QT_QPA_PLATFORM=offscreen bench_loglist
 
+#include "EngineObjects.h"
 #include "BenchRow.h"
 #include "LogModel.h"
 #include "MivConverter.h"

@@ -5,6 +5,7 @@
 //
 //   bench_perfcheck [cycles, 1..65535, default 20000]
 
+#include "EngineObjects.h"
 #include "BenchRow.h"
 #include "KelFramer.h"
 #include "KelOptions.h"

@@ -3,6 +3,7 @@
 // lines. Each figure comes from a fresh child process (this program run with --child MODE).
 // Usage: QT_QPA_PLATFORM=offscreen bench_startup [runs, default 5]
 
+#include "EngineObjects.h"
 #include "BenchRow.h"
 #include "LogModel.h"
 #include "MivConverter.h"

@@ -6,6 +6,7 @@
 #include "FocusLeaveGuard.h"
 #include "LeadingNumber.h"
 #include "MessageBox.h"
+#include "TypeLists.h"
 #include "VariantTypes.h"
 #include "modAPI.h"
 #include "modMain.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-constexpr int kUnknownTypeIndex = 21; // "(Unkown)" in the short type list
 
 template<typename W>
 W *named(W *widget, const QString &name)
@@ -236,15 +236,15 @@ void frmPerfChk::optReadWrite_Click(int index)
     lblValue->setEnabled(writes);
     cmbValueType->setEnabled(writes);
     txtValue->setEnabled(writes);
-    cmdStart->setEnabled(!writes || cmbValueType->currentIndex() != kUnknownTypeIndex);
+    cmdStart->setEnabled(!writes || cmbValueType->currentIndex() != kShortUnknownIndex);
     chkDataCheck->setEnabled(index == 2);
 }
 
 void frmPerfChk::cmbValueType_Click()
 {
     const int k = cmbValueType->currentIndex();
-    SetCtlEditable(txtValue, k != 0 && k != 1 && k != kUnknownTypeIndex);
-    SetCtlEditable(cmdStart, k != kUnknownTypeIndex);
+    SetCtlEditable(txtValue, k != 0 && k != 1 && k != kShortUnknownIndex);
+    SetCtlEditable(cmdStart, k != kShortUnknownIndex);
 }
 
 void frmPerfChk::EnableSettings(bool enable)

@@ -6,6 +6,7 @@
 #include "MivError.h"
 #include "VariantTypes.h"
 #include "frmConn.h"
+#include "EngineObjects.h"
 #include "modMain.h"
 
 #include <QCheckBox>

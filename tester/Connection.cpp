@@ -6,6 +6,7 @@
 #include "MivError.h"
 #include "frmConn.h"
 #include "frmPerfChk.h"
+#include "EngineObjects.h"
 #include "modMain.h"
 
 #include <QAction>

@@ -6,7 +6,7 @@
 #include "LogModel.h"
 #include "MessageBox.h"
 #include "MivController.h"
-#include "VariantTypes.h"
+#include "TypeLists.h"
 #include "modMain.h"
 
 #include <QCheckBox>

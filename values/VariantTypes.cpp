@@ -1,11 +1,9 @@
 #include "VariantTypes.h"
 
+#include "EngineObjects.h"
 #include "LeadingNumber.h"
 #include "MivConverter.h"
 #include "MivError.h"
-#include "modMain.h"
-
-#include <QComboBox>
 
 #include <array>
 #include <limits>
@@ -96,8 +94,6 @@ constexpr std::array<ShortEntry, 22> kShortTypeList { {
     { "(Unkown)", -1 },
 } };
 
-constexpr int kShortBstrIndex = 10;
-
 } // namespace
 
 QString VTName(const QString &typeCode)
@@ -114,20 +110,20 @@ QString VTName(const QString &typeCode)
     return elementName(code);
 }
 
-void FillVTTypeList(QComboBox *combo)
+QList<TypeListEntry> VTTypeList()
 {
-    combo->clear();
+    QList<TypeListEntry> list;
     for (const VTEntry &entry : kVTTypeList)
-        combo->addItem(QString::fromLatin1(entry.text), entry.value);
-    combo->setCurrentIndex(0);
+        list.append({QString::fromLatin1(entry.text), entry.value});
+    return list;
 }
 
-void FillShortTypeList(QComboBox *combo)
+QStringList ShortTypeList()
 {
-    combo->clear();
+    QStringList list;
     for (const ShortEntry &entry : kShortTypeList)
-        combo->addItem(QString::fromLatin1(entry.text));
-    combo->setCurrentIndex(kShortBstrIndex);
+        list.append(QString::fromLatin1(entry.text));
+    return list;
 }
 
 qint16 TypeCodeOfIndex(qint16 index)

@@ -1,3 +1,4 @@
+#include "EngineObjects.h"
 #include "PeerProcess.h"
 #include "PerfWindow.h"
 

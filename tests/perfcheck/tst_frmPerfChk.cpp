@@ -1,3 +1,4 @@
+#include "EngineObjects.h"
 #include "PerfWindow.h"
 
 #include "MivConverter.h"

@@ -1,5 +1,6 @@
 // The Reply panel: normalisation on leaving a field, the type rule and Set.
 
+#include "EngineObjects.h"
 #include "MainWindowDriver.h"
 #include "UserActions.h"
 #include "MessagingHarness.h"

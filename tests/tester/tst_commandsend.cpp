@@ -1,5 +1,6 @@
 // Send and Clear of the Request panel, end to end against kelpeer as the device.
 
+#include "EngineObjects.h"
 #include "MessagingHarness.h"
 
 #include "MivController.h"

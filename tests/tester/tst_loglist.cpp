@@ -1,5 +1,6 @@
 // The log list: line format, the chkLog switch, selection, the pop-up menu and the line limit.
 
+#include "EngineObjects.h"
 #include "MainWindowDriver.h"
 #include "UserActions.h"
 #include "MessagingHarness.h"

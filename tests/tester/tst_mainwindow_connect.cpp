@@ -1,5 +1,6 @@
 // Connect, Disconnect and the window states, against kelpeer and pseudo-terminals.
 
+#include "EngineObjects.h"
 #include "MainWindowDriver.h"
 #include "UserActions.h"
 #include "MessagingHarness.h"

@@ -1,6 +1,7 @@
 // Messages on a client connection: logged raw or interpreted, and the kinds that log nothing
 // or fail. A raw TCP server in the test plays the peer so that any bytes can be injected.
 
+#include "EngineObjects.h"
 #include "MessagingHarness.h"
 
 #include "MivController.h"

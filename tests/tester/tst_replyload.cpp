@@ -1,6 +1,7 @@
 // A host firing 20,000 requests at once at the window's server: every one is answered and
 // logged, and the event loop keeps running. The longest stall is reported, not asserted.
 
+#include "EngineObjects.h"
 #include "MessagingHarness.h"
 
 #include "LogModel.h"

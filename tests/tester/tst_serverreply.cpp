@@ -1,5 +1,6 @@
 // The automatic reply on server connections, against kelpeer as the host.
 
+#include "EngineObjects.h"
 #include "MessagingHarness.h"
 
 #include "LogModel.h"

@@ -1,5 +1,6 @@
 // kel-tour: drives the tester's windows against kelpeer and saves a picture of each.
 
+#include "EngineObjects.h"
 #include "MivConverter.h"
 #include "MivEngine.h"
 #include "Tour.h"
