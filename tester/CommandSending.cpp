@@ -1,10 +1,10 @@
 #include "frmKELTester.h"
 
+#include "AnswerText.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivConverter.h"
 #include "MivError.h"
-#include "VariantTypes.h"
 #include "frmConn.h"
 #include "EngineObjects.h"
 #include "modMain.h"
@@ -51,14 +51,8 @@ void frmKELTester::cmdSend_Click()
             command->Execute(0);
             executed = true;
 
-            const QString result = g_mivConverter->ValueToText(command->Result(), 0);
-            const qsizetype comma = result.indexOf(u',');
-            const QString typeName = VTName(comma < 0 ? result : result.left(comma));
-            if (comma < 0)
-                AddLog(QStringLiteral("[ Result ]\t\t"), QStringLiteral("Type=") + typeName);
-            else
-                AddLog(QStringLiteral("[ Result ]\t\t"),
-                       QStringLiteral("Type=") + typeName + QStringLiteral(", Value=") + result.mid(comma + 1));
+            AddLog(QStringLiteral("[ Result ]\t\t"),
+                   ResultText(g_mivConverter->ValueToText(command->Result(), 0)));
 
             controller.Commands().Remove(commandIndex);
             commandHeld = false;
