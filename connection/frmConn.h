@@ -101,6 +101,13 @@ public:
     // The current control values as the builder takes them.
     ConnOptionInput CurrentInput() const;
 
+    // What the main window reads of the controls for its caption and modes; after OK they
+    // match the accepted settings, after Cancel the restored ones.
+    int connType() const; // a ConnType
+    QString comPortText() const;
+    bool syncChecked() const;
+    bool syncEnabled() const;
+
 public slots:
     void reject() override; // Escape: Cancel, even while a field fails its check
 

@@ -9,7 +9,6 @@
 #include "EngineObjects.h"
 #include "modMain.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
@@ -42,7 +41,7 @@ void frmKELTester::cmdSend_Click()
         SetStatus(QStringLiteral("Sending..."));
 
         MivController &controller = connectedController(mivCtrl());
-        if (frmConn::instance()->chkSync->isChecked()) {
+        if (frmConn::instance()->syncChecked()) {
             MivCommand *command = controller.AddCommand(QStringLiteral("KELCmd"), QString());
             owner = &controller;
             commandIndex = command->Index();

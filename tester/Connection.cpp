@@ -11,7 +11,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
 
 #include <memory>
@@ -27,7 +26,7 @@ MivWorkspace &workspace()
 
 QString frmKELTester::SyncModeText() const
 {
-    return frmConn::instance()->chkSync->isChecked() ? QStringLiteral("Sync") : QStringLiteral("ASync");
+    return frmConn::instance()->syncChecked() ? QStringLiteral("Sync") : QStringLiteral("ASync");
 }
 
 void frmKELTester::mnuFileConn_Click()
@@ -43,24 +42,24 @@ void frmKELTester::mnuFileConn_Click()
         setMivCtrl(workspace().AddController(QString(), QStringLiteral("MivProv.KEL"),
                                              QStringLiteral("localhost"), option));
 
-        const bool sync = dialog->chkSync->isChecked();
-        switch (dialog->cmbConnType->currentIndex()) {
-        case 0:
+        const bool sync = dialog->syncChecked();
+        switch (dialog->connType()) {
+        case ComClient:
             setWindowTitle(QStringLiteral("KELTester - (COM[Client], %1, %2)")
-                               .arg(dialog->txtComPort->text(), SyncModeText()));
+                               .arg(dialog->comPortText(), SyncModeText()));
             EnableRequest(true);
             EnableReply(false);
             EnablePerformance(sync);
             m_lClient = 1;
             break;
-        case 1:
-            setWindowTitle(QStringLiteral("KELTester - (COM[Server], %1)").arg(dialog->txtComPort->text()));
+        case ComServer:
+            setWindowTitle(QStringLiteral("KELTester - (COM[Server], %1)").arg(dialog->comPortText()));
             EnableRequest(false);
             EnableReply(true);
             EnablePerformance(false);
             m_lClient = 0;
             break;
-        case 2:
+        case EtherClient:
             setWindowTitle(QStringLiteral("KELTester - (Ether[Client], %1, %2)")
                                .arg(dialog->m_strIPAddress, SyncModeText()));
             EnableRequest(true);
@@ -68,7 +67,7 @@ void frmKELTester::mnuFileConn_Click()
             EnablePerformance(sync);
             m_lClient = 1;
             break;
-        case 3:
+        case EtherServer:
             setWindowTitle(QStringLiteral("KELTester - (Ether[Server], %1)").arg(dialog->m_lConnMax));
             EnableRequest(true);
             EnableReply(true);
@@ -78,7 +77,7 @@ void frmKELTester::mnuFileConn_Click()
         default:
             throw MivError(MivCode::InvalidArg, QStringLiteral("Unknown connection type"));
         }
-        chkInterp->setEnabled(dialog->chkSync->isEnabled() && !sync);
+        chkInterp->setEnabled(dialog->syncEnabled() && !sync);
         AddLog(QStringLiteral("Connect\t\t"), QStringLiteral("Succeeded"));
         if (txtHRESULT->isEnabled())
             cmdSet_Click();

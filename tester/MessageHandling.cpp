@@ -12,7 +12,6 @@
 #include "modMain.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 
 void frmKELTester::m_mivCtrl_OnMessage(MivMessage *pIMivMess)
 {
@@ -37,7 +36,7 @@ void frmKELTester::m_mivCtrl_OnMessage(MivMessage *pIMivMess)
                     modAPI::Sleep(delay);
 
                 const MivVariant reply(m_strAutoReply);
-                if (frmConn::instance()->cmbConnType->currentIndex() == 1) {
+                if (frmConn::instance()->connType() == ComServer) {
                     MivController *controller = mivCtrl();
                     if (!controller)
                         throw MivError(MivCode::NotConnected, QStringLiteral("No controller is connected"));
