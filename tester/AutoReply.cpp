@@ -1,5 +1,6 @@
 #include "frmKELTester.h"
 
+#include "Captions.h"
 #include "LeadingNumber.h"
 #include "MessageBox.h"
 #include "MivError.h"
@@ -52,7 +53,7 @@ void frmKELTester::cmdSet_Click()
     }
     m_strAutoReply = ReplyText(txtHRESULT->text(), typeCode, txtValue->text());
     m_strReplyDelay = ReplyDelayText(txtDelay->text());
-    AddLog(QStringLiteral("Set\t\t"), AutoReplyLogText(m_strAutoReply, m_strReplyDelay));
+    AddLog(LogCaption::Set, AutoReplyLogText(m_strAutoReply, m_strReplyDelay));
 }
 
 void frmKELTester::cmdSetButton_Click()
@@ -60,6 +61,6 @@ void frmKELTester::cmdSetButton_Click()
     try {
         cmdSet_Click();
     } catch (const MivError &error) {
-        reportFailure(QStringLiteral("Set\t\t"), error.description());
+        reportFailure(LogCaption::Set, error.description());
     }
 }

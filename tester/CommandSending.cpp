@@ -1,5 +1,6 @@
 #include "frmKELTester.h"
 
+#include "Captions.h"
 #include "AnswerText.h"
 #include "MessageBox.h"
 #include "MivController.h"
@@ -12,17 +13,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
-
-namespace {
-
-MivController &connectedController(MivController *controller)
-{
-    if (!controller)
-        throw MivError(MivCode::NotConnected, QStringLiteral("No controller is connected"));
-    return *controller;
-}
-
-} // namespace
 
 void frmKELTester::cmdSend_Click()
 {
@@ -37,10 +27,10 @@ void frmKELTester::cmdSend_Click()
             parameters << field->text();
         const QString commandText = parameters.join(u':');
 
-        AddLog(QStringLiteral("[ Send ]\t\t"), commandText);
-        SetStatus(QStringLiteral("Sending..."));
+        AddLog(LogCaption::Send, commandText);
+        SetStatus(StatusText::Sending);
 
-        MivController &controller = connectedController(mivCtrl());
+        MivController &controller = connectedController();
         if (frmConn::instance()->syncChecked()) {
             MivCommand *command = controller.AddCommand(QStringLiteral("KELCmd"), QString());
             owner = &controller;
@@ -50,19 +40,19 @@ void frmKELTester::cmdSend_Click()
             command->Execute(0);
             executed = true;
 
-            AddLog(QStringLiteral("[ Result ]\t\t"),
+            AddLog(LogCaption::Result,
                    ResultText(g_mivConverter->ValueToText(command->Result(), 0)));
 
             controller.Commands().Remove(commandIndex);
             commandHeld = false;
-            SetStatus(QStringLiteral("Ready."));
+            SetStatus(StatusText::Ready);
         } else {
             controller.Execute(QStringLiteral("Send"), commandText);
-            SetStatus(QStringLiteral("Wait."));
+            SetStatus(StatusText::Wait);
         }
     } catch (const MivError &error) {
-        AddLog(executed ? QStringLiteral("[ Receive ]\t") : QStringLiteral("[ Send ]\t\t"),
-               QStringLiteral("Failed"));
+        AddLog(executed ? LogCaption::Receive : LogCaption::Send,
+               LogOutcome::Failed);
         ShowMessageBox(this, error.description());
         if (commandHeld && owner) {
             try {
@@ -71,16 +61,16 @@ void frmKELTester::cmdSend_Click()
                 // Already gone: nothing is left to clean up.
             }
         }
-        SetStatus(QStringLiteral("Ready."));
+        SetStatus(StatusText::Ready);
     }
 }
 
 void frmKELTester::cmdClear_Click()
 {
     try {
-        connectedController(mivCtrl()).Execute(QStringLiteral("Clear"));
-        AddLog(QStringLiteral("Clear\t\t"), QStringLiteral("Succeeded"));
+        connectedController().Execute(QStringLiteral("Clear"));
+        AddLog(LogCaption::Clear, LogOutcome::Succeeded);
     } catch (const MivError &) {
-        AddLog(QStringLiteral("Clear\t\t"), QStringLiteral("Failed"));
+        AddLog(LogCaption::Clear, LogOutcome::Failed);
     }
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class FocusLeaveGuard;
+class frmConn;
 class LogModel;
 class MivController;
 class MivMessage;
@@ -96,13 +97,19 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildControls();
+    void buildControls(); // frmKELTesterLayout.cpp
+    QGroupBox *buildRequestPanel(QWidget *parent);
+    QGroupBox *buildReplyPanel(QWidget *parent);
+    QGroupBox *buildPerformancePanel(QWidget *parent);
     void buildMenus();
     void setTabOrder();
     void cmdSetButton_Click(); // Set from the button: failures reported like Connect's
     void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
     void selectLastLine();
     void updateClock();
+    // The connected controller; MivError "No controller is connected" without one.
+    MivController &connectedController() const;
+    QString ConnectedTitle(const frmConn &dialog) const; // throws for an unknown type
     // Logs caption "Failed", shows the description and sets "Ready.".
     void reportFailure(const QString &caption, const QString &description);
 
