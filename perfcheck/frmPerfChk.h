@@ -51,7 +51,13 @@ public:
 
     void EnableSettings(bool enable);
 
-    // Controls; objectNames as their names, array elements as "optPattern(1)".
+protected:
+    void done(int result) override; // every way of closing ends here: Unload
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // Controls; tests and the tour find them by their objectNames, which are these names
+    // (array elements as "optPattern(1)").
     QGroupBox *fraPattern;
     QRadioButton *optPattern[3];
     QLineEdit *txtHour;
@@ -72,16 +78,11 @@ public:
     QPushButton *cmdClear;
     QLabel *lblResult;
     QTreeWidget *lvResult; // columns "Action", "Time", "Time Required (ms)"
+    QPushButton *cmdExit;
     static constexpr int kActionColumn = 0;
     static constexpr int kTimeColumn = 1;
     static constexpr int kElapsedColumn = 2;
-    QPushButton *cmdExit;
 
-protected:
-    void done(int result) override; // every way of closing ends here: Unload
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     void buildControls(); // frmPerfChkLayout.cpp
     QWidget *buildPatternFrame();
     QWidget *buildReadWriteFrame();

@@ -66,29 +66,6 @@ public:
     void mnuRightClear_Click();
     void m_mivCtrl_OnMessage(MivMessage *pIMivMess); // MessageHandling.cpp
 
-    // controls, named by their objectNames
-    QGroupBox *fraKelReq = nullptr, *fraKelRep = nullptr, *Frame1 = nullptr;
-    QComboBox *cmbTopCmd = nullptr;
-    QLineEdit *txtKELCmd[4] = {};
-    QLabel *lblReq[8] = {}; // 0..3 and 6, 7 exist
-    QPushButton *cmdSend = nullptr, *cmdClear = nullptr;
-    QLineEdit *txtHRESULT = nullptr, *txtValue = nullptr, *txtDelay = nullptr;
-    QComboBox *cmbVTType = nullptr;
-    QLabel *lblRep[4] = {};
-    QPushButton *cmdSet = nullptr;
-    QLineEdit *txtVarName[3] = {};
-    QPushButton *cmdPerfchk = nullptr;
-    QCheckBox *chkLog = nullptr, *chkInterp = nullptr;
-    QListView *lstLog = nullptr;
-    QStatusBar *stbMain = nullptr;
-    QLabel *stbMainText = nullptr, *stbMainClock = nullptr;
-
-    QMenu *mnuFile = nullptr, *mnuHelp = nullptr, *mnuRight = nullptr;
-    QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
-            *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
-    QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
-            *mnuRightClear = nullptr;
-
     LogModel *logModel() const { return m_logModel; }
     // The selected log line, with a selection still due applied first ("" when none).
     QString selectedLogLine();
@@ -112,6 +89,29 @@ private:
     QString ConnectedTitle(const frmConn &dialog) const; // throws for an unknown type
     // Logs caption "Failed", shows the description and sets "Ready.".
     void reportFailure(const QString &caption, const QString &description);
+
+    // Controls; tests and the tour find them by their objectNames, which are these names.
+    QGroupBox *fraKelReq = nullptr, *fraKelRep = nullptr, *Frame1 = nullptr;
+    QComboBox *cmbTopCmd = nullptr;
+    QLineEdit *txtKELCmd[4] = {};
+    QLabel *lblReq[8] = {}; // 0..3 and 6, 7 exist
+    QPushButton *cmdSend = nullptr, *cmdClear = nullptr;
+    QLineEdit *txtHRESULT = nullptr, *txtValue = nullptr, *txtDelay = nullptr;
+    QComboBox *cmbVTType = nullptr;
+    QLabel *lblRep[4] = {};
+    QPushButton *cmdSet = nullptr;
+    QLineEdit *txtVarName[3] = {};
+    QPushButton *cmdPerfchk = nullptr;
+    QCheckBox *chkLog = nullptr, *chkInterp = nullptr;
+    QListView *lstLog = nullptr;
+    QStatusBar *stbMain = nullptr;
+    QLabel *stbMainText = nullptr, *stbMainClock = nullptr;
+
+    QMenu *mnuFile = nullptr, *mnuHelp = nullptr, *mnuRight = nullptr;
+    QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
+            *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
+    QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
+            *mnuRightClear = nullptr;
 
     QPointer<MivController> m_mivCtrl;
     LogModel *m_logModel = nullptr;

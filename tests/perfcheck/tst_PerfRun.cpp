@@ -1,15 +1,16 @@
 #include "EngineObjects.h"
-#include "PeerProcess.h"
-#include "PerfWindow.h"
-
-#include "MivConverter.h"
+#include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
+#include "MivVariable.h"
+#include "PeerOptions.h"
+#include "PeerProcess.h"
+#include "ShownWindow.h"
 #include "VariantTypes.h"
+#include "WindowTestMain.h"
+#include "frmPerfChk.h"
 #include "modAPI.h"
-#include "modMain.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -23,7 +24,8 @@ const QString kPutFailed = QStringLiteral("'IMivVariable->put_Value' is failed."
 const QString kGetFailed = QStringLiteral("'IMivVariable->get_Value' is failed.");
 const QString kDifferent = QStringLiteral("Write data and read data are different.");
 
-enum Mode { Read = 0, Write = 1, WriteRead = 2 };
+constexpr int kTimeoutMs = 500;
+enum Mode { Read = ModeRead, Write = ModeWrite, WriteRead = ModeWriteRead };
 enum TypeIndex { I4 = 5, BSTR = 10, ArrayI4 = 14 };
 
 struct Settings
@@ -43,16 +45,13 @@ struct Rig
 {
     explicit Rig(const QStringList &peerArgs = {})
     {
-        QStringList args = {QStringLiteral("--option"),
-                            QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:10:900,Timeout=500"),
-                            QStringLiteral("--verbose")};
+        const QStringList args = {QStringLiteral("--option"), EtherServerOption(0), QStringLiteral("--verbose")};
         if (!peer.start(args + peerArgs))
             return;
         try {
             controller = g_mivEngine->Workspaces().Item(0)->AddController(
                 QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"),
-                QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True")
-                    .arg(peer.port()));
+                EtherClientOption(peer.port(), kTimeoutMs, true));
             variable = controller->AddVariable(QStringLiteral("A:1:X"), QString());
         } catch (const MivError &e) {
             qWarning("%s", qPrintable(e.description()));
@@ -90,7 +89,7 @@ struct Rig
     void type(const QString &field, const QString &text)
     {
         auto *box = ui.control<QLineEdit>(field);
-        ui.click(box);
+        UserActions::Click(box);
         box->selectAll();
         QTest::keyClicks(box, text);
     }
@@ -114,7 +113,7 @@ struct Rig
     PeerProcess peer;
     MivController *controller = nullptr;
     MivVariable *variable = nullptr;
-    PerfWindow ui;
+    ShownWindow<frmPerfChk> ui;
 };
 
 int countPrefix(const QStringList &frames, const QString &prefix)
@@ -227,7 +226,7 @@ void tst_PerfRun::outcome()
     QCOMPARE(countPrefix(frames, QStringLiteral("PUT:A:1:X:")), puts);
     QCOMPARE(countPrefix(frames, QStringLiteral("GET:A:1:X:")), gets);
     QCOMPARE(frames.size(), puts + gets);
-    QCOMPARE(rig.ui.messages, messages);
+    QCOMPARE(rig.ui.boxes.texts(), messages);
     QCOMPARE(rig.list()->topLevelItemCount(), 2);
     QCOMPARE(rig.row(0).at(0), QStringLiteral("START"));
     QCOMPARE(rig.row(1).at(0), endAction);
@@ -334,7 +333,7 @@ void tst_PerfRun::invalidValueAddsNoRows()
     }
     QVERIFY(!description.isEmpty());
     rig.start();
-    QCOMPARE(rig.ui.messages, QStringList{description});
+    QCOMPARE(rig.ui.boxes.texts(), QStringList{description});
     QCOMPARE(rig.list()->topLevelItemCount(), 0);
     QVERIFY(rig.frames().isEmpty());
     QVERIFY(rig.ui.control(QStringLiteral("cmdStart"))->isEnabled());
@@ -373,7 +372,7 @@ void tst_PerfRun::boxBeforeEndTimes()
     s.mode = Write;
     rig.apply(s);
     QStringList rowDuringBox;
-    rig.ui.onMessage = [&](const QString &) { rowDuringBox = rig.row(1); };
+    rig.ui.boxes.onShow = [&](const QString &) { rowDuringBox = rig.row(1); };
     rig.start();
     QCOMPARE(rowDuringBox, (QStringList{QStringLiteral("ERROR"), QString(), QString()}));
     QCOMPARE(rig.row(1).at(0), QStringLiteral("ERROR"));
@@ -422,7 +421,7 @@ void tst_PerfRun::closeDuringRun()
         QCOMPARE(modAPI::GetPriorityClass(process), modAPI::NORMAL_PRIORITY_CLASS);
     QCOMPARE(rig.list()->topLevelItemCount(), 2);
     QCOMPARE(rig.row(1).at(0), endAction);
-    QVERIFY(rig.ui.messages.isEmpty()); // no box for a window that has gone
+    QVERIFY(rig.ui.boxes.texts().isEmpty()); // no box for a window that has gone
     const int frames = rig.frames().size();
     QTest::qWait(100);
     QCOMPARE(rig.frames().size(), frames);
@@ -459,15 +458,6 @@ void tst_PerfRun::debugOutput()
     QCOMPARE(seen, records);
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    MivEngine engine;
-    MivConverter converter;
-    g_mivEngine = &engine;
-    g_mivConverter = &converter;
-    tst_PerfRun test;
-    return QTest::qExec(&test, argc, argv);
-}
+KEL_WINDOW_TEST_MAIN(tst_PerfRun)
 
 #include "tst_PerfRun.moc"
