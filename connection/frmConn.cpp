@@ -328,15 +328,17 @@ void frmConn::HideDialog(int result)
 }
 
 // Only the application going down may close the dialog; any other request (the close box)
-// cancels and keeps it.
+// is refused and cancels. The cancel hides the dialog once the refused event is over: hiding
+// it from inside the event would leave the window system believing it still active, so that
+// the next opening would start without the focus and without the field checks.
 void frmConn::closeEvent(QCloseEvent *event)
 {
     if (QCoreApplication::closingDown()) {
         QWidget::closeEvent(event);
         return;
     }
-    cmdCancel_Click();
     event->ignore();
+    QMetaObject::invokeMethod(this, &frmConn::cmdCancel_Click, Qt::QueuedConnection);
 }
 
 void frmConn::showEvent(QShowEvent *event)

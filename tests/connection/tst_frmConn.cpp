@@ -100,6 +100,7 @@ private slots:
     void valueTooLargeForItsSetting();
     void returnKeyDoesNotAccept();
     void reopenAfterOK();
+    void reopenAfterCloseBox();
     void execReturnsOnOK();
     void singleInstance();
 
@@ -504,6 +505,27 @@ void tst_frmConn::reopenAfterOK()
     QVERIFY(Control<QComboBox>(d, "cmbConnType")->hasFocus());
     QCOMPARE(Control<QCheckBox>(d, "chkSync")->checkState(), Qt::Checked);
     QVERIFY(!Control<QCheckBox>(d, "chkSync")->isEnabled());
+}
+
+// The close box hides the dialog as Cancel does: the next opening starts on the connection type
+// and a failing field still keeps the focus and blocks OK.
+void tst_frmConn::reopenAfterCloseBox()
+{
+    frmConn *d = m_dialog.get();
+    d->windowHandle()->close();
+    QTRY_VERIFY(!d->isVisible());
+    open();
+    QCOMPARE(QApplication::focusWidget(), Control(d, "cmbConnType"));
+
+    auto *timeout = Control<QLineEdit>(d, "txtTimeout");
+    click(timeout);
+    QVERIFY(timeout->hasFocus());
+    typeInto(timeout, QStringLiteral("12a"));
+    click(Control(d, "cmdOK"));
+    QVERIFY(d->isVisible());
+    QVERIFY(!d->m_bOK);
+    QVERIFY(timeout->hasFocus());
+    QCOMPARE(timeout->selectedText(), QStringLiteral("12a"));
 }
 
 void tst_frmConn::execReturnsOnOK()
