@@ -1,15 +1,6 @@
 #include "Controls.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QFocusEvent>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
-#include <QRadioButton>
 
 namespace {
 

@@ -2,21 +2,19 @@
 
 #include "AccessibleName.h"
 
+#include <QAction>
 #include <QAnyStringView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QList>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
 #include <QStringList>
-
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QPushButton;
-class QRadioButton;
-class QWidget;
 
 // The control factory of the three windows. Every control gets its objectName, which is its
 // name in the description (tests and the tour find it by that name), and the name a screen

@@ -192,26 +192,6 @@ void frmConn::SaveSettings()
     m_strConnectOption = txtCmdOpt->toPlainText();
 }
 
-int frmConn::connType() const
-{
-    return cmbConnType->currentIndex();
-}
-
-QString frmConn::comPortText() const
-{
-    return txtComPort->text();
-}
-
-bool frmConn::syncChecked() const
-{
-    return chkSync->isChecked();
-}
-
-bool frmConn::syncEnabled() const
-{
-    return chkSync->isEnabled();
-}
-
 ConnOptionInput frmConn::CurrentInput() const
 {
     ConnOptionInput in;

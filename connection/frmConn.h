@@ -2,18 +2,18 @@
 
 #include "ConnectOption.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
 
 class FocusLeaveGuard;
-class QCheckBox;
-class QComboBox;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -71,10 +71,10 @@ public:
 
     // What the main window reads of the controls for its caption and modes; after OK they
     // match the accepted settings, after Cancel the restored ones.
-    int connType() const; // a ConnType
-    QString comPortText() const;
-    bool syncChecked() const;
-    bool syncEnabled() const;
+    int connType() const { return cmbConnType->currentIndex(); } // a ConnType
+    QString comPortText() const { return txtComPort->text(); }
+    bool syncChecked() const { return chkSync->isChecked(); }
+    bool syncEnabled() const { return chkSync->isEnabled(); }
 
 public slots:
     void reject() override; // Escape: Cancel, even while a field fails its check

@@ -1,6 +1,7 @@
 #include "frmPerfChk.h"
 
 #include "DigitsOnlyFilter.h"
+#include "FieldRange.h"
 #include "FocusLeaveGuard.h"
 #include "LeadingNumber.h"
 #include "MessageBox.h"
@@ -39,10 +40,6 @@ struct BusyPointer
 
 constexpr double kMsPerHour = 3600000.0;
 constexpr double kMsPerMinute = 60000.0;
-constexpr qint32 kHourMax = 500;
-constexpr qint32 kMinuteMax = 59;
-constexpr qint32 kCountMin = 1;
-constexpr qint32 kCountMax = 65535;
 constexpr int kTypeEmpty = 0;
 constexpr int kTypeNull = 1;
 
@@ -170,13 +167,13 @@ void frmPerfChk::EnableSettings(bool enable)
     cmdStop->setEnabled(!enable);
 }
 
-bool frmPerfChk::ValidateRange(QLineEdit *field, qint32 low, qint32 high, const QString &message)
+bool frmPerfChk::ValidateRange(QLineEdit *field, const FieldRange &range)
 {
     QString text = field->text();
     const bool number = IsNumberText(text); // rewrites the text as a whole number
     const qint32 value = number ? LeadingLong(text) : 0;
-    if (!number || value < low || value > high) {
-        ShowMessageBox(this, message);
+    if (!number || value < range.low || value > range.high) {
+        ShowMessageBox(this, QString::fromLatin1(range.message));
         field->setFocus();
         SelectAllText(field);
         return false;
@@ -189,18 +186,17 @@ bool frmPerfChk::ValidateRange(QLineEdit *field, qint32 low, qint32 high, const 
 
 bool frmPerfChk::txtHour_Validate()
 {
-    return ValidateRange(txtHour, 0, kHourMax, QStringLiteral("Input the integer of 0 to 500 into the hour."));
+    return ValidateRange(txtHour, kHourRange);
 }
 
 bool frmPerfChk::txtMinute_Validate()
 {
-    return ValidateRange(txtMinute, 0, kMinuteMax, QStringLiteral("Input the integer of 0 to 59 into the minute."));
+    return ValidateRange(txtMinute, kMinuteRange);
 }
 
 bool frmPerfChk::txtPatternCount_Validate()
 {
-    return ValidateRange(txtPatternCount, kCountMin, kCountMax,
-                         QStringLiteral("Input the integer of 1 to 65535 into the number of times."));
+    return ValidateRange(txtPatternCount, kCountRange);
 }
 
 void frmPerfChk::udPatternCount_Change()

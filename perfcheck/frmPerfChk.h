@@ -7,6 +7,7 @@
 
 #include <memory>
 
+struct FieldRange;
 class FocusLeaveGuard;
 class MivVariable;
 class PerfRun;
@@ -89,7 +90,7 @@ private:
     QTreeWidget *buildResultList();
     void connectHandlers();
     void Form_Unload();
-    bool ValidateRange(QLineEdit *field, qint32 low, qint32 high, const QString &message);
+    bool ValidateRange(QLineEdit *field, const FieldRange &range);
     PerfPlan ReadPlan() const;
     MivVariable &variable() const; // the variable of this opening, unless the window has closed
 

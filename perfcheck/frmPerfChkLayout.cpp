@@ -2,6 +2,7 @@
 
 #include "ArrowUpDown.h"
 #include "Controls.h"
+#include "FieldRange.h"
 #include "TimeStamp.h"
 
 #include <QCheckBox>
@@ -31,7 +32,6 @@ constexpr int kDataCheckIndent = 18; // under the option buttons' captions
 constexpr int kHourDigits = 3;
 constexpr int kMinuteDigits = 2;
 constexpr int kCountDigits = 5;
-constexpr int kPatternCountMaximum = 65535;
 // The widest time stamp the list shows, for its column.
 const modAPI::SYSTEMTIME kWidestTime{12, 12, 0, 28, 23, 58, 58, 888};
 
@@ -135,7 +135,7 @@ QWidget *frmPerfChk::buildPatternFrame()
     optPattern[1]->setChecked(true);
     txtPatternCount = NumberBox(fraPattern, "txtPatternCount", QStringLiteral("1"), kCountDigits);
     udPatternCount = Named(new ArrowUpDown(fraPattern), "udPatternCount");
-    udPatternCount->setRange(1, kPatternCountMaximum);
+    udPatternCount->setRange(kCountRange.low, kCountRange.high);
     optPattern[2] = MakeOption(fraPattern, Indexed("optPattern", 2), QStringLiteral("Infinite"));
 
     auto *time = new QHBoxLayout;

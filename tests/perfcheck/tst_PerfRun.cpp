@@ -1,19 +1,12 @@
-#include "EngineObjects.h"
-#include "MivController.h"
-#include "MivEngine.h"
+// Runs of the performance window against kelpeer as the device, end to end.
+
 #include "MivError.h"
 #include "MivVariable.h"
-#include "PeerOptions.h"
-#include "PeerProcess.h"
-#include "ShownWindow.h"
+#include "PerfRig.h"
 #include "VariantTypes.h"
 #include "WindowTestMain.h"
-#include "frmPerfChk.h"
 #include "modAPI.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
@@ -23,110 +16,6 @@ namespace {
 const QString kPutFailed = QStringLiteral("'IMivVariable->put_Value' is failed.");
 const QString kGetFailed = QStringLiteral("'IMivVariable->get_Value' is failed.");
 const QString kDifferent = QStringLiteral("Write data and read data are different.");
-
-constexpr int kTimeoutMs = 500;
-enum Mode { Read = ModeRead, Write = ModeWrite, WriteRead = ModeWriteRead };
-enum TypeIndex { I4 = 5, BSTR = 10, ArrayI4 = 14 };
-
-struct Settings
-{
-    int pattern = 1;
-    QString count = QStringLiteral("3");
-    int mode = Read;
-    int typeIndex = BSTR;
-    QString value = QStringLiteral("abc");
-    bool dataCheck = false;
-    bool ignore = false;
-    bool output = false;
-};
-
-// kelpeer as the device, a controller on it, the variable A:1:X and the window holding it.
-struct Rig
-{
-    explicit Rig(const QStringList &peerArgs = {})
-    {
-        const QStringList args = {QStringLiteral("--option"), EtherServerOption(0), QStringLiteral("--verbose")};
-        if (!peer.start(args + peerArgs))
-            return;
-        try {
-            controller = g_mivEngine->Workspaces().Item(0)->AddController(
-                QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"),
-                EtherClientOption(peer.port(), kTimeoutMs, true));
-            variable = controller->AddVariable(QStringLiteral("A:1:X"), QString());
-        } catch (const MivError &e) {
-            qWarning("%s", qPrintable(e.description()));
-            return;
-        }
-        ui.window->m_mivVar = variable;
-    }
-    ~Rig()
-    {
-        ui.window.reset();
-        if (controller)
-            g_mivEngine->Workspaces().Item(0)->Controllers().Remove(controller->Index());
-    }
-    bool ok() const { return ui.ready && variable; }
-
-    void apply(const Settings &s)
-    {
-        ui.click(QStringLiteral("optReadWrite(%1)").arg(s.mode));
-        if (s.dataCheck) {
-            // Ticked in "Write && Read", then kept when another mode disables it.
-            ui.click(QStringLiteral("optReadWrite(2)"));
-            ui.click(QStringLiteral("chkDataCheck"));
-            ui.click(QStringLiteral("optReadWrite(%1)").arg(s.mode));
-        }
-        ui.control<QComboBox>(QStringLiteral("cmbValueType"))->setCurrentIndex(s.typeIndex);
-        ui.control<QLineEdit>(QStringLiteral("txtValue"))->setText(s.value);
-        if (s.ignore)
-            ui.click(QStringLiteral("chkIgnore"));
-        if (s.output)
-            ui.click(QStringLiteral("chkOutput"));
-        ui.click(QStringLiteral("optPattern(%1)").arg(s.pattern));
-        if (s.pattern == 1)
-            type(QStringLiteral("txtPatternCount"), s.count);
-    }
-    void type(const QString &field, const QString &text)
-    {
-        auto *box = ui.control<QLineEdit>(field);
-        UserActions::Click(box);
-        box->selectAll();
-        QTest::keyClicks(box, text);
-    }
-    void start() { ui.click(QStringLiteral("cmdStart")); }
-
-    // The frames kelpeer got, once it has printed as many as the engine sent.
-    QStringList frames(int atLeast = 0)
-    {
-        peer.waitForReceived(atLeast, 3000);
-        QTest::qWait(50); // and nothing more
-        peer.pump();
-        return peer.received();
-    }
-    QTreeWidget *list() const { return ui.control<QTreeWidget>(QStringLiteral("lvResult")); }
-    QStringList row(int index) const
-    {
-        const QTreeWidgetItem *item = list()->topLevelItem(index);
-        return item ? QStringList{item->text(0), item->text(1), item->text(2)} : QStringList();
-    }
-
-    PeerProcess peer;
-    MivController *controller = nullptr;
-    MivVariable *variable = nullptr;
-    ShownWindow<frmPerfChk> ui;
-};
-
-int countPrefix(const QStringList &frames, const QString &prefix)
-{
-    return int(std::count_if(frames.begin(), frames.end(),
-                             [&](const QString &f) { return f.startsWith(prefix); }));
-}
-
-// Fails the running test instead of hanging when a run never ends.
-void stopAfter(frmPerfChk *window, int ms)
-{
-    QTimer::singleShot(ms, window, [window] { window->cmdStop_Click(); });
-}
 
 } // namespace
 
