@@ -1,13 +1,13 @@
 #include "frmKELTester.h"
 
-#include "Captions.h"
 #include "AnswerText.h"
+#include "Captions.h"
+#include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivConverter.h"
 #include "MivError.h"
 #include "frmConn.h"
-#include "EngineObjects.h"
 #include "modMain.h"
 
 #include <QComboBox>

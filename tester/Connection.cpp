@@ -1,13 +1,13 @@
 #include "frmKELTester.h"
 
 #include "Captions.h"
+#include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
 #include "frmConn.h"
 #include "frmPerfChk.h"
-#include "EngineObjects.h"
 #include "modMain.h"
 
 #include <QAction>

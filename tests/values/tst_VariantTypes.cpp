@@ -1,8 +1,8 @@
 #include "EngineObjects.h"
 #include "MivConverter.h"
 #include "MivError.h"
-#include "VariantTypes.h"
 #include "TypeLists.h"
+#include "VariantTypes.h"
 
 #include <QComboBox>
 #include <QSignalSpy>
