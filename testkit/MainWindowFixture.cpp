@@ -63,3 +63,9 @@ quint16 MainWindowFixture::serverPort() const
     const QString address = controller->localAddress();
     return address.mid(address.lastIndexOf(u':') + 1).toUShort();
 }
+
+void MainWindowTest::init()
+{
+    m_ui.emplace();
+    QVERIFY(m_ui->ready);
+}

@@ -5,7 +5,10 @@
 #include "frmKELTester.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
+
+#include <optional>
 
 // A log line taken apart: its caption (tabs kept) and its value; the time is dropped.
 struct LogEntry
@@ -32,4 +35,20 @@ public:
     QString status() const { return window->statusText(); }
     // The port the window's server listens on, when it was connected with port 0.
     quint16 serverPort() const;
+};
+
+// The base of the main-window tests: a fresh fixture for every test function. A test with more
+// to prepare calls these from its own init() and cleanup().
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+protected slots:
+    void init();
+    void cleanup() { m_ui.reset(); }
+
+protected:
+    MainWindowFixture &fixture() { return *m_ui; }
+
+private:
+    std::optional<MainWindowFixture> m_ui;
 };

@@ -8,15 +8,12 @@
 #include <QLineEdit>
 #include <QListView>
 
-#include <optional>
-
-class tst_AutoReply : public QObject
+class tst_AutoReply : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup() { m_ui.reset(); }
 
     void normaliseOnLeaving_data();
     void normaliseOnLeaving();
@@ -26,14 +23,12 @@ private slots:
     void setFailureFromButton();
 
 private:
-    std::optional<MainWindowFixture> m_ui;
 };
 
 void tst_AutoReply::init()
 {
-    m_ui.emplace();
-    QVERIFY(m_ui->ready);
-    (*m_ui)->EnableReply(true); // the panel as a server connection leaves it
+    MainWindowTest::init();
+    fixture()->EnableReply(true); // the panel as a server connection leaves it
 }
 
 void tst_AutoReply::normaliseOnLeaving_data()
@@ -67,7 +62,7 @@ void tst_AutoReply::normaliseOnLeaving()
     QFETCH(QString, typed);
     QFETCH(QString, result);
     QFETCH(QString, box);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     auto *edit = ui.control<QLineEdit>(field);
     UserActions::Click(edit);
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget *>(edit), 2000);
@@ -83,7 +78,7 @@ void tst_AutoReply::normaliseOnLeaving()
 
 void tst_AutoReply::typeRule()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     auto *value = ui.control<QLineEdit>("txtValue");
     auto *type = ui.control<QComboBox>("cmbVTType");
     QVERIFY(!value->isEnabled());
@@ -129,7 +124,7 @@ void tst_AutoReply::set()
     QFETCH(QString, delay);
     QFETCH(QString, reply);
     QFETCH(QString, storedDelay);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     auto *type = ui.control<QComboBox>("cmbVTType");
     ui.control<QLineEdit>("txtHRESULT")->setText(hresult);
     type->setCurrentIndex(typeCode < 0 ? 0 : type->findData(typeCode));
@@ -147,7 +142,7 @@ void tst_AutoReply::set()
 
 void tst_AutoReply::setFailureFromButton()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     ui.control<QComboBox>("cmbVTType")->clear(); // no type selected at all
     ui.click("cmdSet");
     const QList<LogEntry> expected{{LogCaption::Set, LogOutcome::Failed}};

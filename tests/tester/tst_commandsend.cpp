@@ -12,8 +12,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include <optional>
-
 namespace {
 
 // "TOP|field0|field1|field2|field3" into the Request panel.
@@ -36,13 +34,11 @@ QString CommandText(const QString &request)
 
 } // namespace
 
-class tst_CommandSend : public QObject
+class tst_CommandSend : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { m_ui.emplace(); }
-    void cleanup() { m_ui.reset(); }
 
     void syncResult_data();
     void syncResult();
@@ -61,7 +57,6 @@ private:
     // Device on TCP, connected through the dialog as Ether(Client).
     bool connectToDevice(PeerProcess &peer, const QStringList &extraArgs, bool sync, int timeoutMs = 1000);
 
-    std::optional<MainWindowFixture> m_ui;
 };
 
 bool tst_CommandSend::connectToDevice(PeerProcess &peer, const QStringList &extraArgs, bool sync,
@@ -73,7 +68,7 @@ bool tst_CommandSend::connectToDevice(PeerProcess &peer, const QStringList &extr
     settings.port = peer.port();
     settings.sync = sync;
     settings.timeoutMs = timeoutMs;
-    return m_ui->connect(settings);
+    return fixture().connect(settings);
 }
 
 void tst_CommandSend::syncResult_data()
@@ -98,7 +93,7 @@ void tst_CommandSend::syncResult()
     QFETCH(QString, put);
     QFETCH(QString, get);
     QFETCH(QString, expected);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {}, true));
@@ -143,7 +138,7 @@ void tst_CommandSend::syncFailure()
     QFETCH(bool, stopPeer);
     QFETCH(QString, request);
     QFETCH(QString, boxHas);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, peerArgs, true, timeoutMs));
@@ -190,7 +185,7 @@ void tst_CommandSend::asyncAnswer()
     QFETCH(bool, interpret);
     QFETCH(QStringList, requests);
     QFETCH(QStringList, received);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, peerArgs, false));
@@ -232,8 +227,8 @@ void tst_CommandSend::commandText()
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {QStringLiteral("--verbose")}, sync));
-    FillRequest(*m_ui, request);
-    (*m_ui)->cmdSend_Click();
+    FillRequest(fixture(), request);
+    fixture()->cmdSend_Click();
 
     QVERIFY(peer.waitForReceived(1, 5000));
     QCOMPARE(peer.received().first(), CommandText(request));
@@ -241,7 +236,7 @@ void tst_CommandSend::commandText()
 
 void tst_CommandSend::syncOverSerialLine()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     PtyPair pty;
     QVERIFY2(pty.start(), qPrintable(pty.errorString()));
     PeerProcess peer;
@@ -267,7 +262,7 @@ void tst_CommandSend::syncOverSerialLine()
 
 void tst_CommandSend::loggingOff()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {QStringLiteral("--verbose")}, true));
     const int from = ui.logCount();
@@ -286,7 +281,7 @@ void tst_CommandSend::loggingOff()
 
 void tst_CommandSend::clear()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {}, false));
     const int from = ui.logCount();
@@ -302,7 +297,7 @@ void tst_CommandSend::clear()
 
 void tst_CommandSend::withoutController()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     FillRequest(ui, QStringLiteral("START||||"));
     ui->cmdSend_Click();
     ui->cmdClear_Click();

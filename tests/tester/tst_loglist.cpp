@@ -16,7 +16,6 @@
 #include <QRegularExpression>
 
 #include <cmath>
-#include <optional>
 
 Q_DECLARE_METATYPE(MivVariant)
 
@@ -37,21 +36,16 @@ void ClickMenuItem(QMenu *menu, QAction *action)
 QMenu *OpenPopup(const MainWindowFixture &ui)
 {
     UserActions::Click(ui.control<QListView>("lstLog")->viewport(), Qt::RightButton);
-    auto *menu = ui.control<QMenu>("mnuRight");
-    QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000);
-    return menu;
+    return ui.control<QMenu>("mnuRight");
 }
 
 } // namespace
 
-class tst_LogList : public QObject
+class tst_LogList : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup() { m_ui.reset(); }
-
     void lineFormat_data();
     void lineFormat();
     void valueWithoutTextFails_data();
@@ -71,14 +65,7 @@ private slots:
     void describedTexts();
 
 private:
-    std::optional<MainWindowFixture> m_ui;
 };
-
-void tst_LogList::init()
-{
-    m_ui.emplace();
-    QVERIFY(m_ui->ready);
-}
 
 void tst_LogList::lineFormat_data()
 {
@@ -95,7 +82,7 @@ void tst_LogList::lineFormat()
 {
     QFETCH(MivVariant, value);
     QFETCH(QString, text);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     ui->AddLog(QStringLiteral("[ Receive ]\t"), value);
     const QString line = ui->logModel()->line(0);
     static const QRegularExpression format(QStringLiteral("^\\[ Receive \\]\\t\\((\\d\\d):(\\d\\d):(\\d\\d)\\) : (.*)$"),
@@ -121,13 +108,13 @@ void tst_LogList::valueWithoutTextFails_data()
 void tst_LogList::valueWithoutTextFails()
 {
     QFETCH(MivVariant, value);
-    QVERIFY_THROWS_EXCEPTION(MivError, (*m_ui)->AddLog(QStringLiteral("x\t"), value));
-    QCOMPARE(m_ui->logCount(), 0);
+    QVERIFY_THROWS_EXCEPTION(MivError, fixture()->AddLog(QStringLiteral("x\t"), value));
+    QCOMPARE(fixture().logCount(), 0);
 }
 
 void tst_LogList::logOffWritesNothing()
 {
-    MainWindowFixture &w = *m_ui;
+    MainWindowFixture &w = fixture();
     w->AddLog(QStringLiteral("a\t"), QStringLiteral("1"));
     w->SetStatus(QStringLiteral("kept"));
     w.click("chkLog");
@@ -144,7 +131,7 @@ void tst_LogList::logOffWritesNothing()
 
 void tst_LogList::newLineIsSelected()
 {
-    MainWindowFixture &w = *m_ui;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < 3; ++i)
         w->AddLog(QStringLiteral("n\t"), QString::number(i));
     QTRY_COMPARE_WITH_TIMEOUT(SelectedRow(w), 2, 2000);
@@ -165,11 +152,11 @@ void tst_LogList::menuEnableRule_data()
 void tst_LogList::menuEnableRule()
 {
     QFETCH(int, lines);
-    MainWindowFixture &w = *m_ui;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < lines; ++i)
         w->AddLog(QStringLiteral("n\t"), QString::number(i));
     QMenu *menu = OpenPopup(w);
-    QVERIFY(menu->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
     QCOMPARE(Command(menu, "mnuRightCopy")->isEnabled(), lines > 0);
     QCOMPARE(Command(menu, "mnuRightCopyAll")->isEnabled(), lines > 0);
     QCOMPARE(Command(menu, "mnuRightClear")->isEnabled(), lines > 0);
@@ -189,7 +176,7 @@ void tst_LogList::copyCopyAllClear_data()
 void tst_LogList::copyCopyAllClear()
 {
     QFETCH(QString, item);
-    MainWindowFixture &w = *m_ui;
+    MainWindowFixture &w = fixture();
     w->AddLog(QStringLiteral("Connect\t\t"), QStringLiteral("Succeeded"));
     w->AddLog(QStringLiteral("[ Receive ]\t"), QStringLiteral("0,8,a\tb"));
     w->SetStatus(QStringLiteral("status"));
@@ -198,7 +185,7 @@ void tst_LogList::copyCopyAllClear()
     QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
 
     QMenu *menu = OpenPopup(w);
-    QVERIFY(menu->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
     ClickMenuItem(menu, Command(menu, item));
     QTRY_VERIFY_WITH_TIMEOUT(!menu->isVisible(), 2000);
 
@@ -219,7 +206,7 @@ void tst_LogList::copyCopyAllClear()
 
 void tst_LogList::rightClickKeepsSelection()
 {
-    MainWindowFixture &w = *m_ui;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < 3; ++i)
         w->AddLog(QStringLiteral("n\t"), QString::number(i));
     QTRY_COMPARE_WITH_TIMEOUT(SelectedRow(w), 2, 2000);
@@ -244,7 +231,7 @@ void tst_LogList::lineLimit_data()
 void tst_LogList::lineLimit()
 {
     QFETCH(int, added);
-    MainWindowFixture &w = *m_ui;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < added; ++i)
         w->AddLog(QStringLiteral("n\t"), QString::number(i));
     const int count = w.logCount();
@@ -271,7 +258,7 @@ void tst_LogList::captionsLineUp_data()
 void tst_LogList::captionsLineUp()
 {
     QFETCH(int, pointSize);
-    QFont font = m_ui->control("lstLog")->font();
+    QFont font = fixture().control("lstLog")->font();
     font.setPointSize(pointSize);
     const QFontMetricsF metrics(font);
     const qreal stop = LogDelegate::tabStopFor(metrics);

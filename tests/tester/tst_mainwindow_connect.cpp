@@ -19,7 +19,6 @@
 #include <QLineEdit>
 
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -69,13 +68,12 @@ QString Enabled(const MainWindowFixture &ui, const QStringList &names)
 
 Q_DECLARE_METATYPE(QList<LogEntry>)
 
-class tst_MainWindowConnect : public QObject
+class tst_MainWindowConnect : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void init() { m_ui.emplace(); }
     void cleanup();
     void cleanupTestCase() { m_device.reset(); }
 
@@ -96,7 +94,6 @@ private slots:
     void closingEndsProgram(); // runs the application's event loop: keep it last
 
 private:
-    std::optional<MainWindowFixture> m_ui;
     std::unique_ptr<PeerProcess> m_device; // kelpeer answering on TCP
 };
 
@@ -110,7 +107,7 @@ void tst_MainWindowConnect::initTestCase()
 
 void tst_MainWindowConnect::cleanup()
 {
-    m_ui.reset();
+    MainWindowTest::cleanup();
     // A window that went leaves its controller in the engine: drop it for the next test.
     auto &controllers = g_mivEngine->Workspaces().Item(0)->Controllers();
     while (controllers.Count() > 0)
@@ -119,7 +116,7 @@ void tst_MainWindowConnect::cleanup()
 
 void tst_MainWindowConnect::startsNotConnected()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QCOMPARE(ui->windowTitle(), QStringLiteral("KELTester - (No Connection)"));
     QCOMPARE(ui.status(), QStringLiteral("Ready."));
     QCOMPARE(ui.logCount(), 0);
@@ -143,7 +140,7 @@ void tst_MainWindowConnect::cancelLeavesEverything_data()
 void tst_MainWindowConnect::cancelLeavesEverything()
 {
     QFETCH(bool, connectedFirst);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     if (connectedFirst) {
         QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
         QTest::qWait(300); // let the connection's own messages arrive first
@@ -198,7 +195,7 @@ void tst_MainWindowConnect::connectionTypes()
     QFETCH(bool, interp);
     QFETCH(int, client);
     QFETCH(QList<LogEntry>, lines);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
 
     PtyPair pty;
     if (type == ComClient || type == ComServer) {
@@ -230,7 +227,7 @@ void tst_MainWindowConnect::connectionTypes()
 
 void tst_MainWindowConnect::reconnectRemovesOldControllerFirst()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
     QPointer<MivController> first = ui->mivCtrl();
     QVERIFY(first);
@@ -246,7 +243,7 @@ void tst_MainWindowConnect::reconnectRemovesOldControllerFirst()
 
 void tst_MainWindowConnect::logOffStillConnects()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     ui->SetStatus(QStringLiteral("untouched"));
     ui.control<QCheckBox>("chkLog")->setChecked(false);
     QVERIFY(ConnectThroughDialog(*ui, Settings(EtherServer, 0, true)));
@@ -261,7 +258,7 @@ void tst_MainWindowConnect::logOffStillConnects()
 
 void tst_MainWindowConnect::disconnectWithNothingConnected()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QAction *disconnect = Command(ui.window.get(), "mnuFileDisconn");
     ui->setWindowTitle(QStringLiteral("something else"));
     ui->EnableRequest(true);
@@ -279,7 +276,7 @@ void tst_MainWindowConnect::disconnectWithNothingConnected()
 
 void tst_MainWindowConnect::disconnectWhileConnected()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
     Command(ui.window.get(), "mnuFileDisconn")->trigger();
     QVERIFY(!ui->mivCtrl());
@@ -291,7 +288,7 @@ void tst_MainWindowConnect::disconnectWhileConnected()
 
 void tst_MainWindowConnect::refusedConnect()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     const quint16 port = FreePort();
     QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, port, true)));
     QVERIFY(!ui->mivCtrl());
@@ -316,13 +313,13 @@ void tst_MainWindowConnect::refusedConnect()
 
 void tst_MainWindowConnect::versionBox()
 {
-    Command(m_ui->window.get(), "mnuHelpVersion")->trigger();
-    QCOMPARE(m_ui->boxes.texts(), QStringList{QStringLiteral("tst_mainwindow_connect version " KEL_VERSION)});
+    Command(fixture().window.get(), "mnuHelpVersion")->trigger();
+    QCOMPARE(fixture().boxes.texts(), QStringList{QStringLiteral("tst_mainwindow_connect version " KEL_VERSION)});
 }
 
 void tst_MainWindowConnect::performanceOpensAndRemovesVariable()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
     QVERIFY(ui.control("cmdPerfchk")->isEnabled());
     const QStringList name{QStringLiteral("AXIS"), QStringLiteral("1"), QStringLiteral("POS")};
@@ -353,7 +350,7 @@ void tst_MainWindowConnect::performanceOpensAndRemovesVariable()
 
 void tst_MainWindowConnect::performanceWithoutControllerFails()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     ui->cmdPerfchk_Click();
     const QList<LogEntry> expected{{LogCaption::Performance, LogOutcome::Failed}};
     QCOMPARE(ui.log(), expected);
@@ -371,7 +368,7 @@ void tst_MainWindowConnect::closingEndsProgram_data()
 void tst_MainWindowConnect::closingEndsProgram()
 {
     QFETCH(bool, byMenu);
-    frmKELTester &w = **m_ui;
+    frmKELTester &w = *fixture();
     QVERIFY(ConnectThroughDialog(w, Settings(EtherClient, m_device->port(), true)));
     QVERIFY(w.mivCtrl());
     // The dialog now exists, hidden; it must not keep the program alive.

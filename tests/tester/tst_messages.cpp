@@ -10,9 +10,8 @@
 #include <QTcpSocket>
 
 #include <memory>
-#include <optional>
 
-class tst_Messages : public QObject
+class tst_Messages : public MainWindowTest
 {
     Q_OBJECT
 
@@ -33,21 +32,20 @@ private:
     bool inject(const QByteArray &bytes, int lines);
     bool waitForStatus(const QString &status);
 
-    std::optional<MainWindowFixture> m_ui;
     std::unique_ptr<QTcpServer> m_server;
     QTcpSocket *m_peer = nullptr;
 };
 
 void tst_Messages::init()
 {
-    m_ui.emplace();
+    MainWindowTest::init();
     m_server = std::make_unique<QTcpServer>();
     QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
 }
 
 void tst_Messages::cleanup()
 {
-    m_ui.reset();
+    MainWindowTest::cleanup();
     m_peer = nullptr;
     m_server.reset();
 }
@@ -57,7 +55,7 @@ bool tst_Messages::connectClient()
     ConnSettings settings;
     settings.port = m_server->serverPort();
     settings.sync = false;
-    if (!m_ui->connect(settings))
+    if (!fixture().connect(settings))
         return false;
     if (!QTest::qWaitFor([this] { return m_server->hasPendingConnections(); }, 5000))
         return false;
@@ -67,17 +65,17 @@ bool tst_Messages::connectClient()
 
 bool tst_Messages::inject(const QByteArray &bytes, int lines)
 {
-    const int target = m_ui->logCount() + lines;
+    const int target = fixture().logCount() + lines;
     m_peer->write(bytes);
-    if (!QTest::qWaitFor([&] { return m_ui->logCount() >= target; }, 5000))
+    if (!QTest::qWaitFor([&] { return fixture().logCount() >= target; }, 5000))
         return false;
     QTest::qWait(50); // nothing more may follow
-    return m_ui->logCount() == target;
+    return fixture().logCount() == target;
 }
 
 bool tst_Messages::waitForStatus(const QString &status)
 {
-    return QTest::qWaitFor([&] { return m_ui->status() == status; }, 5000);
+    return QTest::qWaitFor([&] { return fixture().status() == status; }, 5000);
 }
 
 void tst_Messages::answer_data()
@@ -129,7 +127,7 @@ void tst_Messages::answer()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, logged);
     QFETCH(QStringList, boxes);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
 
     QVERIFY(connectClient());
     ui.control<QCheckBox>("chkInterp")->setChecked(interpret);
@@ -148,18 +146,18 @@ void tst_Messages::peerLeavingLogsNothing()
 {
     QVERIFY(connectClient());
     QVERIFY(inject("0\r", 1));
-    const int from = m_ui->logCount();
+    const int from = fixture().logCount();
 
     m_peer->disconnectFromHost();
     QVERIFY(waitForStatus(StatusText::Receiving));
     QTest::qWait(50);
-    QCOMPARE(m_ui->logCount(), from);
-    QVERIFY(m_ui->boxes.isEmpty());
+    QCOMPARE(fixture().logCount(), from);
+    QVERIFY(fixture().boxes.isEmpty());
 }
 
 void tst_Messages::errorMessage()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QVERIFY(connectClient());
     const int from = ui.logCount();
 
@@ -172,7 +170,7 @@ void tst_Messages::errorMessage()
 
 void tst_Messages::serverConnectAndLeaveLogNothing()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     ConnSettings settings;
     settings.type = EtherServer;
     settings.connMax = 1;

@@ -12,8 +12,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 
-#include <optional>
-
 namespace {
 
 // Reply type list indexes.
@@ -23,13 +21,11 @@ constexpr int kBstr = 7;
 
 } // namespace
 
-class tst_ServerReply : public QObject
+class tst_ServerReply : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { m_ui.emplace(); }
-    void cleanup() { m_ui.reset(); }
 
     void repliesInOrder_data();
     void repliesInOrder();
@@ -42,14 +38,13 @@ private slots:
 private:
     bool listen();
 
-    std::optional<MainWindowFixture> m_ui;
 };
 
 bool tst_ServerReply::listen()
 {
     ConnSettings settings;
     settings.type = EtherServer;
-    return m_ui->connect(settings);
+    return fixture().connect(settings);
 }
 
 void tst_ServerReply::repliesInOrder_data()
@@ -70,7 +65,7 @@ void tst_ServerReply::repliesInOrder()
     QFETCH(int, typeIndex);
     QFETCH(QString, value);
     QFETCH(QString, reply);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
 
     QVERIFY(listen());
     ui.setAutoReply(hresult, typeIndex, value, QStringLiteral("0"));
@@ -105,7 +100,7 @@ void tst_ServerReply::delay()
 {
     QFETCH(QString, delay);
     QFETCH(qint64, atLeastMs);
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
 
     QVERIFY(listen());
     ui.setAutoReply(QStringLiteral("0"), kNothing, QString(), delay);
@@ -130,7 +125,7 @@ void tst_ServerReply::delay()
 
 void tst_ServerReply::clientGoneBeforeReply()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QVERIFY(listen());
     ui.setAutoReply(QStringLiteral("0"), kNothing, QString(), QStringLiteral("0"));
     const int from = ui.logCount();
@@ -161,7 +156,7 @@ void tst_ServerReply::clientGoneBeforeReply()
 
 void tst_ServerReply::loggingOff()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     QVERIFY(listen());
     ui.setAutoReply(QStringLiteral("0"), kI4, QStringLiteral("7"), QStringLiteral("0"));
     const int from = ui.logCount();
@@ -179,7 +174,7 @@ void tst_ServerReply::loggingOff()
 
 void tst_ServerReply::comServerRepliesBySend()
 {
-    MainWindowFixture &ui = *m_ui;
+    MainWindowFixture &ui = fixture();
     PtyPair pty;
     QVERIFY2(pty.start(), qPrintable(pty.errorString()));
     qputenv("MIV_COM8", pty.first().toUtf8());
