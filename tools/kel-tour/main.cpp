@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int kTourLimitMs = 180000;
+constexpr int kUsageStatus = 2;
 
 // --peer, then $KELPEER, then kelpeer in the build tree or beside this program, then $PATH.
 QString FindPeer(const QString &given)
@@ -31,33 +32,79 @@ QString FindPeer(const QString &given)
     return QStandardPaths::findExecutable(QStringLiteral("kelpeer"));
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+[[noreturn]] void Refuse(const QString &reason)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("KELTester"));
-    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
+    std::fprintf(stderr, "kel-tour: %s\n", qPrintable(reason));
+    std::exit(kUsageStatus);
+}
+
+// Whether QApplication will find a platform to draw on, rather than abort.
+bool HasDisplay(const QCommandLineParser &parser)
+{
+    return parser.isSet(QStringLiteral("platform")) || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")
+           || qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
+struct TourArgs
+{
+    QString out;
+    QString peer;
+};
+
+// Read before the windows' application exists, so that --help and a bad option need no display
+// and are reported under this program's own name. Exits on --help, --version and bad usage,
+// when no kelpeer can be found, and when there is nothing to draw on.
+TourArgs ReadArgs(int argc, char *argv[])
+{
+    QCoreApplication cli(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kel-tour"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
 
     QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions); // -platform name
     parser.setApplicationDescription(QStringLiteral(
         "Drives KEL Tester against kelpeer: connect, send synchronously and asynchronously, "
         "answer kelpeer's requests automatically, run a performance check. Saves a PNG of each stage."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Folder for the pictures (default: tour)."),
                                  QStringLiteral("folder"), QStringLiteral("tour"));
     const QCommandLineOption peer(QStringLiteral("peer"), QStringLiteral("The kelpeer program."), QStringLiteral("path"));
     parser.addOption(out);
     parser.addOption(peer);
-    parser.process(app);
+    // QApplication's own option, taken here so that it is not refused as unknown.
+    parser.addOption(QCommandLineOption(QStringLiteral("platform"), QStringLiteral("The Qt platform plugin."),
+                                        QStringLiteral("name")));
+    if (!parser.parse(QCoreApplication::arguments()))
+        Refuse(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        Refuse(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
+
+    const QString peerProgram = FindPeer(parser.value(peer));
+    if (peerProgram.isEmpty())
+        Refuse(QStringLiteral("kelpeer not found; name it with --peer"));
+    if (!QFileInfo(peerProgram).isExecutable())
+        Refuse(QStringLiteral("%1 is not an executable program").arg(peerProgram));
+    if (!HasDisplay(parser))
+        Refuse(QStringLiteral("no display; run it under xvfb-run -a, or with QT_QPA_PLATFORM=offscreen"));
+    return {parser.value(out), peerProgram};
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const TourArgs args = ReadArgs(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KELTester"));
+    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
 
     QTextStream progress(stdout);
-    const QString peerProgram = FindPeer(parser.value(peer));
-    if (peerProgram.isEmpty()) {
-        std::fprintf(stderr, "kel-tour: kelpeer not found; name it with --peer\n");
-        return 2;
-    }
-    qputenv("KELPEER", peerProgram.toLocal8Bit());
+    qputenv("KELPEER", args.peer.toLocal8Bit());
 
     // A stage that never ends must not hold a newcomer's terminal: the peers die with us.
     QTimer limit;
@@ -71,7 +118,7 @@ int main(int argc, char *argv[])
     int status = 0;
     {
         EngineObjects engine;
-        Tour tour(QDir(parser.value(out)), progress);
+        Tour tour(QDir(args.out), progress);
         if (tour.run()) {
             progress << "kel-tour: done; pictures:" << Qt::endl;
             for (const QString &picture : tour.pictures())
