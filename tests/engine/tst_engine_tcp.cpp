@@ -14,6 +14,8 @@
 #include <QThread>
 #include <QTimer>
 
+Q_DECLARE_METATYPE(ScriptedPeer::Step)
+
 namespace {
 
 const QString kProvider = QStringLiteral("MivProv.KEL");
@@ -50,6 +52,7 @@ private slots:
     void refusedRequest();
     void timeoutKeepsLateAnswerApart_data();
     void timeoutKeepsLateAnswerApart();
+    void peerClosesDuringRequest_data();
     void peerClosesDuringRequest();
     void asyncSendAnswersAsMessages();
     void clearDropsQueuedAnswers();
@@ -263,21 +266,59 @@ void tst_EngineTcp::timeoutKeepsLateAnswerApart()
     QCOMPARE(log.valuesOfKind(1), late);
 }
 
+void tst_EngineTcp::peerClosesDuringRequest_data()
+{
+    QTest::addColumn<bool>("server");   // the engine accepts the peer's connection
+    QTest::addColumn<QList<ScriptedPeer::Step>>("steps");
+    QTest::addColumn<bool>("variable"); // a variable read, else Execute(0)
+    QTest::addColumn<QString>("lost");  // what the description says of a partial answer
+
+    const QList<ScriptedPeer::Step> beforeAnswer{{50, "!"}};
+    const QList<ScriptedPeer::Step> midAnswer{{0, "0,8,hal!"}};
+    QTest::newRow("command, before the answer") << false << beforeAnswer << false << "";
+    QTest::newRow("command, in the middle of the answer") << false << midAnswer << false << "7 bytes";
+    QTest::newRow("command, right after accepting") << false << QList<ScriptedPeer::Step>{} << false << "";
+    QTest::newRow("variable, in the middle of the answer") << false << midAnswer << true << "7 bytes";
+    QTest::newRow("variable, right after accepting") << false << QList<ScriptedPeer::Step>{} << true << "";
+    QTest::newRow("server, command, in the middle of the answer") << true << midAnswer << false << "7 bytes";
+    QTest::newRow("server, variable, before the answer") << true << beforeAnswer << true << "";
+}
+
 void tst_EngineTcp::peerClosesDuringRequest()
 {
+    QFETCH(bool, server);
+    QFETCH(QList<ScriptedPeer::Step>, steps);
+    QFETCH(bool, variable);
+    QFETCH(QString, lost);
     ScriptedPeer peer;
-    QVERIFY(peer.start({{50, "!"}}));
     MivEngine engine;
-    MivController *ctrl = Connect(engine, ClientOption(peer.port(), 3000));
+    MivController *ctrl = nullptr;
+    if (server) {
+        ctrl = Connect(engine, ServerOption(10, 900, 3000));
+        QVERIFY(peer.connectTo(ctrl->localAddress().section(':', -1).toUShort(), steps));
+    } else {
+        QVERIFY(peer.start(steps));
+        ctrl = Connect(engine, ClientOption(peer.port(), 3000));
+    }
     MessageLog log(ctrl);
+    if (server)
+        QVERIFY(log.waitForKind(3, 1));
     MivCommand *cmd = ctrl->AddCommand(QStringLiteral("KELCmd"), QString());
     cmd->setParameters({"START", "", "", "", ""});
+    MivVariable *var = ctrl->AddVariable(QStringLiteral("A:1:X"), QString());
     QElapsedTimer clock;
     clock.start();
-    const auto error = Failure([&] { cmd->Execute(0); });
+    const auto error = Failure([&] {
+        if (variable)
+            var->Value();
+        else
+            cmd->Execute(0);
+    });
     QVERIFY(error);
     QCOMPARE(error->code(), MivCode::NotConnected);
     QVERIFY2(error->description().contains("closed before the answer"), qPrintable(error->description()));
+    QVERIFY2(error->description().contains("peer") && error->description().contains(lost),
+             qPrintable(error->description()));
     QVERIFY(clock.elapsed() < 2500); // not left to the Timeout
     QVERIFY(log.waitForKind(4, 1));
     const auto gone = Failure([&] { ctrl->Execute(QStringLiteral("Send"), QStringLiteral("START")); });
