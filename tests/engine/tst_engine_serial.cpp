@@ -3,7 +3,9 @@
 #include "MivEngine.h"
 #include "PtyPair.h"
 
+#include <QFile>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -121,26 +123,43 @@ void tst_EngineSerial::receiveErrorIsOneMessage()
 
 void tst_EngineSerial::openFails_data()
 {
-    QTest::addColumn<QString>("path"); // MIV_COM3; empty: the pty the engine holds already
+    QTest::addColumn<QString>("holder"); // who holds the pty already: "", "engine" or "kelpeer"
+    QTest::addColumn<bool>("holderByLink"); // ...through a symbolic link to it
+    QTest::addColumn<QString>("path");   // MIV_COM3: "link", "pty", or a path
     QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << "/dev/no-such-tty" << "Cannot open COM3 (/dev/no-such-tty)";
-    QTest::newRow("busy") << "" << "Cannot open COM3 (";
+    QTest::newRow("missing") << "" << false << "/dev/no-such-tty" << "Cannot open COM3 (/dev/no-such-tty)";
+    QTest::newRow("busy") << "engine" << false << "pty" << "Cannot open COM3 (";
+    QTest::newRow("busy, opened by a link") << "engine" << false << "link" << "in use by another program";
+    QTest::newRow("busy, held by a link") << "engine" << true << "pty" << "in use by another program";
+    QTest::newRow("another process holds it by a link") << "kelpeer" << true << "pty" << "in use by another program";
 }
 
 void tst_EngineSerial::openFails()
 {
+    QFETCH(QString, holder);
+    QFETCH(bool, holderByLink);
     QFETCH(QString, path);
     QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyKEL"));
+    QVERIFY(QFile::link(m_pty->first(), link));
+    const QString holderPath = holderByLink ? link : m_pty->first();
     MivEngine engine;
-    std::optional<MivController *> holder;
-    if (path.isEmpty()) {
-        path = m_pty->first();
-        holder = Connect(engine, SerialOption(2));
+    PeerProcess other;
+    if (holder == QLatin1String("engine")) {
+        qputenv("MIV_COM2", holderPath.toUtf8());
+        Connect(engine, SerialOption(2));
+    } else if (holder == QLatin1String("kelpeer")) {
+        if (PeerProcess::program().isEmpty())
+            QSKIP("KELPEER is not set");
+        QVERIFY(other.start({"--option", SerialOption(1)}, 5000, {"MIV_COM1=" + holderPath}));
     }
+    path = path == QLatin1String("link") ? link : path == QLatin1String("pty") ? m_pty->first() : path;
     qputenv("MIV_COM3", path.toUtf8());
     const auto error = Failure([&] { Connect(engine, SerialOption(3)); });
     QVERIFY(error);
-    QVERIFY2(error->description().startsWith(reason), qPrintable(error->description()));
+    QVERIFY2(error->description().startsWith("Cannot open COM3 (" + path) && error->description().contains(reason),
+             qPrintable(error->description()));
     // The system's reason follows.
     QVERIFY2(error->description().size() > reason.size() + path.size() + 3, qPrintable(error->description()));
 }

@@ -13,6 +13,10 @@
 #include <sys/file.h>
 #endif
 
+namespace {
+const QString kInUse = QStringLiteral("the device is in use by another program");
+} // namespace
+
 QString KelSerialLine::devicePath(int comPort)
 {
     const QString over = qEnvironmentVariable(QStringLiteral("MIV_COM%1").arg(comPort).toLatin1().constData());
@@ -49,13 +53,17 @@ KelSerialLine::KelSerialLine(const KelSettings &settings, KelLinkSink &sink, QOb
     port->setFlowControl((line.flow & 2)   ? QSerialPort::HardwareControl
                          : (line.flow & 1) ? QSerialPort::SoftwareControl
                                            : QSerialPort::NoFlowControl);
-    if (!port->open(QIODevice::ReadWrite))
-        throw refuse(port->errorString());
+    if (!port->open(QIODevice::ReadWrite)) {
+        // The port's lock file is taken: say so rather than "permission error".
+        const bool locked = port->error() == QSerialPort::PermissionError
+                            && port->errorString().contains(QLatin1String("lock"), Qt::CaseInsensitive);
+        throw refuse(locked ? kInUse : port->errorString());
+    }
 #ifdef Q_OS_UNIX
     // The system's lock on the device itself, which every path to it shares; the port's own
     // lock file is named after a path, and its exclusive mode does not bind a superuser.
     if (::flock(int(port->handle()), LOCK_EX | LOCK_NB) != 0)
-        throw refuse(QStringLiteral("the device is in use by another program"));
+        throw refuse(kInUse);
 #endif
     m_link = new KelLink(std::make_unique<KelSerialStream>(port.release()), m_path, settings.packet, sink, this);
 }
