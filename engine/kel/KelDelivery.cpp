@@ -1,6 +1,7 @@
 #include "KelDelivery.h"
 
 #include "KelLink.h"
+#include "KelWriteBatch.h"
 
 #include <QElapsedTimer>
 
@@ -53,6 +54,7 @@ void KelDelivery::deliver()
         return;
     m_delivering = true;
     const QPointer<KelDelivery> self(this);
+    const KelWriteBatch replies;
     QElapsedTimer slice;
     slice.start();
     while (!m_turns.empty() && slice.elapsed() < kSliceMs) {

@@ -47,7 +47,7 @@ QString KelProvider::transact(const QString &request)
     // Frames already here came before the request: they are not its answer.
     link->drain();
     link->request().prepare();
-    link->sendText(request);
+    link->sendRequest(request);
     link->request().startWaiting();
     const QDeadlineTimer deadline(m_settings.timeoutMs);
     // A link that has closed is kept (deleted later) until the event loop runs again.

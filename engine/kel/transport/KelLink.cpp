@@ -1,6 +1,7 @@
 #include "KelLink.h"
 
 #include "KelStream.h"
+#include "KelWriteBatch.h"
 #include "MivError.h"
 
 #include <QPointer>
@@ -11,6 +12,8 @@ namespace {
 
 // What one read takes at most.
 constexpr qint64 kChunk = 16384;
+// A batch holds back at most this much for a link: beyond it, it writes.
+constexpr qint64 kBatchedBytes = 65536;
 
 std::atomic<quint64> g_lastLinkId{0};
 
@@ -59,19 +62,40 @@ KelLink::~KelLink()
 
 void KelLink::sendText(const QString &text)
 {
+    write(text, false);
+}
+
+void KelLink::sendRequest(const QString &text)
+{
+    write(text, true);
+}
+
+void KelLink::write(const QString &text, bool now)
+{
     if (!isOpen())
         throw MivError(MivCode::NotConnected, QStringLiteral("The connection to %1 has closed").arg(m_address));
     const QByteArray bytes = m_framer.encode(text);
-    if (m_stream->bytesToWrite() + bytes.size() > kMaxQueued)
+    const qint64 queued = m_stream->bytesToWrite();
+    if (queued + bytes.size() > kMaxQueued)
         throw MivError(MivCode::Fail, QStringLiteral("Send refused: %1 bytes are still queued for %2, "
                                                      "which is not reading")
-                                          .arg(m_stream->bytesToWrite())
+                                          .arg(queued)
                                           .arg(m_address));
-    const qint64 done = m_stream->writeNow(bytes.constData(), bytes.size());
+    KelWriteBatch *batch = now ? nullptr : KelWriteBatch::current();
+    const qint64 done = batch ? 0 : m_stream->writeNow(bytes.constData(), bytes.size());
     if (done == bytes.size())
         return;
-    if (!m_stream->queue(bytes.constData() + done, bytes.size() - done))
+    const bool hold = batch && queued + bytes.size() <= kBatchedBytes;
+    if (!m_stream->queue(bytes.constData() + done, bytes.size() - done, !hold))
         throw MivError(MivCode::Fail, QStringLiteral("Cannot send to %1: %2").arg(m_address, m_stream->errorString()));
+    if (hold)
+        batch->add(this);
+}
+
+void KelLink::flush()
+{
+    if (isOpen())
+        m_stream->flush();
 }
 
 bool KelLink::mayRead() const

@@ -57,8 +57,13 @@ public:
     const QString &endReason() const { return m_endReason; }
     qsizetype lostBytes() const { return m_lostBytes; }
 
-    // Encodes and writes one frame now. Throws MivError when closed, unencodable or over the cap.
+    // Encodes one frame and writes it, or queues it in the thread's KelWriteBatch if there is
+    // one. Throws MivError when closed, unencodable or over the cap.
     void sendText(const QString &text);
+    // The same, written now whatever the batch: a synchronous request.
+    void sendRequest(const QString &text);
+    // Writes what is queued.
+    void flush();
     // Frames what has arrived, as far as the sink takes frames, and hands them to it.
     void drain();
     // Waits up to ms for input, outside the event loop, and hands what came to the sink.
@@ -85,6 +90,7 @@ signals:
     void closed();
 
 private:
+    void write(const QString &text, bool now);
     void peerEnded(const QString &why);
     bool mayRead() const;
     void report();

@@ -13,10 +13,8 @@ public:
     explicit KelSerialStream(QSerialPort *port);
 
     qint64 waitAndRead(char *data, qint64 maxSize, int ms) override;
-    void abort() override;
-
-protected:
     void flush() override;
+    void abort() override;
 
 private:
     QSerialPort *m_port;

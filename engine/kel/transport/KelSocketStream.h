@@ -14,10 +14,8 @@ public:
 
     qint64 waitAndRead(char *data, qint64 maxSize, int ms) override;
     qint64 writeNow(const char *data, qint64 size) override;
-    void abort() override;
-
-protected:
     void flush() override;
+    void abort() override;
 
 private:
     QAbstractSocket *m_socket;

@@ -32,11 +32,12 @@ qint64 KelStream::writeNow(const char *, qint64)
     return 0;
 }
 
-bool KelStream::queue(const char *data, qint64 size)
+bool KelStream::queue(const char *data, qint64 size, bool flushNow)
 {
     if (m_device->write(data, size) != size)
         return false;
-    flush();
+    if (flushNow)
+        flush();
     return true;
 }
 

@@ -28,8 +28,12 @@ public:
     virtual qint64 waitAndRead(char *data, qint64 maxSize, int ms) = 0;
     // Writes now what the system takes without queueing: bytes written, possibly none.
     virtual qint64 writeNow(const char *data, qint64 size);
-    // Queues bytes behind what is queued already; false when the device refuses them.
-    bool queue(const char *data, qint64 size);
+    // Queues bytes behind what is queued already and, unless asked to wait, starts writing
+    // them; false when the device refuses them. Queued bytes go out from the event loop at the
+    // latest.
+    bool queue(const char *data, qint64 size, bool flushNow = true);
+    // Writes what is queued, as far as the device takes it now.
+    virtual void flush() = 0;
     QString errorString() const;
     // Closes the device at once; what is queued is dropped. Emits nothing.
     virtual void abort() = 0;
@@ -40,8 +44,6 @@ signals:
     void ended(const QString &why);
 
 protected:
-    // Starts writing what is queued, as far as the device takes it now.
-    virtual void flush() = 0;
     // Reports the end once.
     void end(const QString &why);
     bool hasEnded() const { return m_ended; }
