@@ -71,6 +71,8 @@ private slots:
     void endlessBody_data();
     void endlessBody();
     void resetDropsPartialFrame();
+    void boundedFeed_data();
+    void boundedFeed();
 };
 
 void tst_framer::roundTrip_data()
@@ -268,6 +270,37 @@ void tst_framer::resetDropsPartialFrame()
     QCOMPARE(framer.buffered(), 0);
     framer.feed(QByteArray("\r\n\x05" "cd\r\n"), events);
     QCOMPARE(Describe(events), QStringList{Frame("cd")});
+}
+
+void tst_framer::boundedFeed_data()
+{
+    QTest::addColumn<qsizetype>("maxBody");
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QList<qsizetype>>("taken"); // bytes per call of two events at most
+    QTest::addColumn<QStringList>("events");
+
+    QTest::newRow("frames") << KelFramer::kMaxBody << QByteArray("A\rB\rC\rD") << QList<qsizetype>{4, 3}
+                            << QStringList{Frame("A"), Frame("B"), Frame("C")};
+    QTest::newRow("a smaller body limit") << qsizetype(4) << QByteArray("ABCDE\rOK\r\r") << QList<qsizetype>{9, 1}
+                                          << QStringList{Error("A frame body longer than 4 bytes was dropped"),
+                                                         Frame("OK"), Frame("")};
+}
+
+// As a link reads when its inbox is nearly full: a few events per call, on from where it stopped.
+void tst_framer::boundedFeed()
+{
+    QFETCH(qsizetype, maxBody);
+    QFETCH(QByteArray, stream);
+    QFETCH(QList<qsizetype>, taken);
+    KelFramer framer(Packet("4:0:0:0"), maxBody);
+    QList<KelFrameEvent> events;
+    QList<qsizetype> took;
+    for (qsizetype at = 0; at < stream.size();) {
+        took << framer.feed(stream.constData() + at, stream.size() - at, events, 2);
+        at += took.last();
+    }
+    QCOMPARE(took, taken);
+    QTEST(Describe(events), "events");
 }
 
 QTEST_GUILESS_MAIN(tst_framer)
