@@ -263,7 +263,7 @@ void tst_EngineTcp::timeoutKeepsLateAnswerApart()
     cmd->Execute(0);
     QCOMPARE(cmd->Result(), MivVariant(QStringLiteral("second")));
     Pump(100);
-    QCOMPARE(log.valuesOfKind(1), late);
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), late);
 }
 
 void tst_EngineTcp::peerClosesDuringRequest_data()
@@ -302,7 +302,7 @@ void tst_EngineTcp::peerClosesDuringRequest()
     }
     MessageLog log(ctrl);
     if (server)
-        QVERIFY(log.waitForKind(3, 1));
+        QVERIFY(log.waitForKind(MivMessageKind::Connected, 1));
     MivCommand *cmd = ctrl->AddCommand(QStringLiteral("KELCmd"), QString());
     cmd->setParameters({"START", "", "", "", ""});
     MivVariable *var = ctrl->AddVariable(QStringLiteral("A:1:X"), QString());
@@ -320,7 +320,7 @@ void tst_EngineTcp::peerClosesDuringRequest()
     QVERIFY2(error->description().contains("peer") && error->description().contains(lost),
              qPrintable(error->description()));
     QVERIFY(clock.elapsed() < 2500); // not left to the Timeout
-    QVERIFY(log.waitForKind(4, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Disconnected, 1));
     const auto gone = Failure([&] { ctrl->Execute(QStringLiteral("Send"), QStringLiteral("START")); });
     QVERIFY(gone && gone->code() == MivCode::NotConnected);
 }
@@ -338,10 +338,10 @@ void tst_EngineTcp::asyncSendAnswersAsMessages()
     cmd->setParameters({"STOP", "", "", "", ""});
     cmd->Execute(1);
     QVERIFY(cmd->Result().isEmpty());
-    QVERIFY(log.waitForKind(1, 3));
-    QCOMPARE(log.valuesOfKind(1), (QStringList{"0", "0,3,7", "0"}));
-    QCOMPARE(log.ofKind(3).size(), 1);
-    QCOMPARE(log.ofKind(3).first().Value(), MivVariant(device.address().replace("0.0.0.0", "127.0.0.1")));
+    QVERIFY(log.waitForKind(MivMessageKind::Unsolicited, 3));
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), (QStringList{"0", "0,3,7", "0"}));
+    QCOMPARE(log.ofKind(MivMessageKind::Connected).size(), 1);
+    QCOMPARE(log.ofKind(MivMessageKind::Connected).first().Value(), MivVariant(device.address().replace("0.0.0.0", "127.0.0.1")));
 
     const auto notText = Failure([&] { ctrl->Execute(QStringLiteral("Send"), qint32(5)); });
     QVERIFY(notText);
@@ -360,13 +360,13 @@ void tst_EngineTcp::clearDropsQueuedAnswers()
     MivEngine engine;
     MivController *ctrl = Connect(engine, ClientOption(device.port()));
     MessageLog log(ctrl);
-    QVERIFY(log.waitForKind(3, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Connected, 1));
     ctrl->Execute(QStringLiteral("Send"), QStringLiteral("START"));
     ctrl->Execute(QStringLiteral("Send"), QStringLiteral("STOP"));
     QThread::msleep(200); // the answers are here, unread
     ctrl->Execute(QStringLiteral("Clear"));
     Pump(200);
-    QCOMPARE(log.ofKind(1).size(), 0);
+    QCOMPARE(log.ofKind(MivMessageKind::Unsolicited).size(), 0);
     MivVariable *var = ctrl->AddVariable(QStringLiteral("B:2:Y"), QString());
     var->setValue(qint32(9));
     QCOMPARE(var->Value(), MivVariant(qint32(9)));
@@ -393,7 +393,7 @@ void tst_EngineTcp::serverRefusesClientOverMaximum()
     MivController *ctrl = Connect(engine, ServerOption(10));
     MessageLog log(ctrl);
     log.onMessage = [](const MivMessage &m) {
-        if (m.Kind() == 0)
+        if (m.Kind() == MivMessageKind::Request)
             m.Reply(QStringLiteral("0,8,") + m.Value().bstr());
     };
     const quint16 port = ctrl->localAddress().section(':', -1).toUShort();
@@ -404,20 +404,20 @@ void tst_EngineTcp::serverRefusesClientOverMaximum()
         clients.back()->connectToHost(QHostAddress::LocalHost, port);
         QVERIFY(clients.back()->waitForConnected(3000));
         extraAddress = LocalAddress(*clients.back());
-        QVERIFY(log.waitForKind(i < 10 ? 3 : 2, i < 10 ? i + 1 : 1));
+        QVERIFY(log.waitForKind(i < 10 ? MivMessageKind::Connected : MivMessageKind::Error, i < 10 ? i + 1 : 1));
     }
     QTcpSocket &extra = *clients.back();
-    QCOMPARE(log.valuesOfKind(2).size(), 1);
-    const QString refusal = log.valuesOfKind(2).first();
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Error).size(), 1);
+    const QString refusal = log.valuesOfKind(MivMessageKind::Error).first();
     QVERIFY2(refusal.contains(extraAddress), qPrintable(refusal));
     QVERIFY(extra.state() == QAbstractSocket::UnconnectedState || extra.waitForDisconnected(3000));
 
     for (int i = 0; i < 10; ++i)
         clients[i]->write(QByteArray("REQ") + QByteArray::number(i) + '\r');
-    QVERIFY(log.waitForKind(0, 10));
+    QVERIFY(log.waitForKind(MivMessageKind::Request, 10));
     for (int i = 0; i < 10; ++i)
         QCOMPARE(ReadFrame(*clients[i]), QByteArray("0,8,REQ") + QByteArray::number(i));
-    QCOMPARE(log.ofKind(4).size(), 0);
+    QCOMPARE(log.ofKind(MivMessageKind::Disconnected).size(), 0);
 }
 
 void tst_EngineTcp::serverClosesIdleClient()
@@ -435,12 +435,12 @@ void tst_EngineTcp::serverClosesIdleClient()
     QVERIFY(silent.waitForConnected(3000) && talker.waitForConnected(3000));
     const QString silentAddress = LocalAddress(silent);
     QDeadlineTimer deadline(3000);
-    while (log.ofKind(4).isEmpty() && !deadline.hasExpired()) {
+    while (log.ofKind(MivMessageKind::Disconnected).isEmpty() && !deadline.hasExpired()) {
         talker.write("PING\r");
         Pump(250);
     }
     const qint64 elapsed = clock.elapsed();
-    QCOMPARE(log.valuesOfKind(4), QStringList{silentAddress});
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Disconnected), QStringList{silentAddress});
     QVERIFY2(elapsed >= 950 && elapsed < 2100, qPrintable(QString::number(elapsed)));
     QVERIFY(silent.state() == QAbstractSocket::UnconnectedState || silent.waitForDisconnected(2000));
     QCOMPARE(talker.state(), QAbstractSocket::ConnectedState);
@@ -458,17 +458,17 @@ void tst_EngineTcp::serverDropsPartialFrameOfVanishedClient()
     const QString firstAddress = LocalAddress(first);
     first.write("WHOLE\rPART");
     QVERIFY(first.waitForBytesWritten(3000));
-    QVERIFY(log.waitForKind(0, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Request, 1));
     first.abort();
-    QVERIFY(log.waitForKind(4, 1));
-    QCOMPARE(log.valuesOfKind(4), QStringList{firstAddress});
+    QVERIFY(log.waitForKind(MivMessageKind::Disconnected, 1));
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Disconnected), QStringList{firstAddress});
 
     QTcpSocket second;
     second.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(second.waitForConnected(3000));
     second.write("NEXT\r");
-    QVERIFY(log.waitForKind(0, 2));
-    QCOMPARE(log.valuesOfKind(0), (QStringList{"WHOLE", "NEXT"}));
+    QVERIFY(log.waitForKind(MivMessageKind::Request, 2));
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Request), (QStringList{"WHOLE", "NEXT"}));
 }
 
 void tst_EngineTcp::replyAfterClientLeftFails()
@@ -481,10 +481,10 @@ void tst_EngineTcp::replyAfterClientLeftFails()
     client.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(client.waitForConnected(3000));
     client.write("GET:A:1:X:\r");
-    QVERIFY(log.waitForKind(0, 1));
-    const MivMessage request = log.ofKind(0).first();
+    QVERIFY(log.waitForKind(MivMessageKind::Request, 1));
+    const MivMessage request = log.ofKind(MivMessageKind::Request).first();
     client.abort();
-    QVERIFY(log.waitForKind(4, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Disconnected, 1));
     const auto error = Failure([&] { request.Reply(QStringLiteral("0")); });
     QVERIFY(error);
     QCOMPARE(error->code(), MivCode::NotConnected);
@@ -492,7 +492,7 @@ void tst_EngineTcp::replyAfterClientLeftFails()
     const auto notText = Failure([&] { request.Reply(MivVariant(true)); });
     QVERIFY(notText && notText->code() == MivCode::TypeMismatch);
     // Messages without a connection behind them cannot be answered either.
-    QVERIFY(Failure([&] { log.ofKind(4).first().Reply(QStringLiteral("0")); }));
+    QVERIFY(Failure([&] { log.ofKind(MivMessageKind::Disconnected).first().Reply(QStringLiteral("0")); }));
 }
 
 void tst_EngineTcp::serverAddressesLatestClient()
@@ -512,14 +512,14 @@ void tst_EngineTcp::serverAddressesLatestClient()
     QTcpSocket b;
     a.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(a.waitForConnected(3000));
-    QVERIFY(log.waitForKind(3, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Connected, 1));
     b.connectToHost(QHostAddress::LocalHost, port);
     QVERIFY(b.waitForConnected(3000));
-    QVERIFY(log.waitForKind(3, 2));
+    QVERIFY(log.waitForKind(MivMessageKind::Connected, 2));
     ctrl->Execute(QStringLiteral("Send"), QStringLiteral("TO-LATEST-CONNECTED"));
     QCOMPARE(ReadFrame(b), QByteArray("TO-LATEST-CONNECTED"));
     a.write("FROM-A\r");
-    QVERIFY(log.waitForKind(0, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Request, 1));
     ctrl->Execute(QStringLiteral("Send"), QStringLiteral("TO-LATEST-SENDER"));
     QCOMPARE(ReadFrame(a), QByteArray("TO-LATEST-SENDER"));
     QCOMPARE(b.bytesAvailable(), 0);
@@ -537,16 +537,16 @@ void tst_EngineTcp::serverSynchronousCommandAndHostPeer()
     // A device that connects to this server and answers what it is sent.
     PeerProcess device;
     QVERIFY(device.start({"--option", ClientOption(port)}));
-    QVERIFY(log.waitForKind(3, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Connected, 1));
     MivVariable *var = ctrl->AddVariable(QStringLiteral("P:3:Q"), QString());
     var->setValue(QStringLiteral("hello, world"));
     QCOMPARE(var->Value(), MivVariant(QStringLiteral("hello, world")));
     device.stop();
-    QVERIFY(log.waitForKind(4, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Disconnected, 1));
 
     // A host that sends requests; this side answers each one with Reply.
     log.onMessage = [](const MivMessage &m) {
-        if (m.Kind() == 0)
+        if (m.Kind() == MivMessageKind::Request)
             m.Reply(QStringLiteral("0,3,5"));
     };
     PeerProcess host;
@@ -554,7 +554,7 @@ void tst_EngineTcp::serverSynchronousCommandAndHostPeer()
     QVERIFY(host.waitForFinished(5000));
     QVERIFY2(host.exitCode() == 0, qPrintable(host.errorOutput()));
     QCOMPARE(host.answers(), (QStringList{"0,3,5", "0,3,5", "0,3,5"}));
-    QCOMPARE(log.valuesOfKind(0), (QStringList{"GET:A:1:X:", "GET:A:1:X:", "GET:A:1:X:"}));
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Request), (QStringList{"GET:A:1:X:", "GET:A:1:X:", "GET:A:1:X:"}));
 }
 
 void tst_EngineTcp::removeInsideOnMessage_data()
@@ -574,12 +574,12 @@ void tst_EngineTcp::removeInsideOnMessage()
     MivController *ctrl = Connect(engine, ClientOption(device.port()));
     const qint32 index = ctrl->Index();
     MessageLog log(ctrl);
-    QVERIFY(log.waitForKind(3, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Connected, 1));
     int depth = 0;
     int maxDepth = 0;
     log.onMessage = [&](const MivMessage &m) {
         maxDepth = qMax(maxDepth, ++depth);
-        if (m.Kind() == 1 && ws->Controllers().Count() > 0) {
+        if (m.Kind() == MivMessageKind::Unsolicited && ws->Controllers().Count() > 0) {
             if (nested) {
                 // As a message box would: the user disconnects while it is open.
                 QEventLoop loop;
@@ -596,13 +596,13 @@ void tst_EngineTcp::removeInsideOnMessage()
     };
     for (int i = 0; i < 5; ++i)
         ctrl->Execute(QStringLiteral("Send"), QStringLiteral("START"));
-    QVERIFY(log.waitForKind(1, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Unsolicited, 1));
     Pump(200);
     QCOMPARE(ws->Controllers().Count(), 0);
-    QCOMPARE(log.ofKind(1).size(), 1);
+    QCOMPARE(log.ofKind(MivMessageKind::Unsolicited).size(), 1);
     QCOMPARE(maxDepth, 1);
     // The message outlives its controller; answering it fails cleanly.
-    QVERIFY(Failure([&] { log.ofKind(1).first().Reply(QStringLiteral("0")); }));
+    QVERIFY(Failure([&] { log.ofKind(MivMessageKind::Unsolicited).first().Reply(QStringLiteral("0")); }));
 }
 
 void tst_EngineTcp::indexesStayStable()

@@ -80,9 +80,9 @@ void tst_EngineSerial::roundTrip()
     QVERIFY2(error->description().contains("E_FAIL (0x80004005)"), qPrintable(error->description()));
 
     ctrl->Execute(QStringLiteral("Send"), QStringLiteral("GET:A:1:X:"));
-    QVERIFY(log.waitForKind(1, 1));
-    QCOMPARE(log.valuesOfKind(1), QStringList{"0,8,line, one"});
-    QCOMPARE(log.valuesOfKind(3), QStringList{m_pty->first()});
+    QVERIFY(log.waitForKind(MivMessageKind::Unsolicited, 1));
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), QStringList{"0,8,line, one"});
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Connected), QStringList{m_pty->first()});
 }
 
 void tst_EngineSerial::hostOverSerial()
@@ -97,10 +97,10 @@ void tst_EngineSerial::hostOverSerial()
     QVERIFY(host.start({"--option", "Conn=com:1:38400:N:8:1:0,PacketOpt=4:0:0:27,Timeout=300", "--send", "START",
                         "--count", "2", "--no-wait"},
                        5000, {"MIV_COM1=" + m_pty->second()}));
-    QVERIFY(log.waitForKind(1, 2));
-    QCOMPARE(log.valuesOfKind(1), (QStringList{"START", "START"}));
+    QVERIFY(log.waitForKind(MivMessageKind::Unsolicited, 2));
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), (QStringList{"START", "START"}));
     // A reply on a serial line goes back over the line.
-    log.ofKind(1).first().Reply(QStringLiteral("0"));
+    log.ofKind(MivMessageKind::Unsolicited).first().Reply(QStringLiteral("0"));
     ctrl->Execute(QStringLiteral("Send"), QStringLiteral("0"));
     QVERIFY(host.waitForFinished(3000));
     QCOMPARE(host.exitCode(), 0);
@@ -116,9 +116,9 @@ void tst_EngineSerial::receiveErrorIsOneMessage()
     QSerialPort far(m_pty->second());
     QVERIFY(far.open(QIODevice::ReadWrite));
     far.write(QByteArray(70000, 'x') + "\rOK\r");
-    QVERIFY(log.waitForKind(1, 1));
-    QCOMPARE(log.ofKind(2).size(), 1);
-    QCOMPARE(log.valuesOfKind(1), QStringList{"OK"});
+    QVERIFY(log.waitForKind(MivMessageKind::Unsolicited, 1));
+    QCOMPARE(log.ofKind(MivMessageKind::Error).size(), 1);
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), QStringList{"OK"});
 }
 
 void tst_EngineSerial::openFails_data()
