@@ -21,8 +21,6 @@ public:
     explicit KelProvider(const QString &option);
     ~KelProvider() override;
 
-    const KelSettings &settings() const { return m_settings; }
-
     // Sends and waits (blocking, no event loop) for the next frame from the addressed peer.
     QString transact(const QString &request) override;
     void send(const QString &text) override;

@@ -30,7 +30,6 @@ public:
 
     Route route(const QString &frame);
 
-    bool waiting() const { return m_waiting; }
     bool waitsForAnswer() const { return m_waiting && !m_answer; }
     bool answered() const { return m_answer.has_value(); }
     // The answer; the request is over.

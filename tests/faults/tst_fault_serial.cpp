@@ -13,9 +13,7 @@ namespace {
 
 MivController *ConnectCom2(MivEngine &engine)
 {
-    return engine.Workspaces().Item(0)->AddController(
-        QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"),
-        QStringLiteral("Conn=com:2:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=1000"));
+    return Connect(engine, QStringLiteral("Conn=com:2:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=1000"));
 }
 
 std::unique_ptr<PtyPair> NewLine()

@@ -16,12 +16,6 @@
 
 namespace {
 
-MivController *Connect(MivEngine &engine, const QString &option)
-{
-    return engine.Workspaces().Item(0)->AddController(QString(), QStringLiteral("MivProv.KEL"),
-                                                      QStringLiteral("localhost"), option);
-}
-
 QString ClientWith(quint16 port, const QString &packet)
 {
     return QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=%2,EtherOpt=0,Timeout=2000").arg(port).arg(packet);

@@ -38,8 +38,6 @@ public:
     // Settings as ParseKelOptions accepts them; maxBody from 1 to kMaxBody.
     explicit KelFramer(const KelPacketSettings &settings, qsizetype maxBody = kMaxBody);
 
-    qsizetype maxBody() const { return m_maxBody; }
-
     // Throws MivError when the text cannot be sent with these settings: a character the code
     // lacks, a body longer than maxBody bytes, or a terminator or header byte in the body
     // when there is no escape byte to protect it.

@@ -112,26 +112,22 @@ void KelLink::drain()
     m_draining = true;
     m_paused = false;
     for (;;) {
-        if (m_heldAt == m_held.size()) {
-            // An empty buffer is left alone: reading it would re-arm Qt's notifier for nothing.
-            if (m_inputEnded || m_stream->bytesAvailable() == 0)
-                break;
-            if (!mayRead() || m_sink.room(*this) <= 0) {
-                m_paused = true;
-                break;
-            }
-            m_held.resize(kChunk);
-            const qint64 n = m_stream->read(m_held.data(), kChunk);
-            m_held.resize(n);
-            m_heldAt = 0;
-            if (n == 0)
-                break;
-            m_lastActivityMs = KelSteadyMs();
-        }
+        const bool holding = m_heldAt < m_held.size();
+        // An empty buffer is left alone: reading it would re-arm Qt's notifier for nothing.
+        if (!holding && (m_inputEnded || m_stream->bytesAvailable() == 0))
+            break;
         const int room = mayRead() ? m_sink.room(*this) : 0;
         if (room <= 0) {
             m_paused = true;
             break;
+        }
+        if (!holding) {
+            m_held.resize(kChunk);
+            m_held.resize(m_stream->read(m_held.data(), kChunk));
+            m_heldAt = 0;
+            if (m_held.isEmpty())
+                break;
+            m_lastActivityMs = KelSteadyMs();
         }
         m_heldAt += m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, room);
         report();

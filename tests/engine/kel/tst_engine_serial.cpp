@@ -15,12 +15,6 @@ QString SerialOption(int comPort, int timeoutMs = 2000)
     return QStringLiteral("Conn=com:%1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=%2").arg(comPort).arg(timeoutMs);
 }
 
-MivController *Connect(MivEngine &engine, const QString &option)
-{
-    return engine.Workspaces().Item(0)->AddController(QString(), QStringLiteral("MivProv.KEL"),
-                                                      QStringLiteral("localhost"), option);
-}
-
 } // namespace
 
 // The engine on one end of a pseudo-terminal pair, kelpeer on the other: COM 2 is the

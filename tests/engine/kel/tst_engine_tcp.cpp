@@ -18,17 +18,9 @@ Q_DECLARE_METATYPE(ScriptedPeer::Step)
 
 namespace {
 
-const QString kProvider = QStringLiteral("MivProv.KEL");
-const QString kMachine = QStringLiteral("localhost");
-
 QStringList DeviceArgs(const QStringList &more = {})
 {
     return QStringList{QStringLiteral("--option"), ServerOption()} + more;
-}
-
-MivController *Connect(MivEngine &engine, const QString &option)
-{
-    return engine.Workspaces().Item(0)->AddController(QString(), kProvider, kMachine, option);
 }
 
 QString LocalAddress(const QTcpSocket &socket)
