@@ -219,8 +219,8 @@ void tst_KelPeer::hostKeepsRequestRules_data()
                                       << QStringList{"0,8,one", "0,8,two"} << QStringList{"0,8,one"};
     QTest::newRow("frame between requests") << Steps{{0, "0,8,one\rhello"}, {0, "0,8,two"}} << 0
                                             << QStringList{"0,8,one", "0,8,two"} << QStringList{"hello"};
-    // Timeout 300 ms: the first answer comes while the second request waits.
-    QTest::newRow("late answer") << Steps{{400, "0,8,one"}, {0, "0,8,two"}} << 1 << QStringList{"0,8,two"}
+    // Timeout 500 ms: the first answer comes while the second request waits.
+    QTest::newRow("late answer") << Steps{{750, "0,8,one"}, {0, "0,8,two"}} << 1 << QStringList{"0,8,two"}
                                  << QStringList{"0,8,one"};
     QTest::newRow("LF, NUL and bytes that are not UTF-8")
         << Steps{{0, "0,8,a\nb"}, {0, QByteArray("0,8,\0z", 6)}, {0, "0,8,\xff\xfe"}} << 0
@@ -237,7 +237,7 @@ void tst_KelPeer::hostKeepsRequestRules()
     ScriptedPeer device;
     QVERIFY(device.start(steps));
     PeerProcess host;
-    QVERIFY(host.start({"--option", ClientOption(device.port(), 300), "--send", "GET:A:1:X:", "--count",
+    QVERIFY(host.start({"--option", ClientOption(device.port(), 500), "--send", "GET:A:1:X:", "--count",
                         QString::number(steps.size())}));
     QVERIFY(host.waitForFinished(5000));
     QCOMPARE(host.exitCode(), code);
