@@ -1,11 +1,10 @@
+#include "EngineObjects.h"
 #include "MessageBox.h"
-#include "MivConverter.h"
-#include "MivEngine.h"
 #include "MivError.h"
 #include "frmKELTester.h"
-#include "modMain.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <exception>
 #include <memory>
@@ -14,13 +13,14 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELTester"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/keltester.svg")));
 
+    std::unique_ptr<EngineObjects> engine;
     std::unique_ptr<frmKELTester> window;
     int status = 1;
     try {
-        g_mivEngine = new MivEngine;
-        g_mivConverter = new MivConverter;
+        engine = std::make_unique<EngineObjects>();
         window = std::make_unique<frmKELTester>();
         window->show();
     } catch (const MivError &error) {
@@ -35,9 +35,6 @@ int main(int argc, char *argv[])
 
     // The window and its controller go before the engine, the engine before the application.
     window.reset();
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
+    engine.reset();
     return status;
 }

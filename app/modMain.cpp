@@ -12,9 +12,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
-MivEngine *g_mivEngine = nullptr;
-MivConverter *g_mivConverter = nullptr;
-
 bool IsAllDigits(const QString &text)
 {
     if (text.isEmpty())

@@ -2,17 +2,11 @@
 
 #include <QString>
 
-class MivEngine;
-class MivConverter;
 class QWidget;
 class QLineEdit;
 
 // The application's title: the caption of every message box.
 inline const QString kAppTitle = QStringLiteral("KEL Tester");
-
-// Process-wide objects, created by Main and kept until the process ends.
-extern MivEngine *g_mivEngine;
-extern MivConverter *g_mivConverter;
 
 // True when the text is not empty and holds only the ASCII digits 0-9.
 bool IsAllDigits(const QString &text);

@@ -6,13 +6,12 @@
 //   bench_autoreply [requests per run, default 20000]
 
 #include "BenchRow.h"
+#include "EngineObjects.h"
 #include "LogModel.h"
 #include "MivController.h"
-#include "MivConverter.h"
 #include "MivEngine.h"
 #include "MivWorkspace.h"
 #include "frmKELTester.h"
-#include "modMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -110,10 +109,9 @@ int main(int argc, char **argv)
                                 ? QStringLiteral(KELPEER_PATH)
                                 : qEnvironmentVariable("KELPEER");
 
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
     int status = 0;
     {
+        EngineObjects engine;
         // Baseline: a kelpeer device answering the same requests.
         QProcess device;
         device.start(kelpeer, {QStringLiteral("--option"),
@@ -157,7 +155,5 @@ int main(int argc, char **argv)
         device.terminate();
         device.waitForFinished(3000);
     }
-    delete g_mivConverter;
-    delete g_mivEngine;
     return status;
 }

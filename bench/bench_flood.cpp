@@ -7,13 +7,13 @@
 //
 //   bench_flood [MiB ...]    bursts, default 1 4 16
 #include "BenchRow.h"
+#include "EngineObjects.h"
 #include "FloodClient.h"
 #include "MivController.h"
-#include "MivConverter.h"
 #include "MivEngine.h"
 #include "PeakResident.h"
 #include "frmKELTester.h"
-#include "modMain.h"
+#include "MivWorkspace.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -148,8 +148,7 @@ int main(int argc, char **argv)
         device.waitForFinished(5000);
     }
 
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
+    EngineObjects engine;
     for (qint64 mib : bursts) {
         frmKELTester window;
         window.show();
@@ -164,7 +163,5 @@ int main(int argc, char **argv)
         status |= f.complete ? 0 : 1;
         window.RemoveController();
     }
-    delete g_mivConverter;
-    delete g_mivEngine;
     return status;
 }

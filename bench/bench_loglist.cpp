@@ -5,11 +5,10 @@
 // QT_QPA_PLATFORM=offscreen bench_loglist
 
 #include "BenchRow.h"
+#include "EngineObjects.h"
 #include "LogModel.h"
-#include "MivConverter.h"
-#include "MivEngine.h"
+#include "WindowControls.h"
 #include "frmKELTester.h"
-#include "modMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -74,13 +73,12 @@ QString Line(int n)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
     {
+        EngineObjects engine;
         frmKELTester window;
         window.show();
         QListWidget baseline;
-        baseline.resize(window.lstLog->size());
+        baseline.resize(Control(&window, "lstLog")->size());
         baseline.show();
         QApplication::processEvents();
 
@@ -124,7 +122,5 @@ int main(int argc, char *argv[])
         std::printf("kept: ours %d lines (bounded at %d), baseline %d\n", window.logModel()->count(),
                     LogModel::kMaxLines, baseline.count());
     }
-    delete g_mivEngine;
-    delete g_mivConverter;
     return 0;
 }

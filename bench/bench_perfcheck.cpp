@@ -6,15 +6,15 @@
 //   bench_perfcheck [cycles, 1..65535, default 20000]
 
 #include "BenchRow.h"
+#include "EngineObjects.h"
 #include "KelFramer.h"
 #include "KelOptions.h"
 #include "MivController.h"
-#include "MivConverter.h"
 #include "MivEngine.h"
 #include "MivError.h"
 #include "MivWorkspace.h"
+#include "WindowControls.h"
 #include "frmPerfChk.h"
-#include "modMain.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -78,17 +78,17 @@ qint64 WindowRun(MivVariable *variable, int cycles, qint64 &shownMs)
 {
     frmPerfChk window;
     window.m_mivVar = variable;
-    window.optReadWrite[2]->setChecked(true);
-    window.cmbValueType->setCurrentIndex(kBstrIndex);
-    window.txtValue->setText(kValueText);
-    window.chkDataCheck->setChecked(true);
-    window.txtPatternCount->setText(QString::number(cycles));
+    Control<QRadioButton>(&window, Element("optReadWrite", ModeWriteRead))->setChecked(true);
+    Control<QComboBox>(&window, "cmbValueType")->setCurrentIndex(kBstrIndex);
+    Control<QLineEdit>(&window, "txtValue")->setText(kValueText);
+    Control<QCheckBox>(&window, "chkDataCheck")->setChecked(true);
+    Control<QLineEdit>(&window, "txtPatternCount")->setText(QString::number(cycles));
     window.show();
     QElapsedTimer timer;
     timer.start();
     window.cmdStart_Click();
     const qint64 elapsed = timer.nsecsElapsed();
-    const QTreeWidgetItem *end = window.lvResult->topLevelItem(1);
+    const QTreeWidgetItem *end = Control<QTreeWidget>(&window, "lvResult")->topLevelItem(1);
     if (!end || end->text(0) != QLatin1String("END"))
         return -1;
     shownMs = end->text(2).toLongLong();
@@ -105,10 +105,7 @@ int main(int argc, char **argv)
     const int cycles = argc > 1 ? std::clamp(QString::fromLocal8Bit(argv[1]).toInt(), 1, 65535) : 20000;
     const QString kelpeer = qEnvironmentVariableIsEmpty("KELPEER") ? QStringLiteral(KELPEER_PATH)
                                                                     : qEnvironmentVariable("KELPEER");
-    MivEngine engine;
-    MivConverter converter;
-    g_mivEngine = &engine;
-    g_mivConverter = &converter;
+    EngineObjects engine;
 
     QProcess device;
     device.start(kelpeer, {QStringLiteral("--option"),
@@ -123,7 +120,7 @@ int main(int argc, char **argv)
 
     int status = 0;
     try {
-        MivController *controller = engine.Workspaces().Item(0)->AddController(
+        MivController *controller = g_mivEngine->Workspaces().Item(0)->AddController(
             QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), ClientOption(port));
         MivVariable *variable = controller->AddVariable(QStringLiteral("A:1:X"), QString());
 
@@ -156,7 +153,7 @@ int main(int argc, char **argv)
             PrintRow("performance-check cycle vs two raw round trips", perCycle, baseline, "us/cycle",
                      perCycle / baseline);
         }
-        engine.Workspaces().Item(0)->Controllers().Remove(controller->Index());
+        g_mivEngine->Workspaces().Item(0)->Controllers().Remove(controller->Index());
     } catch (const MivError &e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.description()));
         status = 1;

@@ -4,12 +4,10 @@
 // Usage: QT_QPA_PLATFORM=offscreen bench_startup [runs, default 5]
 
 #include "BenchRow.h"
+#include "EngineObjects.h"
 #include "LogModel.h"
-#include "MivConverter.h"
-#include "MivEngine.h"
 #include "ProcessProbe.h"
 #include "frmKELTester.h"
-#include "modMain.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -39,10 +37,7 @@ template<typename Widget>
 int ShowTime(int argc, char **argv, Clock::time_point start)
 {
     QApplication app(argc, argv);
-    MivEngine engine;
-    MivConverter converter;
-    g_mivEngine = &engine;
-    g_mivConverter = &converter;
+    EngineObjects engine;
     int status = 0;
     {
         Widget window;
@@ -54,8 +49,6 @@ int ShowTime(int argc, char **argv, Clock::time_point start)
             status = 1;
         std::printf("%.3f\n", std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-    g_mivEngine = nullptr;
-    g_mivConverter = nullptr;
     return status;
 }
 

@@ -1,6 +1,7 @@
 #include "frmConn.h"
 
 #include "FocusLeaveGuard.h"
+#include "NumberField.h"
 #include "modMain.h"
 
 #include <QCheckBox>
@@ -11,9 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
-
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -39,40 +37,6 @@ int CheckValueOf(const QCheckBox *box)
 Qt::CheckState QtCheckState(int value)
 {
     return value == CheckOn ? Qt::Checked : value == CheckGrey ? Qt::PartiallyChecked : Qt::Unchecked;
-}
-
-// Only blanks, as typed; other white space is left for the digit test to refuse.
-QString TrimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
-
-// How a double prints in this program's number fields: up to 15 significant digits, plain below
-// 1E+15 and exponent form from there on. Qt's 'g' with precision 15 switches at the same
-// exponent (exponent >= precision), drops trailing zeros and writes at least two exponent digits
-// with a sign, which for the reachable exponents (15..308) is the same text as "E+15" once the
-// letter is upper case: 1234567890123456 gives "1.23456789012346E+15", 10^15 gives "1E+15".
-QString DoubleText(double value)
-{
-    return QString::number(value, 'g', 15).replace(u'e', u'E');
-}
-
-// A stored setting takes the text only when it is plain digits that fit; otherwise it keeps its
-// value (an exponent form or an out-of-range number is not converted).
-template <typename Integer> void ConvertInto(const QString &text, Integer &variable)
-{
-    if (!IsAllDigits(text))
-        return;
-    bool ok = false;
-    const qulonglong value = text.toULongLong(&ok);
-    if (ok && value <= static_cast<qulonglong>(std::numeric_limits<Integer>::max()))
-        variable = static_cast<Integer>(value);
 }
 
 } // namespace
@@ -301,16 +265,10 @@ void frmConn::OptionChanged()
 
 bool frmConn::ValidateNumberField(QLineEdit *field)
 {
-    const QString text = field->text();
-    if (!IsAllDigits(text))
-        return false;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    // Digits beyond the range of a double have no printed value; refuse them like any bad text.
-    if (!ok || !std::isfinite(value))
-        return false;
-    field->setText(DoubleText(value));
-    return true;
+    const std::optional<QString> number = NumberFieldText(field->text());
+    if (number)
+        field->setText(*number);
+    return number.has_value();
 }
 
 bool frmConn::CheckNumberField(QLineEdit *field)
@@ -350,15 +308,17 @@ void frmConn::HideDialog(int result)
 }
 
 // Only the application going down may close the dialog; any other request (the close box)
-// cancels and keeps it.
+// is refused and cancels. The cancel hides the dialog once the refused event is over: hiding
+// it from inside the event would leave the window system believing it still active, so that
+// the next opening would start without the focus and without the field checks.
 void frmConn::closeEvent(QCloseEvent *event)
 {
     if (QCoreApplication::closingDown()) {
         QWidget::closeEvent(event);
         return;
     }
-    cmdCancel_Click();
     event->ignore();
+    QMetaObject::invokeMethod(this, &frmConn::cmdCancel_Click, Qt::QueuedConnection);
 }
 
 void frmConn::showEvent(QShowEvent *event)

@@ -2,18 +2,18 @@
 
 #include "ConnectOption.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
 
 class FocusLeaveGuard;
-class QCheckBox;
-class QComboBox;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -58,7 +58,34 @@ public:
     qint32 m_lTimeout;
     qint16 m_iSync;
 
-    // Controls.
+    // Handlers.
+    void cmbConnType_Click();
+    void chkISO_Click();
+    void chkEIA_Click();
+    void OptionChanged(); // the lists and boxes whose change only rebuilds
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    // The current control values as the builder takes them.
+    ConnOptionInput CurrentInput() const;
+
+    // What the main window reads of the controls for its caption and modes; after OK they
+    // match the accepted settings, after Cancel the restored ones.
+    int connType() const { return cmbConnType->currentIndex(); } // a ConnType
+    QString comPortText() const { return txtComPort->text(); }
+    bool syncChecked() const { return chkSync->isChecked(); }
+    bool syncEnabled() const { return chkSync->isEnabled(); }
+
+public slots:
+    void reject() override; // Escape: Cancel, even while a field fails its check
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    // Controls; tests and the tour find them by their objectNames, which are these names.
     QLabel *lblConn[20] = {};
     QComboBox *cmbConnType = nullptr;
     QGroupBox *fraConn = nullptr;
@@ -90,26 +117,6 @@ public:
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
 
-    // Handlers.
-    void cmbConnType_Click();
-    void chkISO_Click();
-    void chkEIA_Click();
-    void OptionChanged(); // the lists and boxes whose change only rebuilds
-    void cmdOK_Click();
-    void cmdCancel_Click();
-
-    // The current control values as the builder takes them.
-    ConnOptionInput CurrentInput() const;
-
-public slots:
-    void reject() override; // Escape: Cancel, even while a field fails its check
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void changeEvent(QEvent *event) override;
-
-private:
     void BuildControls();
     void BuildLayout();
     void SetTabOrder();

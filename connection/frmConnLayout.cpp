@@ -1,6 +1,6 @@
 #include "frmConn.h"
 
-#include "AccessibleName.h"
+#include "Controls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,37 +16,15 @@
 
 namespace {
 
-const char *const kLabelCaptions[20] = {
+constexpr int kLabelCount = 20;
+constexpr int kOptionBoxLines = 2;
+const char *const kLabelCaptions[kLabelCount] = {
     "Connect Type  :", "IP Address  : ", "Port Number  : ", "Max  : ",     "Timeout  : ",
     "MyIP : ",         "COM Port  :",    "Baud Rate  :",    "Parity  :",   "Data Bits  :",
     "Stop Bits  :",    "Flow  :",        "Convert  :",      "Header  :",   "Term  :",
     "Escape  :",       "Timeout : ",     "Sync  : ",        "AddController Option : ",
     "MyIP Port : ",
 };
-
-template <typename T> T *named(T *control, const char *name)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    NameByCaption(control);
-    return control;
-}
-
-QLineEdit *textBox(QWidget *parent, const char *name)
-{
-    return named(new QLineEdit(parent), name);
-}
-
-QComboBox *dropDown(QWidget *parent, const char *name, const QStringList &items)
-{
-    QComboBox *list = named(new QComboBox(parent), name);
-    list->addItems(items);
-    return list;
-}
-
-QCheckBox *checkBox(QWidget *parent, const char *name, const char *caption)
-{
-    return named(new QCheckBox(QString::fromLatin1(caption), parent), name);
-}
 
 // A check box only as wide as its caption, so that a click beside the text is no click on it.
 void addControl(QGridLayout *grid, QWidget *control, int row, int column)
@@ -77,67 +55,60 @@ void frmConn::BuildControls()
 {
     setWindowTitle(QStringLiteral("Connect"));
 
-    cmbConnType = dropDown(this, "cmbConnType",
+    cmbConnType = MakeList(this, "cmbConnType",
                            {QStringLiteral("COM(Client)"), QStringLiteral("COM(Server)"),
                             QStringLiteral("Ether(Client)"), QStringLiteral("Ether(Server)")});
 
-    fraConn = named(new QGroupBox(QStringLiteral("Conn Option"), this), "fraConn");
-    picEther = named(new QWidget(fraConn), "picEther");
-    txtIPAddress = textBox(picEther, "txtIPAddress");
-    txtPortNumber = textBox(picEther, "txtPortNumber");
-    txtConnMax = textBox(picEther, "txtConnMax");
-    txtConnTimeout = textBox(picEther, "txtConnTimeout");
-    txtMyIP = textBox(picEther, "txtMyIP");
-    txtPort = textBox(picEther, "txtPort");
+    fraConn = MakeFrame(this, "fraConn", QStringLiteral("Conn Option"));
+    picEther = Named(new QWidget(fraConn), "picEther");
+    txtIPAddress = MakeTextBox(picEther, "txtIPAddress");
+    txtPortNumber = MakeTextBox(picEther, "txtPortNumber");
+    txtConnMax = MakeTextBox(picEther, "txtConnMax");
+    txtConnTimeout = MakeTextBox(picEther, "txtConnTimeout");
+    txtMyIP = MakeTextBox(picEther, "txtMyIP");
+    txtPort = MakeTextBox(picEther, "txtPort");
 
-    picCom = named(new QWidget(fraConn), "picCom");
-    txtComPort = textBox(picCom, "txtComPort");
-    cmbBaudRate = dropDown(picCom, "cmbBaudRate",
+    picCom = Named(new QWidget(fraConn), "picCom");
+    txtComPort = MakeTextBox(picCom, "txtComPort");
+    cmbBaudRate = MakeList(picCom, "cmbBaudRate",
                            {QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200"),
                             QStringLiteral("38400"), QStringLiteral("57600"),
                             QStringLiteral("115200")});
-    cmbParity = dropDown(picCom, "cmbParity",
+    cmbParity = MakeList(picCom, "cmbParity",
                          {QStringLiteral("NONE"), QStringLiteral("EVEN"), QStringLiteral("ODD")});
-    cmbDataBits = dropDown(picCom, "cmbDataBits", {QStringLiteral("7bit"), QStringLiteral("8bit")});
-    cmbStopBits = dropDown(picCom, "cmbStopBits", {QStringLiteral("1bit"), QStringLiteral("2bit")});
-    chkXonXoff = checkBox(picCom, "chkXonXoff", "XOn/XOff");
-    chkHWCtrl = checkBox(picCom, "chkHWCtrl", "Hardware Control");
+    cmbDataBits = MakeList(picCom, "cmbDataBits", {QStringLiteral("7bit"), QStringLiteral("8bit")});
+    cmbStopBits = MakeList(picCom, "cmbStopBits", {QStringLiteral("1bit"), QStringLiteral("2bit")});
+    chkXonXoff = MakeCheckBox(picCom, "chkXonXoff", QStringLiteral("XOn/XOff"));
+    chkHWCtrl = MakeCheckBox(picCom, "chkHWCtrl", QStringLiteral("Hardware Control"));
 
-    fraPacket = named(new QGroupBox(QStringLiteral("Packet Option"), this), "fraPacket");
-    chkISO = checkBox(fraPacket, "chkISO", "ISO");
-    chkEIA = checkBox(fraPacket, "chkEIA", "EIA");
-    chkUnicode = checkBox(fraPacket, "chkUnicode", "Unicode");
-    cmbHeader = dropDown(fraPacket, "cmbHeader", {QStringLiteral("Nothing"), QStringLiteral("ENQ(0x05)")});
-    cmbTerm = dropDown(fraPacket, "cmbTerm",
+    fraPacket = MakeFrame(this, "fraPacket", QStringLiteral("Packet Option"));
+    chkISO = MakeCheckBox(fraPacket, "chkISO", QStringLiteral("ISO"));
+    chkEIA = MakeCheckBox(fraPacket, "chkEIA", QStringLiteral("EIA"));
+    chkUnicode = MakeCheckBox(fraPacket, "chkUnicode", QStringLiteral("Unicode"));
+    cmbHeader = MakeList(fraPacket, "cmbHeader", {QStringLiteral("Nothing"), QStringLiteral("ENQ(0x05)")});
+    cmbTerm = MakeList(fraPacket, "cmbTerm",
                        {QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR+LF")});
-    txtEscape = textBox(fraPacket, "txtEscape");
+    txtEscape = MakeTextBox(fraPacket, "txtEscape");
 
-    txtTimeout = textBox(this, "txtTimeout");
-    chkSync = named(new QCheckBox(this), "chkSync");
-    txtCmdOpt = named(new QPlainTextEdit(this), "txtCmdOpt");
+    txtTimeout = MakeTextBox(this, "txtTimeout");
+    chkSync = MakeCheckBox(this, "chkSync");
+    txtCmdOpt = Named(new QPlainTextEdit(this), "txtCmdOpt");
     txtCmdOpt->setReadOnly(true);
     txtCmdOpt->setTabChangesFocus(true);
     txtCmdOpt->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtCmdOpt->setWordWrapMode(QTextOption::WrapAnywhere);
     const QFontMetrics metrics(txtCmdOpt->font());
-    txtCmdOpt->setFixedHeight(2 * metrics.lineSpacing() + 2 * txtCmdOpt->frameWidth()
-                              + 2 * static_cast<int>(txtCmdOpt->document()->documentMargin()));
+    const int margins = txtCmdOpt->frameWidth() + static_cast<int>(txtCmdOpt->document()->documentMargin());
+    txtCmdOpt->setFixedHeight(kOptionBoxLines * metrics.lineSpacing() + 2 * margins);
 
-    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
-    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
-    // No default button: Return in a field must not accept the dialog.
-    cmdOK->setAutoDefault(false);
-    cmdCancel->setAutoDefault(false);
+    cmdOK = MakeButton(this, "cmdOK", QStringLiteral("OK"));
+    cmdCancel = MakeButton(this, "cmdCancel", QStringLiteral("Cancel"));
 
-    QWidget *const labelParents[20] = {this,     picEther, picEther,  picEther,  picEther,
-                                       picEther, picCom,   picCom,    picCom,    picCom,
-                                       picCom,   picCom,   fraPacket, fraPacket, fraPacket,
-                                       fraPacket, this,    this,      this,      picEther};
-    for (int i = 0; i < 20; ++i) {
-        lblConn[i] = new QLabel(QString::fromLatin1(kLabelCaptions[i]), labelParents[i]);
-        lblConn[i]->setObjectName(QStringLiteral("lblConn(%1)").arg(i));
-        NameByCaption(lblConn[i]);
-    }
+    QWidget *const labelParents[kLabelCount] = {
+        this,   picEther, picEther,  picEther,  picEther,  picEther, picCom, picCom, picCom, picCom,
+        picCom, picCom,   fraPacket, fraPacket, fraPacket, fraPacket, this,  this,   this,   picEther};
+    for (int i = 0; i < kLabelCount; ++i)
+        lblConn[i] = MakeLabel(labelParents[i], Indexed("lblConn", i), QString::fromLatin1(kLabelCaptions[i]));
 }
 
 void frmConn::BuildLayout()
@@ -218,11 +189,9 @@ void frmConn::BuildLayout()
 
 void frmConn::SetTabOrder()
 {
-    QWidget *const order[] = {cmbConnType, txtIPAddress, txtPortNumber, txtConnMax, txtConnTimeout,
-                              txtMyIP,     txtPort,      txtComPort,    cmbBaudRate, cmbParity,
-                              cmbDataBits, cmbStopBits,  chkXonXoff,    chkHWCtrl,  chkISO,
-                              chkEIA,      chkUnicode,   cmbHeader,     cmbTerm,    txtEscape,
-                              txtTimeout,  chkSync,      txtCmdOpt,     cmdOK,      cmdCancel};
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    ::SetTabOrder({cmbConnType, txtIPAddress, txtPortNumber, txtConnMax, txtConnTimeout, txtMyIP,
+                   txtPort,     txtComPort,   cmbBaudRate,   cmbParity,  cmbDataBits,    cmbStopBits,
+                   chkXonXoff,  chkHWCtrl,    chkISO,        chkEIA,     chkUnicode,     cmbHeader,
+                   cmbTerm,     txtEscape,    txtTimeout,    chkSync,    txtCmdOpt,      cmdOK,
+                   cmdCancel});
 }

@@ -1,6 +1,8 @@
 #include "ArrowUpDown.h"
 
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 
 ArrowUpDown::ArrowUpDown(QWidget *parent) : QSpinBox(parent)
 {
@@ -9,4 +11,15 @@ ArrowUpDown::ArrowUpDown(QWidget *parent) : QSpinBox(parent)
     lineEdit()->setMaximumWidth(0);
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
     setFrame(false);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize ArrowUpDown::sizeHint() const
+{
+    const QSize full = QSpinBox::sizeHint();
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    option.rect = QRect(QPoint(0, 0), full);
+    const QRect up = style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, this);
+    return QSize(full.width() - up.left(), full.height());
 }

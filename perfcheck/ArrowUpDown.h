@@ -9,4 +9,8 @@ class ArrowUpDown : public QSpinBox
     Q_OBJECT
 public:
     explicit ArrowUpDown(QWidget *parent = nullptr);
+
+    // As wide as the arrows, so that a layout puts nothing but the arrows beside the text box.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 };

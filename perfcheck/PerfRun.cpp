@@ -1,70 +1,27 @@
-#include "frmPerfChk.h"
+#include "PerfRun.h"
 
-#include "LeadingNumber.h"
-#include "MessageBox.h"
-#include "MivError.h"
-#include "MivVariable.h"
 #include "TimeStamp.h"
-#include "VariantTypes.h"
 #include "modAPI.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
+#include <exception>
 
-#include <cmath>
+PerfRun::PerfRun(PerfSteps steps) : m_steps(std::move(steps)) {}
 
-namespace {
+PerfRun::~PerfRun() = default;
 
-// Restores the pointer however the Start handler is left.
-struct BusyPointer
+qint32 PerfRun::RunCheck(const MivVariant &value, const PerfPlan &plan)
 {
-    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer &) = delete;
-    BusyPointer &operator=(const BusyPointer &) = delete;
-};
-
-} // namespace
-
-void frmPerfChk::cmdStart_Click()
-{
-    if (m_bRunning)
-        return;
-    m_bRunning = true;
-    {
-        BusyPointer busy;
-        try {
-            EnableSettings(false);
-            MivVariant value;
-            if (m_nReadWrite != 0)
-                value = MakeValue(txtValue->text(), cmbValueType->currentIndex());
-            m_bStop = false;
-            RunCheck(value, m_nPattern);
-        } catch (const MivError &error) {
-            ShowMessageBox(this, error.description());
-        }
-        EnableSettings(true);
-    }
-    m_bRunning = false;
-}
-
-void frmPerfChk::RunCheck(const MivVariant &value, qint16 pattern)
-{
+    m_plan = plan;
     const modAPI::SYSTEMTIME startTime = modAPI::GetLocalTime();
     const quint32 startTick = modAPI::GetTickCount();
-    AddStartRow(TimeStampText(startTime));
-    QTreeWidgetItem *endRow = AddEndRow();
-    m_bIgnoreError = chkIgnore->isChecked();
-    m_bOutputDebug = chkOutput->isChecked();
+    m_steps.started(TimeStampText(startTime));
 
-    qint32 resultCode = 0;
-    switch (pattern) {
-    case 0:
+    qint32 resultCode = ResultNone;
+    switch (plan.pattern) {
+    case PatternTime:
         resultCode = RunTimePattern(value, startTick);
         break;
-    case 1:
+    case PatternCount:
         resultCode = RunCountPattern(value);
         break;
     default:
@@ -75,18 +32,16 @@ void frmPerfChk::RunCheck(const MivVariant &value, qint16 pattern)
     const modAPI::SYSTEMTIME endTime = modAPI::GetLocalTime();
     const quint32 endTick = modAPI::GetTickCount();
     // Unsigned subtraction is modulo 2^32, so a wrap of the counter keeps the true duration.
-    FillEndRow(endRow, resultCode, TimeStampText(endTime), endTick - startTick);
+    m_steps.finished(resultCode, TimeStampText(endTime), endTick - startTick);
+    return resultCode;
 }
 
-qint32 frmPerfChk::RunTimePattern(const MivVariant &value, quint32 startTick)
+qint32 PerfRun::RunTimePattern(const MivVariant &value, quint32 startTick)
 {
-    RunState state;
-    const double limit = std::nearbyint(LeadingNumber(txtHour->text()) * 3600000.0
-                                        + LeadingNumber(txtMinute->text()) * 60000.0);
-    state.dataCheck = chkDataCheck->isChecked();
+    CycleState state;
     for (;;) {
         const quint32 elapsed = modAPI::GetTickCount() - startTick;
-        if (double(elapsed) >= limit || m_bStop)
+        if (double(elapsed) >= m_plan.limitMs || m_steps.stopRequested())
             break;
         if (!RunCycle(value, state))
             break;
@@ -94,79 +49,69 @@ qint32 frmPerfChk::RunTimePattern(const MivVariant &value, quint32 startTick)
     return state.resultCode;
 }
 
-qint32 frmPerfChk::RunCountPattern(const MivVariant &value)
+qint32 PerfRun::RunCountPattern(const MivVariant &value)
 {
-    RunState state;
-    state.dataCheck = chkDataCheck->isChecked();
-    const qint32 count = LeadingLong(txtPatternCount->text());
-    for (qint32 cycle = 1; cycle <= count; ++cycle) {
-        if (m_bStop || !RunCycle(value, state))
+    CycleState state;
+    for (qint32 cycle = 1; cycle <= m_plan.count; ++cycle) {
+        if (m_steps.stopRequested() || !RunCycle(value, state))
             break;
     }
     return state.resultCode;
 }
 
-qint32 frmPerfChk::RunInfinitePattern(const MivVariant &value)
+qint32 PerfRun::RunInfinitePattern(const MivVariant &value)
 {
-    RunState state;
-    state.dataCheck = chkDataCheck->isChecked();
-    while (!m_bStop) {
+    CycleState state;
+    while (!m_steps.stopRequested()) {
         if (!RunCycle(value, state))
             break;
     }
     return state.resultCode;
 }
 
-bool frmPerfChk::StepFailed(RunState &state)
+bool PerfRun::StepFailed(CycleState &state) const
 {
     state.resultCode = state.step;
-    return m_bIgnoreError;
+    return m_plan.ignoreError;
 }
 
-MivConverter &frmPerfChk::converter()
+MivConverter &PerfRun::converter()
 {
     if (!m_objConverter)
         m_objConverter = std::make_unique<MivConverter>();
     return *m_objConverter;
 }
 
-bool frmPerfChk::RunCycle(const MivVariant &value, RunState &state)
+bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
 {
-    // A variable forgotten by closing the window fails its step like an engine error would.
-    const auto variable = [this]() -> MivVariable & {
-        if (!m_mivVar)
-            throw MivError(MivCode::Fail, QStringLiteral("The variable has been released."));
-        return *m_mivVar;
-    };
-
-    if (m_nReadWrite != 0) {
-        state.step = 1;
+    if (m_plan.mode != ModeRead) {
+        state.step = ResultWrite;
         try {
-            variable().setValue(value);
+            m_steps.write(value);
         } catch (const std::exception &) {
             if (!StepFailed(state))
                 return false;
         }
     }
-    if (m_nReadWrite != 1) {
-        state.step = 2;
+    if (m_plan.mode != ModeWrite) {
+        state.step = ResultRead;
         try {
-            state.valueRead = variable().Value();
+            state.valueRead = m_steps.read();
         } catch (const std::exception &) {
             if (!StepFailed(state))
                 return false;
         }
-        if (m_bOutputDebug) {
+        if (m_plan.outputDebug) {
             try {
-                WriteDebugLine(converter().ValueToText(state.valueRead, 0));
+                m_steps.debugText(converter().ValueToText(state.valueRead, 0));
             } catch (const std::exception &) {
                 if (!StepFailed(state))
                     return false;
             }
         }
     }
-    if (state.dataCheck && m_nReadWrite == 2) {
-        state.step = 3;
+    if (m_plan.dataCheck && m_plan.mode == ModeWriteRead) {
+        state.step = ResultCompare;
         bool differ = true;
         try {
             differ = MivVariantsDiffer(state.valueRead, value);
@@ -176,6 +121,6 @@ bool frmPerfChk::RunCycle(const MivVariant &value, RunState &state)
         if (differ && !StepFailed(state))
             return false;
     }
-    QCoreApplication::processEvents();
+    m_steps.yield();
     return true;
 }

@@ -1,14 +1,16 @@
 #pragma once
 
-#include "MivConverter.h"
 #include "MivVariant.h"
+#include "PerfPlan.h"
 
 #include <QDialog>
 
 #include <memory>
 
+struct FieldRange;
 class FocusLeaveGuard;
 class MivVariable;
+class PerfRun;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -50,14 +52,13 @@ public:
 
     void EnableSettings(bool enable);
 
-    // The run: one timed run with its two result rows, and the three pattern loops, each
-    // returning its result code (0 none, 1 write, 2 read, 3 comparison).
-    void RunCheck(const MivVariant &value, qint16 pattern);
-    qint32 RunTimePattern(const MivVariant &value, quint32 startTick);
-    qint32 RunCountPattern(const MivVariant &value);
-    qint32 RunInfinitePattern(const MivVariant &value);
+protected:
+    void done(int result) override; // every way of closing ends here: Unload
+    void keyPressEvent(QKeyEvent *event) override;
 
-    // Controls; objectNames as their names, array elements as "optPattern(1)".
+private:
+    // Controls; tests and the tour find them by their objectNames, which are these names
+    // (array elements as "optPattern(1)").
     QGroupBox *fraPattern;
     QRadioButton *optPattern[3];
     QLineEdit *txtHour;
@@ -79,27 +80,19 @@ public:
     QLabel *lblResult;
     QTreeWidget *lvResult; // columns "Action", "Time", "Time Required (ms)"
     QPushButton *cmdExit;
+    static constexpr int kActionColumn = 0;
+    static constexpr int kTimeColumn = 1;
+    static constexpr int kElapsedColumn = 2;
 
-protected:
-    void done(int result) override; // every way of closing ends here: Unload
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    // What one run carries from cycle to cycle.
-    struct RunState
-    {
-        MivVariant valueRead;
-        qint32 step = 0;
-        qint32 resultCode = 0;
-        bool dataCheck = false;
-    };
-
-    void buildControls();
+    void buildControls(); // frmPerfChkLayout.cpp
+    QWidget *buildPatternFrame();
+    QWidget *buildReadWriteFrame();
+    QTreeWidget *buildResultList();
+    void connectHandlers();
     void Form_Unload();
-    bool ValidateRange(QLineEdit *field, qint32 low, qint32 high, const QString &message);
-    bool RunCycle(const MivVariant &value, RunState &state); // false: end the loop
-    bool StepFailed(RunState &state);
-    MivConverter &converter();
+    bool ValidateRange(QLineEdit *field, const FieldRange &range);
+    PerfPlan ReadPlan() const;
+    MivVariable &variable() const; // the variable of this opening, unless the window has closed
 
     // Results list
     void AddStartRow(const QString &timeStamp);
@@ -108,13 +101,12 @@ private:
                     quint32 elapsed);
     void WriteDebugLine(const QString &text);
 
-    qint16 m_nPattern = 1;
-    qint16 m_nReadWrite = 0;
+    qint16 m_nPattern = PatternCount;
+    qint16 m_nReadWrite = ModeRead;
     bool m_bStop = false;
-    bool m_bIgnoreError = false;
-    bool m_bOutputDebug = false;
     bool m_bRunning = false;
     bool m_bUnloaded = false;
-    std::unique_ptr<MivConverter> m_objConverter;
+    std::unique_ptr<PerfRun> m_run; // keeps its converter for the later runs of this opening
+    QTreeWidgetItem *m_endRow = nullptr; // of the run under way
     FocusLeaveGuard *m_guard = nullptr;
 };

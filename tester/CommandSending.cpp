@@ -1,28 +1,18 @@
 #include "frmKELTester.h"
 
+#include "AnswerText.h"
+#include "Captions.h"
+#include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivConverter.h"
 #include "MivError.h"
-#include "VariantTypes.h"
 #include "frmConn.h"
 #include "modMain.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPointer>
-
-namespace {
-
-MivController &connectedController(MivController *controller)
-{
-    if (!controller)
-        throw MivError(MivCode::NotConnected, QStringLiteral("No controller is connected"));
-    return *controller;
-}
-
-} // namespace
 
 void frmKELTester::cmdSend_Click()
 {
@@ -37,11 +27,11 @@ void frmKELTester::cmdSend_Click()
             parameters << field->text();
         const QString commandText = parameters.join(u':');
 
-        AddLog(QStringLiteral("[ Send ]\t\t"), commandText);
-        SetStatus(QStringLiteral("Sending..."));
+        AddLog(LogCaption::Send, commandText);
+        SetStatus(StatusText::Sending);
 
-        MivController &controller = connectedController(mivCtrl());
-        if (frmConn::instance()->chkSync->isChecked()) {
+        MivController &controller = connectedController();
+        if (frmConn::instance()->syncChecked()) {
             MivCommand *command = controller.AddCommand(QStringLiteral("KELCmd"), QString());
             owner = &controller;
             commandIndex = command->Index();
@@ -50,25 +40,19 @@ void frmKELTester::cmdSend_Click()
             command->Execute(0);
             executed = true;
 
-            const QString result = g_mivConverter->ValueToText(command->Result(), 0);
-            const qsizetype comma = result.indexOf(u',');
-            const QString typeName = VTName(comma < 0 ? result : result.left(comma));
-            if (comma < 0)
-                AddLog(QStringLiteral("[ Result ]\t\t"), QStringLiteral("Type=") + typeName);
-            else
-                AddLog(QStringLiteral("[ Result ]\t\t"),
-                       QStringLiteral("Type=") + typeName + QStringLiteral(", Value=") + result.mid(comma + 1));
+            AddLog(LogCaption::Result,
+                   ResultText(g_mivConverter->ValueToText(command->Result(), 0)));
 
             controller.Commands().Remove(commandIndex);
             commandHeld = false;
-            SetStatus(QStringLiteral("Ready."));
+            SetStatus(StatusText::Ready);
         } else {
             controller.Execute(QStringLiteral("Send"), commandText);
-            SetStatus(QStringLiteral("Wait."));
+            SetStatus(StatusText::Wait);
         }
     } catch (const MivError &error) {
-        AddLog(executed ? QStringLiteral("[ Receive ]\t") : QStringLiteral("[ Send ]\t\t"),
-               QStringLiteral("Failed"));
+        AddLog(executed ? LogCaption::Receive : LogCaption::Send,
+               LogOutcome::Failed);
         ShowMessageBox(this, error.description());
         if (commandHeld && owner) {
             try {
@@ -77,16 +61,16 @@ void frmKELTester::cmdSend_Click()
                 // Already gone: nothing is left to clean up.
             }
         }
-        SetStatus(QStringLiteral("Ready."));
+        SetStatus(StatusText::Ready);
     }
 }
 
 void frmKELTester::cmdClear_Click()
 {
     try {
-        connectedController(mivCtrl()).Execute(QStringLiteral("Clear"));
-        AddLog(QStringLiteral("Clear\t\t"), QStringLiteral("Succeeded"));
+        connectedController().Execute(QStringLiteral("Clear"));
+        AddLog(LogCaption::Clear, LogOutcome::Succeeded);
     } catch (const MivError &) {
-        AddLog(QStringLiteral("Clear\t\t"), QStringLiteral("Failed"));
+        AddLog(LogCaption::Clear, LogOutcome::Failed);
     }
 }

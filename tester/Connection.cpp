@@ -1,5 +1,7 @@
 #include "frmKELTester.h"
 
+#include "Captions.h"
+#include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivEngine.h"
@@ -10,7 +12,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
 
 #include <memory>
@@ -26,7 +27,23 @@ MivWorkspace &workspace()
 
 QString frmKELTester::SyncModeText() const
 {
-    return frmConn::instance()->chkSync->isChecked() ? QStringLiteral("Sync") : QStringLiteral("ASync");
+    return frmConn::instance()->syncChecked() ? WindowTitle::Sync : WindowTitle::ASync;
+}
+
+QString frmKELTester::ConnectedTitle(const frmConn &dialog) const
+{
+    switch (dialog.connType()) {
+    case ComClient:
+        return WindowTitle::ComClient.arg(dialog.comPortText(), SyncModeText());
+    case ComServer:
+        return WindowTitle::ComServer.arg(dialog.comPortText());
+    case EtherClient:
+        return WindowTitle::EtherClient.arg(dialog.m_strIPAddress, SyncModeText());
+    case EtherServer:
+        return WindowTitle::EtherServer.arg(dialog.m_lConnMax);
+    default:
+        throw MivError(MivCode::InvalidArg, QStringLiteral("Unknown connection type"));
+    }
 }
 
 void frmKELTester::mnuFileConn_Click()
@@ -36,62 +53,35 @@ void frmKELTester::mnuFileConn_Click()
     if (!dialog->m_bOK)
         return;
     try {
-        SetStatus(QStringLiteral("Connecting..."));
+        SetStatus(StatusText::Connecting);
         mnuFileDisconn_Click();
         const QString option = dialog->m_strConnectOption;
         setMivCtrl(workspace().AddController(QString(), QStringLiteral("MivProv.KEL"),
                                              QStringLiteral("localhost"), option));
 
-        const bool sync = dialog->chkSync->isChecked();
-        switch (dialog->cmbConnType->currentIndex()) {
-        case 0:
-            setWindowTitle(QStringLiteral("KELTester - (COM[Client], %1, %2)")
-                               .arg(dialog->txtComPort->text(), SyncModeText()));
-            EnableRequest(true);
-            EnableReply(false);
-            EnablePerformance(sync);
-            m_lClient = 1;
-            break;
-        case 1:
-            setWindowTitle(QStringLiteral("KELTester - (COM[Server], %1)").arg(dialog->txtComPort->text()));
-            EnableRequest(false);
-            EnableReply(true);
-            EnablePerformance(false);
-            m_lClient = 0;
-            break;
-        case 2:
-            setWindowTitle(QStringLiteral("KELTester - (Ether[Client], %1, %2)")
-                               .arg(dialog->m_strIPAddress, SyncModeText()));
-            EnableRequest(true);
-            EnableReply(false);
-            EnablePerformance(sync);
-            m_lClient = 1;
-            break;
-        case 3:
-            setWindowTitle(QStringLiteral("KELTester - (Ether[Server], %1)").arg(dialog->m_lConnMax));
-            EnableRequest(true);
-            EnableReply(true);
-            EnablePerformance(false);
-            m_lClient = 0;
-            break;
-        default:
-            throw MivError(MivCode::InvalidArg, QStringLiteral("Unknown connection type"));
-        }
-        chkInterp->setEnabled(dialog->chkSync->isEnabled() && !sync);
-        AddLog(QStringLiteral("Connect\t\t"), QStringLiteral("Succeeded"));
+        const bool sync = dialog->syncChecked();
+        setWindowTitle(ConnectedTitle(*dialog));
+        const int type = dialog->connType();
+        const bool client = type == ComClient || type == EtherClient;
+        EnableRequest(type != ComServer);
+        EnableReply(!client);
+        EnablePerformance(client && sync);
+        m_lClient = client ? 1 : 0;
+        chkInterp->setEnabled(dialog->syncEnabled() && !sync);
+        AddLog(LogCaption::Connect, LogOutcome::Succeeded);
         if (txtHRESULT->isEnabled())
             cmdSet_Click();
         mnuFileDisconn->setEnabled(true);
-        SetStatus(QStringLiteral("Ready."));
+        SetStatus(StatusText::Ready);
     } catch (const MivError &error) {
-        reportFailure(QStringLiteral("Connect\t\t"), error.description());
+        reportFailure(LogCaption::Connect, error.description());
     }
 }
 
 void frmKELTester::mnuFileDisconn_Click()
 {
     try {
-        setWindowTitle(QStringLiteral("KELTester - (No Connection)"));
+        setWindowTitle(WindowTitle::NotConnected);
         mnuFileDisconn->setEnabled(false);
         EnableRequest(false);
         EnableReply(false);
@@ -99,7 +89,7 @@ void frmKELTester::mnuFileDisconn_Click()
         chkInterp->setEnabled(true);
         RemoveController();
     } catch (const MivError &error) {
-        AddLog(QStringLiteral("Disconnect\t"), QStringLiteral("Failed"));
+        AddLog(LogCaption::Disconnect, LogOutcome::Failed);
         ShowMessageBox(this, error.description());
     }
 }
@@ -112,9 +102,9 @@ void frmKELTester::RemoveController()
         const qint32 index = m_mivCtrl->Index();
         workspace().Controllers().Remove(index);
         setMivCtrl(nullptr);
-        AddLog(QStringLiteral("Disconnect\t"), QStringLiteral("Succeeded"));
+        AddLog(LogCaption::Disconnect, LogOutcome::Succeeded);
     } catch (const MivError &) {
-        AddLog(QStringLiteral("Disconnect\t"), QStringLiteral("Failed"));
+        AddLog(LogCaption::Disconnect, LogOutcome::Failed);
         throw;
     }
 }
@@ -122,11 +112,9 @@ void frmKELTester::RemoveController()
 void frmKELTester::cmdPerfchk_Click()
 {
     try {
-        if (!m_mivCtrl)
-            throw MivError(MivCode::NotConnected, QStringLiteral("No controller is connected"));
+        QPointer<MivController> owner = &connectedController();
         const QString name = txtVarName[0]->text() + u':' + txtVarName[1]->text() + u':'
                              + txtVarName[2]->text();
-        QPointer<MivController> owner = m_mivCtrl;
         const qint32 index = owner->AddVariable(name, QString())->Index();
         {
             auto window = std::make_unique<frmPerfChk>(this);
@@ -137,6 +125,6 @@ void frmKELTester::cmdPerfchk_Click()
         if (owner)
             owner->Variables().Remove(index);
     } catch (const MivError &error) {
-        reportFailure(QStringLiteral("Performance\t"), error.description());
+        reportFailure(LogCaption::Performance, error.description());
     }
 }

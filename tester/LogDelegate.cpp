@@ -1,5 +1,7 @@
 #include "LogDelegate.h"
 
+#include "Captions.h"
+
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -11,18 +13,27 @@ namespace {
 
 constexpr int kMargin = 3;
 
+// The captions' texts without their tabs, by how many tabs follow them.
+QStringList captionsWithTabs(qsizetype tabs)
+{
+    QStringList texts;
+    for (const QString &caption : LogCaption::All) {
+        const qsizetype text = caption.indexOf(u'\t');
+        if (caption.size() - text == tabs)
+            texts << caption.left(text);
+    }
+    return texts;
+}
+
 const QStringList &oneTabCaptions()
 {
-    static const QStringList captions{QStringLiteral("Disconnect"), QStringLiteral("[ Receive ]"),
-                                      QStringLiteral("Performance")};
+    static const QStringList captions = captionsWithTabs(1);
     return captions;
 }
 
 const QStringList &twoTabCaptions()
 {
-    static const QStringList captions{QStringLiteral("Connect"), QStringLiteral("[ Send ]"),
-                                      QStringLiteral("[ Result ]"), QStringLiteral("[ Reply ]"),
-                                      QStringLiteral("Clear"), QStringLiteral("Set")};
+    static const QStringList captions = captionsWithTabs(2);
     return captions;
 }
 

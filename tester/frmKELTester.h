@@ -5,6 +5,7 @@
 #include <QString>
 
 class FocusLeaveGuard;
+class frmConn;
 class LogModel;
 class MivController;
 class MivMessage;
@@ -65,7 +66,31 @@ public:
     void mnuRightClear_Click();
     void m_mivCtrl_OnMessage(MivMessage *pIMivMess); // MessageHandling.cpp
 
-    // controls, named by their objectNames
+    LogModel *logModel() const { return m_logModel; }
+    // The selected log line, with a selection still due applied first ("" when none).
+    QString selectedLogLine();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls(); // frmKELTesterLayout.cpp
+    QGroupBox *buildRequestPanel(QWidget *parent);
+    QGroupBox *buildReplyPanel(QWidget *parent);
+    QGroupBox *buildPerformancePanel(QWidget *parent);
+    void buildMenus();
+    void setTabOrder();
+    void cmdSetButton_Click(); // Set from the button: failures reported like Connect's
+    void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
+    void selectLastLine();
+    void updateClock();
+    // The connected controller; MivError "No controller is connected" without one.
+    MivController &connectedController() const;
+    QString ConnectedTitle(const frmConn &dialog) const; // throws for an unknown type
+    // Logs caption "Failed", shows the description and sets "Ready.".
+    void reportFailure(const QString &caption, const QString &description);
+
+    // Controls; tests and the tour find them by their objectNames, which are these names.
     QGroupBox *fraKelReq = nullptr, *fraKelRep = nullptr, *Frame1 = nullptr;
     QComboBox *cmbTopCmd = nullptr;
     QLineEdit *txtKELCmd[4] = {};
@@ -87,24 +112,6 @@ public:
             *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
     QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
             *mnuRightClear = nullptr;
-
-    LogModel *logModel() const { return m_logModel; }
-    // The selected log line, with a selection still due applied first ("" when none).
-    QString selectedLogLine();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildControls();
-    void buildMenus();
-    void setTabOrder();
-    void cmdSetButton_Click(); // Set from the button: failures reported like Connect's
-    void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
-    void selectLastLine();
-    void updateClock();
-    // Logs caption "Failed", shows the description and sets "Ready.".
-    void reportFailure(const QString &caption, const QString &description);
 
     QPointer<MivController> m_mivCtrl;
     LogModel *m_logModel = nullptr;

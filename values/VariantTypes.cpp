@@ -1,11 +1,9 @@
 #include "VariantTypes.h"
 
+#include "EngineObjects.h"
 #include "LeadingNumber.h"
 #include "MivConverter.h"
 #include "MivError.h"
-#include "modMain.h"
-
-#include <QComboBox>
 
 #include <array>
 #include <limits>
@@ -33,76 +31,41 @@ QString elementName(qint32 code)
     }
 }
 
-struct VTEntry
+// The reply type list by type code. An entry reads as the name of its code, but for the two
+// entries that stand for no type.
+constexpr qint32 kNothing = 999;
+constexpr qint32 kUnknownType = 998;
+constexpr std::array<qint32, 23> kVTTypeCodes{
+    kNothing,           VT_BOOL,
+    VT_UI1,             VT_I2,
+    VT_I4,              VT_R4,
+    VT_R8,              VT_BSTR,
+    VT_DATE,            VT_CY,
+    VT_ARRAY | VT_BOOL, VT_ARRAY | VT_UI1,
+    VT_ARRAY | VT_I2,   VT_ARRAY | VT_I4,
+    VT_ARRAY | VT_R4,   VT_ARRAY | VT_R8,
+    VT_ARRAY | VT_BSTR, VT_ARRAY | VT_DATE,
+    VT_ARRAY | VT_CY,   VT_ARRAY | VT_VARIANT,
+    VT_EMPTY,           VT_NULL,
+    kUnknownType};
+
+// The short type list: its texts, and the type code of each ("(Unkown)" has none).
+constexpr qint16 kNoType = -1;
+constexpr std::array<const char *, 22> kShortTypeTexts{
+    "EMPTY",        "NULL",         "BOOL",         "UI1",          "I2",           "I4",
+    "R4",           "R8",           "CY",           "DATE",         "BSTR",         "ARRAY | BOOL",
+    "ARRAY | UI",   "ARRAY | I2",   "ARRAY | I4",   "ARRAY | R4",   "ARRAY | R8",   "ARRAY | BSTR",
+    "ARRAY | DATE", "ARRAY | CY",   "ARRAY | VARIANT", "(Unkown)"};
+constexpr std::array<qint16, 22> kShortTypeCodes{
+    VT_EMPTY,           VT_NULL,            VT_BOOL,            VT_UI1,
+    VT_I2,              VT_I4,              VT_R4,              VT_R8,
+    VT_CY,              VT_DATE,            VT_BSTR,            VT_ARRAY | VT_BOOL,
+    VT_ARRAY | VT_UI1,  VT_ARRAY | VT_I2,   VT_ARRAY | VT_I4,   VT_ARRAY | VT_R4,
+    VT_ARRAY | VT_R8,   VT_ARRAY | VT_BSTR, VT_ARRAY | VT_DATE, VT_ARRAY | VT_CY,
+    VT_ARRAY | VT_VARIANT, kNoType};
+
+QString typeName(qint32 code)
 {
-    const char *text;
-    qint32 value;
-};
-
-constexpr std::array<VTEntry, 23> kVTTypeList { {
-    { "(nothing)", 999 },
-    { "VT_BOOL", 11 },
-    { "VT_UI1", 17 },
-    { "VT_I2", 2 },
-    { "VT_I4", 3 },
-    { "VT_R4", 4 },
-    { "VT_R8", 5 },
-    { "VT_BSTR", 8 },
-    { "VT_DATE", 7 },
-    { "VT_CY", 6 },
-    { "VT_ARRAY | VT_BOOL", 8203 },
-    { "VT_ARRAY | VT_UI1", 8209 },
-    { "VT_ARRAY | VT_I2", 8194 },
-    { "VT_ARRAY | VT_I4", 8195 },
-    { "VT_ARRAY | VT_R4", 8196 },
-    { "VT_ARRAY | VT_R8", 8197 },
-    { "VT_ARRAY | VT_BSTR", 8200 },
-    { "VT_ARRAY | VT_DATE", 8199 },
-    { "VT_ARRAY | VT_CY", 8198 },
-    { "VT_ARRAY | VT_VARIANT", 8204 },
-    { "VT_EMPTY", 0 },
-    { "VT_NULL", 1 },
-    { "(unknown)", 998 },
-} };
-
-struct ShortEntry
-{
-    const char *text;
-    qint16 code;
-};
-
-constexpr std::array<ShortEntry, 22> kShortTypeList { {
-    { "EMPTY", 0 },
-    { "NULL", 1 },
-    { "BOOL", 11 },
-    { "UI1", 17 },
-    { "I2", 2 },
-    { "I4", 3 },
-    { "R4", 4 },
-    { "R8", 5 },
-    { "CY", 6 },
-    { "DATE", 7 },
-    { "BSTR", 8 },
-    { "ARRAY | BOOL", 8203 },
-    { "ARRAY | UI", 8209 },
-    { "ARRAY | I2", 8194 },
-    { "ARRAY | I4", 8195 },
-    { "ARRAY | R4", 8196 },
-    { "ARRAY | R8", 8197 },
-    { "ARRAY | BSTR", 8200 },
-    { "ARRAY | DATE", 8199 },
-    { "ARRAY | CY", 8198 },
-    { "ARRAY | VARIANT", 8204 },
-    { "(Unkown)", -1 },
-} };
-
-constexpr int kShortBstrIndex = 10;
-
-} // namespace
-
-QString VTName(const QString &typeCode)
-{
-    const qint32 code = LeadingLong(typeCode);
     if (code > VT_ARRAY) {
         const qint32 element = code - VT_ARRAY;
         // There are no arrays of Null.
@@ -114,27 +77,38 @@ QString VTName(const QString &typeCode)
     return elementName(code);
 }
 
-void FillVTTypeList(QComboBox *combo)
+} // namespace
+
+QString VTName(const QString &typeCode)
 {
-    combo->clear();
-    for (const VTEntry &entry : kVTTypeList)
-        combo->addItem(QString::fromLatin1(entry.text), entry.value);
-    combo->setCurrentIndex(0);
+    return typeName(LeadingLong(typeCode));
 }
 
-void FillShortTypeList(QComboBox *combo)
+QList<TypeListEntry> VTTypeList()
 {
-    combo->clear();
-    for (const ShortEntry &entry : kShortTypeList)
-        combo->addItem(QString::fromLatin1(entry.text));
-    combo->setCurrentIndex(kShortBstrIndex);
+    QList<TypeListEntry> list;
+    for (const qint32 code : kVTTypeCodes) {
+        const QString text = code == kNothing       ? QStringLiteral("(nothing)")
+                             : code == kUnknownType ? kUnknown
+                                                    : typeName(code);
+        list.append({text, code});
+    }
+    return list;
+}
+
+QStringList ShortTypeList()
+{
+    QStringList list;
+    for (const char *text : kShortTypeTexts)
+        list.append(QString::fromLatin1(text));
+    return list;
 }
 
 qint16 TypeCodeOfIndex(qint16 index)
 {
-    if (index < 0 || index >= qint16(kShortTypeList.size()))
-        return -1;
-    return kShortTypeList[size_t(index)].code;
+    if (index < 0 || index >= qint16(kShortTypeCodes.size()))
+        return kNoType;
+    return kShortTypeCodes[size_t(index)];
 }
 
 MivVariant MakeValue(const QString &valueText, qint32 typeIndex)
@@ -142,7 +116,7 @@ MivVariant MakeValue(const QString &valueText, qint32 typeIndex)
     if (typeIndex < std::numeric_limits<qint16>::min() || typeIndex > std::numeric_limits<qint16>::max())
         throw MivError(MivCode::BasicOverflow, QStringLiteral("Overflow"));
     const qint16 code = TypeCodeOfIndex(qint16(typeIndex));
-    if (code == -1)
+    if (code == kNoType)
         return MivVariant();
     QString text = QString::number(code);
     if (code != VT_EMPTY && code != VT_NULL)

@@ -2,9 +2,9 @@
 
 #include "MivVariant.h"
 
+#include <QList>
 #include <QString>
-
-class QComboBox;
+#include <QStringList>
 
 // The long name of a type code given as text ("8" gives "VT_BSTR", "8200" gives
 // "VT_ARRAY | VT_BSTR"); the code is read as the leading number, rounded half to even.
@@ -15,11 +15,19 @@ QString VTName(const QString &typeCode);
 // Empty as "". Null and arrays have no text form: MivError 13 "Type mismatch".
 QString ScalarText(const MivVariant &value);
 
-// The reply type list: 23 entries with their item values (Qt::UserRole), index 0 selected.
-void FillVTTypeList(QComboBox *combo);
+// The reply type list: 23 entries, each with the type code it stands for (999 "(nothing)",
+// 998 "(unknown)").
+struct TypeListEntry
+{
+    QString text;
+    qint32 value;
+};
+QList<TypeListEntry> VTTypeList();
 
-// The short type list: emptied, then 22 entries, index 10 ("BSTR") selected.
-void FillShortTypeList(QComboBox *combo);
+// The short type list's 22 texts; a new list selects "BSTR", and "(Unkown)" has no type.
+QStringList ShortTypeList();
+constexpr int kShortBstrIndex = 10;
+constexpr int kShortUnknownIndex = 21;
 
 // Type code of a short type list index, or -1.
 qint16 TypeCodeOfIndex(qint16 index);

@@ -1,5 +1,6 @@
 #include "KelOptions.h"
 #include "MivError.h"
+#include "WindowControls.h"
 #include "frmConn.h"
 
 #include <QCheckBox>
@@ -56,15 +57,15 @@ void tst_ConnOptionParse::roundTrip_data()
         << Change([](frmConn *) {}) << expectedDefaults(KelConnKind::Serial);
     QTest::newRow("COM(Server) line settings")
         << Change([](frmConn *d) {
-               d->cmbConnType->setCurrentIndex(ComServer);
-               d->txtComPort->setText(QStringLiteral("7"));
-               d->cmbBaudRate->setCurrentIndex(5);
-               d->cmbParity->setCurrentIndex(1);
-               d->cmbDataBits->setCurrentIndex(0);
-               d->cmbStopBits->setCurrentIndex(1);
-               d->chkXonXoff->setChecked(true);
-               d->chkHWCtrl->setChecked(true);
-               d->chkISO->setChecked(true);
+               Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(ComServer);
+               Control<QLineEdit>(d, "txtComPort")->setText(QStringLiteral("7"));
+               Control<QComboBox>(d, "cmbBaudRate")->setCurrentIndex(5);
+               Control<QComboBox>(d, "cmbParity")->setCurrentIndex(1);
+               Control<QComboBox>(d, "cmbDataBits")->setCurrentIndex(0);
+               Control<QComboBox>(d, "cmbStopBits")->setCurrentIndex(1);
+               Control<QCheckBox>(d, "chkXonXoff")->setChecked(true);
+               Control<QCheckBox>(d, "chkHWCtrl")->setChecked(true);
+               Control<QCheckBox>(d, "chkISO")->setChecked(true);
            })
         << expected(KelConnKind::Serial, [](KelSettings &s) {
                s.serial = {7, 115200, 'E', 7, 2, 3};
@@ -73,17 +74,17 @@ void tst_ConnOptionParse::roundTrip_data()
            });
     QTest::newRow("Ether(Client) packet, timeout, my IP")
         << Change([](frmConn *d) {
-               d->cmbConnType->setCurrentIndex(EtherClient);
-               d->txtIPAddress->setText(QStringLiteral("192.168.0.9"));
-               d->txtPortNumber->setText(QStringLiteral("7001"));
-               d->chkEIA->setChecked(true);
-               d->cmbHeader->setCurrentIndex(1);
-               d->cmbTerm->setCurrentIndex(2);
-               d->txtEscape->setText(QStringLiteral("16"));
-               d->txtTimeout->setText(QStringLiteral("1500"));
-               d->chkSync->setChecked(false);
-               d->txtMyIP->setText(QStringLiteral("127.0.0.1"));
-               d->txtPort->setText(QStringLiteral("6002"));
+               Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(EtherClient);
+               Control<QLineEdit>(d, "txtIPAddress")->setText(QStringLiteral("192.168.0.9"));
+               Control<QLineEdit>(d, "txtPortNumber")->setText(QStringLiteral("7001"));
+               Control<QCheckBox>(d, "chkEIA")->setChecked(true);
+               Control<QComboBox>(d, "cmbHeader")->setCurrentIndex(1);
+               Control<QComboBox>(d, "cmbTerm")->setCurrentIndex(2);
+               Control<QLineEdit>(d, "txtEscape")->setText(QStringLiteral("16"));
+               Control<QLineEdit>(d, "txtTimeout")->setText(QStringLiteral("1500"));
+               Control<QCheckBox>(d, "chkSync")->setChecked(false);
+               Control<QLineEdit>(d, "txtMyIP")->setText(QStringLiteral("127.0.0.1"));
+               Control<QLineEdit>(d, "txtPort")->setText(QStringLiteral("6002"));
            })
         << expected(KelConnKind::TcpClient, [](KelSettings &s) {
                s.host = QStringLiteral("192.168.0.9");
@@ -97,12 +98,12 @@ void tst_ConnOptionParse::roundTrip_data()
            });
     QTest::newRow("Ether(Server) limits and my IP")
         << Change([](frmConn *d) {
-               d->cmbConnType->setCurrentIndex(EtherServer);
-               d->txtPortNumber->setText(QStringLiteral("6100"));
-               d->txtConnMax->setText(QStringLiteral("3"));
-               d->txtConnTimeout->setText(QStringLiteral("0"));
-               d->cmbTerm->setCurrentIndex(1);
-               d->txtMyIP->setText(QStringLiteral("127.0.0.1"));
+               Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(EtherServer);
+               Control<QLineEdit>(d, "txtPortNumber")->setText(QStringLiteral("6100"));
+               Control<QLineEdit>(d, "txtConnMax")->setText(QStringLiteral("3"));
+               Control<QLineEdit>(d, "txtConnTimeout")->setText(QStringLiteral("0"));
+               Control<QComboBox>(d, "cmbTerm")->setCurrentIndex(1);
+               Control<QLineEdit>(d, "txtMyIP")->setText(QStringLiteral("127.0.0.1"));
            })
         << expected(KelConnKind::TcpServer, [](KelSettings &s) {
                s.port = 6100;
@@ -122,7 +123,7 @@ void tst_ConnOptionParse::roundTrip()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     change(&dialog);
-    dialog.cmdOK->click();
+    Control<QPushButton>(&dialog, "cmdOK")->click();
     QVERIFY(dialog.m_bOK);
 
     KelSettings parsed;

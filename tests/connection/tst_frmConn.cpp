@@ -1,93 +1,21 @@
-#include "frmConn.h"
+// The connection dialog's controls and rules: defaults, focus order, the layout of each
+// connection type, the check box rules and the numeric field checks.
 
+#include "DialogTest.h"
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
-#include <memory>
-
-namespace {
-
-const QString kComClientDefault =
-    QStringLiteral("Conn=com:1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=500,Sync=True");
-
-template <typename T = QWidget> T *control(frmConn *dialog, const QString &name)
-{
-    T *found = dialog->findChild<T *>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
-
-// Through the window, so the focus-leave guard sees the press before the focus moves.
-void click(frmConn *dialog, QWidget *widget)
-{
-    QTest::mouseClick(dialog->windowHandle(), Qt::LeftButton, {},
-                      widget->mapTo(dialog, widget->rect().center()));
-}
-
-void typeInto(QLineEdit *field, const QString &text)
-{
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Delete);
-    // Key clicks carry Latin-1 only; other characters are pasted in.
-    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
-        QTest::keyClicks(field, text);
-    else
-        field->insert(text);
-}
-
-QString option(frmConn *dialog)
-{
-    return dialog->txtCmdOpt->toPlainText();
-}
-
-// The stored setting behind a numeric field.
-qint64 storedValue(const frmConn *dialog, const QString &field)
-{
-    if (field == u"txtComPort")
-        return dialog->m_iComPort;
-    if (field == u"txtPortNumber")
-        return dialog->m_lPortNumber;
-    if (field == u"txtConnMax")
-        return dialog->m_lConnMax;
-    if (field == u"txtConnTimeout")
-        return dialog->m_lConnTimeout;
-    if (field == u"txtEscape")
-        return dialog->m_lEscape;
-    return dialog->m_lTimeout;
-}
-
-// A type on which the field is shown and usable.
-int typeShowing(const QString &field)
-{
-    if (field == u"txtComPort")
-        return ComClient;
-    if (field == u"txtPortNumber" || field == u"txtConnMax" || field == u"txtConnTimeout")
-        return EtherServer;
-    return EtherClient;
-}
-
-enum class CancelWay { Button, Escape, CloseBox };
-
-} // namespace
-
-Q_DECLARE_METATYPE(CancelWay)
-
-class tst_frmConn : public QObject
+class tst_frmConn : public DialogTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void defaults();
     void focusOrder();
     void typeLayout_data();
@@ -99,36 +27,7 @@ private slots:
     void numericFieldPasses();
     void numericFieldFails_data();
     void numericFieldFails();
-    void cancelRestoresLastOK_data();
-    void cancelRestoresLastOK();
-    void valueTooLargeForItsSetting_data();
-    void valueTooLargeForItsSetting();
-    void returnKeyDoesNotAccept();
-    void reopenAfterOK();
-    void execReturnsOnOK();
-    void singleInstance();
-
-private:
-    void open();
-    std::unique_ptr<frmConn> m_dialog;
 };
-
-void tst_frmConn::init()
-{
-    m_dialog = std::make_unique<frmConn>();
-    open();
-}
-
-void tst_frmConn::cleanup()
-{
-    m_dialog.reset();
-}
-
-void tst_frmConn::open()
-{
-    m_dialog->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
-}
 
 void tst_frmConn::defaults()
 {
@@ -138,17 +37,17 @@ void tst_frmConn::defaults()
     QVERIFY(d->m_strConnectOption.isEmpty());
     QCOMPARE(d->m_strIPAddress, QStringLiteral("127.0.0.1"));
     QCOMPARE(d->m_lConnMax, 10);
-    QVERIFY(d->picCom->isVisible());
-    QVERIFY(!d->picEther->isVisible());
-    QVERIFY(d->chkUnicode->isChecked());
-    QVERIFY(!d->chkUnicode->isEnabled());
-    QVERIFY(!d->txtConnMax->isEnabled());
-    QVERIFY(!d->txtConnTimeout->isEnabled());
-    QCOMPARE(d->chkSync->checkState(), Qt::Checked);
-    QVERIFY(d->chkSync->isEnabled());
-    QVERIFY(!d->cmbConnType->isEditable());
-    QVERIFY(d->txtMyIP->text().isEmpty());
-    QVERIFY(d->txtPort->text().isEmpty());
+    QVERIFY(Control(d, "picCom")->isVisible());
+    QVERIFY(!Control(d, "picEther")->isVisible());
+    QVERIFY(Control<QCheckBox>(d, "chkUnicode")->isChecked());
+    QVERIFY(!Control<QCheckBox>(d, "chkUnicode")->isEnabled());
+    QVERIFY(!Control<QLineEdit>(d, "txtConnMax")->isEnabled());
+    QVERIFY(!Control<QLineEdit>(d, "txtConnTimeout")->isEnabled());
+    QCOMPARE(Control<QCheckBox>(d, "chkSync")->checkState(), Qt::Checked);
+    QVERIFY(Control<QCheckBox>(d, "chkSync")->isEnabled());
+    QVERIFY(!Control<QComboBox>(d, "cmbConnType")->isEditable());
+    QVERIFY(Control<QLineEdit>(d, "txtMyIP")->text().isEmpty());
+    QVERIFY(Control<QLineEdit>(d, "txtPort")->text().isEmpty());
 }
 
 void tst_frmConn::focusOrder()
@@ -160,7 +59,7 @@ void tst_frmConn::focusOrder()
                                "cmbHeader", "cmbTerm", "txtEscape", "txtTimeout", "chkSync",
                                "txtCmdOpt", "cmdOK", "cmdCancel"};
     QStringList actual;
-    QWidget *start = m_dialog->cmbConnType;
+    QWidget *start = Control<QComboBox>(m_dialog.get(), "cmbConnType");
     QWidget *w = start;
     do {
         if (expected.contains(w->objectName()))
@@ -205,70 +104,70 @@ void tst_frmConn::typeLayout()
 
     frmConn *d = m_dialog.get();
     // Pass through Ether(Server) first so the client layout has to switch the fields back.
-    d->cmbConnType->setCurrentIndex(EtherServer);
-    d->cmbConnType->setCurrentIndex(EtherClient);
-    d->cmbConnType->setCurrentIndex(type);
+    Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(EtherServer);
+    Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(EtherClient);
+    Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(type);
 
-    QCOMPARE(d->picCom->isVisible(), com);
-    QCOMPARE(d->picEther->isVisible(), !com);
-    QCOMPARE(d->picCom->geometry(), d->picEther->geometry());
-    const QList<bool> actual{d->txtIPAddress->isEnabled(), d->txtPortNumber->isEnabled(),
-                             d->txtConnMax->isEnabled(), d->txtConnTimeout->isEnabled(),
-                             d->txtPort->isEnabled()};
+    QCOMPARE(Control(d, "picCom")->isVisible(), com);
+    QCOMPARE(Control(d, "picEther")->isVisible(), !com);
+    QCOMPARE(Control(d, "picCom")->geometry(), Control(d, "picEther")->geometry());
+    const QList<bool> actual{Control<QLineEdit>(d, "txtIPAddress")->isEnabled(), Control<QLineEdit>(d, "txtPortNumber")->isEnabled(),
+                             Control<QLineEdit>(d, "txtConnMax")->isEnabled(), Control<QLineEdit>(d, "txtConnTimeout")->isEnabled(),
+                             Control<QLineEdit>(d, "txtPort")->isEnabled()};
     if (!com)
         QCOMPARE(actual, etherEnabled);
-    QVERIFY(d->txtMyIP->isEnabled());
-    QCOMPARE(d->chkSync->isChecked(), syncChecked);
-    QCOMPARE(d->chkSync->isEnabled(), syncEnabled);
+    QVERIFY(Control<QLineEdit>(d, "txtMyIP")->isEnabled());
+    QCOMPARE(Control<QCheckBox>(d, "chkSync")->isChecked(), syncChecked);
+    QCOMPARE(Control<QCheckBox>(d, "chkSync")->isEnabled(), syncEnabled);
     QCOMPARE(option(d), expected);
 }
 
 void tst_frmConn::typeSwitchResetsSync()
 {
     frmConn *d = m_dialog.get();
-    click(d, d->chkSync);
-    QCOMPARE(d->chkSync->checkState(), Qt::Unchecked);
+    click(Control<QCheckBox>(d, "chkSync"));
+    QCOMPARE(Control<QCheckBox>(d, "chkSync")->checkState(), Qt::Unchecked);
     QVERIFY(option(d).endsWith(u",Sync=False"));
 
-    d->cmbConnType->setCurrentIndex(ComServer);
-    QCOMPARE(d->chkSync->checkState(), Qt::Unchecked);
-    QVERIFY(!d->chkSync->isEnabled());
-    d->cmbConnType->setCurrentIndex(ComClient);
-    QCOMPARE(d->chkSync->checkState(), Qt::Checked);
-    QVERIFY(d->chkSync->isEnabled());
+    Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(ComServer);
+    QCOMPARE(Control<QCheckBox>(d, "chkSync")->checkState(), Qt::Unchecked);
+    QVERIFY(!Control<QCheckBox>(d, "chkSync")->isEnabled());
+    Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(ComClient);
+    QCOMPARE(Control<QCheckBox>(d, "chkSync")->checkState(), Qt::Checked);
+    QVERIFY(Control<QCheckBox>(d, "chkSync")->isEnabled());
     QCOMPARE(option(d), kComClientDefault);
 }
 
 void tst_frmConn::isoEiaExclusion()
 {
     frmConn *d = m_dialog.get();
-    click(d, d->chkISO);
-    QVERIFY(d->chkISO->isChecked());
-    QVERIFY(!d->chkEIA->isEnabled());
+    click(Control<QCheckBox>(d, "chkISO"));
+    QVERIFY(Control<QCheckBox>(d, "chkISO")->isChecked());
+    QVERIFY(!Control<QCheckBox>(d, "chkEIA")->isEnabled());
     QVERIFY(option(d).contains(u",PacketOpt=5:0:0:0,"));
-    click(d, d->chkEIA); // disabled: no effect
-    QVERIFY(!d->chkEIA->isChecked());
+    click(Control<QCheckBox>(d, "chkEIA")); // disabled: no effect
+    QVERIFY(!Control<QCheckBox>(d, "chkEIA")->isChecked());
 
-    click(d, d->chkISO);
-    QVERIFY(d->chkEIA->isEnabled());
-    click(d, d->chkEIA);
-    QVERIFY(d->chkEIA->isChecked());
-    QVERIFY(!d->chkISO->isEnabled());
+    click(Control<QCheckBox>(d, "chkISO"));
+    QVERIFY(Control<QCheckBox>(d, "chkEIA")->isEnabled());
+    click(Control<QCheckBox>(d, "chkEIA"));
+    QVERIFY(Control<QCheckBox>(d, "chkEIA")->isChecked());
+    QVERIFY(!Control<QCheckBox>(d, "chkISO")->isEnabled());
     QVERIFY(option(d).contains(u",PacketOpt=6:0:0:0,"));
-    click(d, d->chkEIA);
-    QVERIFY(d->chkISO->isEnabled());
+    click(Control<QCheckBox>(d, "chkEIA"));
+    QVERIFY(Control<QCheckBox>(d, "chkISO")->isEnabled());
     QVERIFY(option(d).contains(u",PacketOpt=4:0:0:0,"));
 }
 
 void tst_frmConn::unicodeCannotChange()
 {
     frmConn *d = m_dialog.get();
-    click(d, d->chkUnicode);
-    QTest::keyClick(d->chkUnicode, Qt::Key_Space);
-    QVERIFY(d->chkUnicode->isChecked());
-    click(d, d->chkISO);
-    click(d, d->chkISO);
-    QVERIFY(!d->chkUnicode->isEnabled());
+    click(Control<QCheckBox>(d, "chkUnicode"));
+    QTest::keyClick(Control<QCheckBox>(d, "chkUnicode"), Qt::Key_Space);
+    QVERIFY(Control<QCheckBox>(d, "chkUnicode")->isChecked());
+    click(Control<QCheckBox>(d, "chkISO"));
+    click(Control<QCheckBox>(d, "chkISO"));
+    QVERIFY(!Control<QCheckBox>(d, "chkUnicode")->isEnabled());
 }
 
 void tst_frmConn::numericFieldPasses_data()
@@ -298,8 +197,8 @@ void tst_frmConn::numericFieldPasses()
     QFETCH(QString, shown);
 
     frmConn *d = m_dialog.get();
-    d->cmbConnType->setCurrentIndex(typeShowing(field));
-    auto *box = control<QLineEdit>(d, field);
+    Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(typeShowing(field));
+    auto *box = Control<QLineEdit>(d, field);
     typeInto(box, typed);
     QVERIFY(!option(d).contains(typed)); // typing alone does not rebuild
 
@@ -335,9 +234,9 @@ void tst_frmConn::numericFieldFails()
     QFETCH(QString, kept);
 
     frmConn *d = m_dialog.get();
-    d->cmbConnType->setCurrentIndex(typeShowing(field));
+    Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(typeShowing(field));
     const QString before = option(d);
-    auto *box = control<QLineEdit>(d, field);
+    auto *box = Control<QLineEdit>(d, field);
     typeInto(box, typed);
 
     QTest::keyClick(box, Qt::Key_Tab);
@@ -345,9 +244,9 @@ void tst_frmConn::numericFieldFails()
     QCOMPARE(box->text(), kept);
     QCOMPARE(box->selectedText(), kept);
 
-    click(d, d->cmdOK);
-    click(d, d->cmdCancel);
-    click(d, box == d->txtTimeout ? d->txtEscape : d->txtTimeout);
+    click(Control<QPushButton>(d, "cmdOK"));
+    click(Control<QPushButton>(d, "cmdCancel"));
+    click(box == Control<QLineEdit>(d, "txtTimeout") ? Control<QLineEdit>(d, "txtEscape") : Control<QLineEdit>(d, "txtTimeout"));
     QVERIFY(d->isVisible());
     QVERIFY(!d->m_bOK);
     QVERIFY(box->hasFocus());
@@ -358,188 +257,6 @@ void tst_frmConn::numericFieldFails()
     QVERIFY(!d->isVisible());
     QVERIFY(!d->m_bOK);
     QCOMPARE(box->text(), QString::number(storedValue(d, field)));
-}
-
-void tst_frmConn::cancelRestoresLastOK_data()
-{
-    QTest::addColumn<CancelWay>("way");
-    QTest::newRow("Cancel button") << CancelWay::Button;
-    QTest::newRow("Escape") << CancelWay::Escape;
-    QTest::newRow("close box") << CancelWay::CloseBox;
-}
-
-void tst_frmConn::cancelRestoresLastOK()
-{
-    QFETCH(CancelWay, way);
-    frmConn *d = m_dialog.get();
-
-    d->cmbConnType->setCurrentIndex(EtherClient);
-    typeInto(d->txtIPAddress, QStringLiteral("10.1.2.3"));
-    typeInto(d->txtPortNumber, QStringLiteral("7000"));
-    click(d, d->chkEIA);
-    d->cmbTerm->setCurrentIndex(1);
-    click(d, d->cmdOK);
-    QVERIFY(!d->isVisible());
-    QVERIFY(d->m_bOK);
-    const QString accepted =
-        QStringLiteral("Conn=eth:10.1.2.3:7000,PacketOpt=6:0:1:0,EtherOpt=0,Timeout=500,Sync=True");
-    QCOMPARE(d->m_strConnectOption, accepted);
-    QCOMPARE(d->m_strIPAddress, QStringLiteral("10.1.2.3"));
-
-    open();
-    QVERIFY(!d->m_bOK);
-    d->cmbConnType->setCurrentIndex(ComServer);
-    typeInto(d->txtComPort, QStringLiteral("9"));
-    d->cmbBaudRate->setCurrentIndex(0);
-    click(d, d->chkEIA);
-    click(d, d->chkISO);
-    click(d, d->chkXonXoff);
-    d->cmbTerm->setCurrentIndex(2);
-    d->cmbConnType->setCurrentIndex(EtherServer);
-    typeInto(d->txtConnMax, QStringLiteral("3"));
-    typeInto(d->txtMyIP, QStringLiteral("127.0.0.2"));
-    d->txtPort->setText(QStringLiteral("6001")); // disabled in Ether(Server), but keeps its text
-    typeInto(d->txtTimeout, QStringLiteral("250"));
-
-    switch (way) {
-    case CancelWay::Button:
-        click(d, d->cmdCancel);
-        break;
-    case CancelWay::Escape:
-        QTest::keyClick(d->txtTimeout, Qt::Key_Escape);
-        break;
-    case CancelWay::CloseBox:
-        d->windowHandle()->close();
-        break;
-    }
-
-    QVERIFY(!d->isVisible());
-    QVERIFY(!d->m_bOK);
-    QCOMPARE(d->m_strConnectOption, accepted);
-    QCOMPARE(d->cmbConnType->currentIndex(), int(EtherClient));
-    QVERIFY(d->picEther->isVisibleTo(d));
-    QVERIFY(!d->picCom->isVisibleTo(d));
-    QVERIFY(d->txtIPAddress->isEnabled());
-    QVERIFY(!d->txtConnMax->isEnabled());
-    QCOMPARE(d->txtComPort->text(), QStringLiteral("1"));
-    QCOMPARE(d->txtConnMax->text(), QStringLiteral("10"));
-    QCOMPARE(d->txtTimeout->text(), QStringLiteral("500"));
-    QVERIFY(d->chkEIA->isChecked());
-    QVERIFY(!d->chkISO->isChecked());
-    QVERIFY(!d->chkISO->isEnabled());
-    QVERIFY(d->chkEIA->isEnabled());
-    QVERIFY(!d->chkXonXoff->isChecked());
-    QCOMPARE(d->cmbBaudRate->currentIndex(), 3);
-    QCOMPARE(d->txtMyIP->text(), QStringLiteral("127.0.0.2"));
-    QCOMPARE(d->txtPort->text(), QStringLiteral("6001"));
-    QCOMPARE(option(d), accepted + QStringLiteral(",MyIP=127.0.0.2:6001"));
-    QCOMPARE(d->cmbConnType, d->focusWidget());
-}
-
-void tst_frmConn::valueTooLargeForItsSetting_data()
-{
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("inOption");
-
-    QTest::newRow("COM port above 32767") << "txtComPort" << "40000" << "Conn=com:40000:";
-    QTest::newRow("COM port at 32767 fits") << "txtComPort" << "32767" << "Conn=com:32767:";
-    QTest::newRow("timeout above 2^31-1") << "txtTimeout" << "2147483648" << ",Timeout=2147483648";
-    QTest::newRow("escape in exponent form") << "txtEscape" << "12345678901234567" << ":1.23456789012346E+16,";
-    QTest::newRow("port number fits") << "txtPortNumber" << "2147483647" << "Conn=eth::2147483647,";
-}
-
-void tst_frmConn::valueTooLargeForItsSetting()
-{
-    QFETCH(QString, field);
-    QFETCH(QString, typed);
-    QFETCH(QString, inOption);
-
-    frmConn *d = m_dialog.get();
-    d->cmbConnType->setCurrentIndex(typeShowing(field));
-    const qint64 before = storedValue(d, field);
-    auto *box = control<QLineEdit>(d, field);
-    typeInto(box, typed);
-    click(d, d->cmdOK);
-
-    QVERIFY(!d->isVisible());
-    QVERIFY(d->m_bOK);
-    QVERIFY2(d->m_strConnectOption.contains(inOption), qPrintable(d->m_strConnectOption));
-    bool plain = false;
-    const qint64 typedValue = typed.toLongLong(&plain);
-    const bool fits = plain
-        && typedValue <= (field == u"txtComPort" ? qint64(32767) : qint64(2147483647));
-    QCOMPARE(storedValue(d, field), fits ? typedValue : before);
-
-    open();
-    click(d, d->cmdCancel);
-    QCOMPARE(box->text(), QString::number(storedValue(d, field)));
-    QVERIFY(!option(d).contains(inOption) || fits);
-}
-
-void tst_frmConn::returnKeyDoesNotAccept()
-{
-    frmConn *d = m_dialog.get();
-    typeInto(d->txtTimeout, QStringLiteral("070"));
-    QTest::keyClick(d->txtTimeout, Qt::Key_Return);
-    QVERIFY(d->isVisible());
-    QVERIFY(!d->m_bOK);
-    QCOMPARE(d->txtTimeout->text(), QStringLiteral("70"));
-}
-
-void tst_frmConn::reopenAfterOK()
-{
-    frmConn *d = m_dialog.get();
-    d->cmbConnType->setCurrentIndex(EtherServer);
-    typeInto(d->txtPortNumber, QStringLiteral("6000"));
-    typeInto(d->txtConnMax, QStringLiteral("4"));
-    d->cmbHeader->setCurrentIndex(1);
-    click(d, d->cmdOK);
-    QVERIFY(d->m_bOK);
-    QCOMPARE(d->m_lConnMax, 4);
-    const QString accepted = QStringLiteral("Conn=eth::6000,PacketOpt=4:1:0:0,EtherOpt=1:4:900,Timeout=500");
-    QCOMPARE(d->m_strConnectOption, accepted);
-
-    open();
-    QVERIFY(!d->m_bOK);
-    QCOMPARE(d->cmbConnType->currentIndex(), int(EtherServer));
-    QCOMPARE(d->txtPortNumber->text(), QStringLiteral("6000"));
-    QCOMPARE(d->cmbHeader->currentIndex(), 1);
-    QCOMPARE(option(d), accepted);
-    QVERIFY(d->cmbConnType->hasFocus());
-    QCOMPARE(d->chkSync->checkState(), Qt::Checked);
-    QVERIFY(!d->chkSync->isEnabled());
-}
-
-void tst_frmConn::execReturnsOnOK()
-{
-    frmConn *d = m_dialog.get();
-    d->hide();
-    d->cmbConnType->setCurrentIndex(EtherClient);
-    bool clicked = false;
-    QTimer::singleShot(0, d, [d, &clicked] {
-        if (QTest::qWaitForWindowActive(d)) {
-            click(d, d->cmdOK);
-            clicked = true;
-        }
-    });
-    QTimer::singleShot(5000, d, [d] { d->done(QDialog::Rejected); }); // bounds a lost click
-    QCOMPARE(d->exec(), int(QDialog::Accepted));
-    QVERIFY(clicked);
-    QVERIFY(d->m_bOK);
-    QCOMPARE(d->m_strConnectOption,
-             QStringLiteral("Conn=eth:127.0.0.1:5006,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True"));
-}
-
-void tst_frmConn::singleInstance()
-{
-    frmConn *first = frmConn::instance();
-    QCOMPARE(frmConn::instance(), first);
-    first->show();
-    QVERIFY(QTest::qWaitForWindowActive(first));
-    click(first, first->cmdOK);
-    QVERIFY(!first->isVisible());
-    QCOMPARE(frmConn::instance(), first);
 }
 
 QTEST_MAIN(tst_frmConn)

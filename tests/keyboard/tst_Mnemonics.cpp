@@ -2,9 +2,10 @@
 // mnemonics from the keyboard alone.
 
 #include "KeyboardTest.h"
+#include "MessageBoxRecorder.h"
+#include "WindowControls.h"
 
 #include "LogModel.h"
-#include "MessageBox.h"
 #include "frmConn.h"
 #include "frmKELTester.h"
 #include "frmPerfChk.h"
@@ -22,6 +23,7 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <optional>
 
 using namespace KeyboardTest;
 
@@ -87,25 +89,24 @@ private slots:
 
 private:
     std::unique_ptr<frmKELTester> m_window;
-    QStringList m_messages;
+    std::optional<MessageBoxRecorder> m_boxes;
 };
 
 void tst_Mnemonics::initTestCase()
 {
-    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
 void tst_Mnemonics::init()
 {
-    m_messages.clear();
-    SetMessageBoxHook([this](const QString &text) { m_messages << text; });
+    m_boxes.emplace();
 }
 
 void tst_Mnemonics::cleanup()
 {
     m_window.reset();
-    SetMessageBoxHook({});
+    m_boxes.reset();
 }
 
 void tst_Mnemonics::menu_data()
@@ -131,13 +132,13 @@ void tst_Mnemonics::menu()
     const QString connected = QStringLiteral("KELTester - (COM[Client], 1, Sync)");
     if (effect == MenuEffect::Disconnect) {
         w.setWindowTitle(connected);
-        w.mnuFileDisconn->setEnabled(true);
+        Control<QAction>(&w, "mnuFileDisconn")->setEnabled(true);
         w.EnableRequest(true);
     }
     QVERIFY(ShowActive(&w));
 
     Type(menuKey, Qt::AltModifier);
-    QTRY_COMPARE(QApplication::activePopupWidget(), menuKey == 'f' ? w.mnuFile : w.mnuHelp);
+    QTRY_COMPARE(QApplication::activePopupWidget(), menuKey == 'f' ? Control<QMenu>(&w, "mnuFile") : Control<QMenu>(&w, "mnuHelp"));
 
     QTimer answer;
     DialogVisit visit;
@@ -156,13 +157,13 @@ void tst_Mnemonics::menu()
         break;
     case MenuEffect::Disconnect:
         QCOMPARE(w.windowTitle(), kNotConnected);
-        QVERIFY(!w.mnuFileDisconn->isEnabled());
-        QVERIFY(!w.cmdSend->isEnabled());
+        QVERIFY(!Control<QAction>(&w, "mnuFileDisconn")->isEnabled());
+        QVERIFY(!Control<QPushButton>(&w, "cmdSend")->isEnabled());
         break;
     case MenuEffect::DisabledItem:
-        QCOMPARE(QApplication::activePopupWidget(), w.mnuFile);
+        QCOMPARE(QApplication::activePopupWidget(), Control<QMenu>(&w, "mnuFile"));
         Press(Qt::Key_Escape);
-        QVERIFY(!w.mnuFile->isVisible());
+        QVERIFY(!Control<QMenu>(&w, "mnuFile")->isVisible());
         QVERIFY(w.isVisible());
         QCOMPARE(w.windowTitle(), kNotConnected);
         break;
@@ -171,7 +172,7 @@ void tst_Mnemonics::menu()
         break;
     case MenuEffect::Version: {
         const QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-        QCOMPARE(m_messages, QStringList{base + QStringLiteral(" version 1.0.416")});
+        QCOMPARE(m_boxes->texts(), QStringList{base + QStringLiteral(" version " KEL_VERSION)});
         break;
     }
     }
@@ -205,15 +206,15 @@ void tst_Mnemonics::logPopup()
     QVERIFY(ShowActive(&w));
     QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
 
-    QWidget *viewport = w.lstLog->viewport();
+    QWidget *viewport = Control<QListView>(&w, "lstLog")->viewport();
     if (opener == 0) {
         QTest::mouseClick(w.windowHandle(), Qt::RightButton, {},
                           viewport->mapTo(&w, viewport->rect().center()));
     } else {
-        w.lstLog->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(w.lstLog, Qt::Key(opener), Qt::KeyboardModifiers(openerModifiers));
+        Control<QListView>(&w, "lstLog")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Control<QListView>(&w, "lstLog"), Qt::Key(opener), Qt::KeyboardModifiers(openerModifiers));
     }
-    QTRY_COMPARE(QApplication::activePopupWidget(), w.mnuRight);
+    QTRY_COMPARE(QApplication::activePopupWidget(), Control<QMenu>(&w, "mnuRight"));
     Type(itemKey);
     QVERIFY(!QApplication::activePopupWidget());
 
@@ -247,11 +248,11 @@ void tst_Mnemonics::perfButtons()
     QFETCH(PerfEffect, effect);
 
     frmPerfChk w;
-    new QTreeWidgetItem(w.lvResult, {QStringLiteral("Start")});
+    new QTreeWidgetItem(Control<QTreeWidget>(&w, "lvResult"), {QStringLiteral("Start")});
     QVERIFY(ShowActive(&w));
     if (effect == PerfEffect::ExitRefusedByCheck) {
-        w.txtPatternCount->setFocus();
-        w.txtPatternCount->setText(QStringLiteral("0"));
+        Control<QLineEdit>(&w, "txtPatternCount")->setFocus();
+        Control<QLineEdit>(&w, "txtPatternCount")->setText(QStringLiteral("0"));
     }
 
     Type(key, Qt::AltModifier);
@@ -259,17 +260,17 @@ void tst_Mnemonics::perfButtons()
     switch (effect) {
     case PerfEffect::Start:
         // One count, no variable: the read fails and the run ends with its two rows.
-        QTRY_COMPARE(w.lvResult->topLevelItemCount(), 3);
+        QTRY_COMPARE(Control<QTreeWidget>(&w, "lvResult")->topLevelItemCount(), 3);
         QTRY_VERIFY(!w.isRunning());
         break;
     case PerfEffect::Clear:
-        QTRY_COMPARE(w.lvResult->topLevelItemCount(), 0);
+        QTRY_COMPARE(Control<QTreeWidget>(&w, "lvResult")->topLevelItemCount(), 0);
         break;
     case PerfEffect::Exit:
         QTRY_VERIFY(!w.isVisible());
         break;
     case PerfEffect::ExitRefusedByCheck:
-        QCOMPARE(m_messages,
+        QCOMPARE(m_boxes->texts(),
                  QStringList{QStringLiteral("Input the integer of 1 to 65535 into the number of times.")});
         QTest::qWait(200); // longer than a button's animated click
         QVERIFY(w.isVisible());
@@ -282,15 +283,15 @@ void tst_Mnemonics::perfButtons()
 void tst_Mnemonics::perfStopDuringRun()
 {
     frmPerfChk w;
-    w.optPattern[2]->setChecked(true);
-    w.chkIgnore->setChecked(true); // the reads fail without a variable: keep going
+    Control<QRadioButton>(&w, Element("optPattern", 2))->setChecked(true);
+    Control<QCheckBox>(&w, "chkIgnore")->setChecked(true); // the reads fail without a variable: keep going
     QVERIFY(ShowActive(&w));
 
     QTimer stopKey, backstop;
     bool pressed = false, forced = false;
     stopKey.setInterval(10);
     connect(&stopKey, &QTimer::timeout, &stopKey, [&] {
-        if (!w.isRunning() || !w.cmdStop->isEnabled())
+        if (!w.isRunning() || !Control<QPushButton>(&w, "cmdStop")->isEnabled())
             return;
         stopKey.stop();
         pressed = true;
@@ -308,9 +309,9 @@ void tst_Mnemonics::perfStopDuringRun()
     Type('a', Qt::AltModifier);
     QTRY_VERIFY_WITH_TIMEOUT(pressed && !w.isRunning(), 15000);
     QVERIFY(!forced);
-    QCOMPARE(w.lvResult->topLevelItemCount(), 2);
-    QVERIFY(w.cmdStart->isEnabled());
-    QVERIFY(!w.cmdStop->isEnabled());
+    QCOMPARE(Control<QTreeWidget>(&w, "lvResult")->topLevelItemCount(), 2);
+    QVERIFY(Control<QPushButton>(&w, "cmdStart")->isEnabled());
+    QVERIFY(!Control<QPushButton>(&w, "cmdStop")->isEnabled());
 }
 
 QTEST_MAIN(tst_Mnemonics)

@@ -1,11 +1,13 @@
 // Walks each window's tab order with real Tab and Shift+Tab presses.
 
 #include "KeyboardTest.h"
+#include "WindowControls.h"
 
 #include "frmConn.h"
 #include "frmKELTester.h"
 #include "frmPerfChk.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -41,7 +43,8 @@ std::unique_ptr<QWidget> Build(Scene scene)
             window->EnablePerformance(true);
         }
         if (scene == Scene::MainPanelsWithValue) {
-            window->cmbVTType->setCurrentIndex(window->cmbVTType->findText(QStringLiteral("VT_I4")));
+            auto *types = Control<QComboBox>(window.get(), "cmbVTType");
+            types->setCurrentIndex(types->findText(QStringLiteral("VT_I4")));
             // A list with lines and a selection still hands Tab on.
             window->AddLog(QStringLiteral("First\t\t"), QStringLiteral("one"));
             window->AddLog(QStringLiteral("Second\t\t"), QStringLiteral("two"));
@@ -53,15 +56,15 @@ std::unique_ptr<QWidget> Build(Scene scene)
     case Scene::ConnEtherClient:
     case Scene::ConnEtherServer: {
         auto dialog = std::make_unique<frmConn>();
-        dialog->cmbConnType->setCurrentIndex(int(scene) - int(Scene::ConnComClient));
+        Control<QComboBox>(dialog.get(), "cmbConnType")->setCurrentIndex(int(scene) - int(Scene::ConnComClient));
         return dialog;
     }
     case Scene::PerfStart:
     case Scene::PerfTimeWriteRead: {
         auto window = std::make_unique<frmPerfChk>();
         if (scene == Scene::PerfTimeWriteRead) {
-            window->optPattern[0]->setChecked(true);
-            window->optReadWrite[2]->setChecked(true);
+            Control<QRadioButton>(window.get(), Element("optPattern", 0))->setChecked(true);
+            Control<QRadioButton>(window.get(), Element("optReadWrite", 2))->setChecked(true);
         }
         return window;
     }
@@ -193,16 +196,16 @@ void tst_TabOrder::arrowsStayInOptionGroup()
 {
     frmPerfChk window;
     QVERIFY(ShowActive(&window));
-    window.optPattern[1]->setFocus();
+    Control<QRadioButton>(&window, Element("optPattern", 1))->setFocus();
     Press(Qt::Key_Down);
     QCOMPARE(FocusName(), QStringLiteral("optPattern(2)"));
-    QVERIFY(window.optPattern[2]->isChecked());
-    QVERIFY(!window.txtPatternCount->isEnabled());
+    QVERIFY(Control<QRadioButton>(&window, Element("optPattern", 2))->isChecked());
+    QVERIFY(!Control<QLineEdit>(&window, "txtPatternCount")->isEnabled());
     Press(Qt::Key_Backtab, Qt::ShiftModifier);
     QCOMPARE(FocusName(), QStringLiteral("optPattern(1)"));
     Press(Qt::Key_Backtab, Qt::ShiftModifier);
     QCOMPARE(FocusName(), QStringLiteral("optPattern(0)"));
-    QVERIFY(window.optPattern[2]->isChecked());
+    QVERIFY(Control<QRadioButton>(&window, Element("optPattern", 2))->isChecked());
 }
 
 QTEST_MAIN(tst_TabOrder)

@@ -1,17 +1,12 @@
-#include "PeerProcess.h"
-#include "PerfWindow.h"
+// Runs of the performance window against kelpeer as the device, end to end.
 
-#include "MivConverter.h"
-#include "MivEngine.h"
 #include "MivError.h"
+#include "MivVariable.h"
+#include "PerfRig.h"
 #include "VariantTypes.h"
+#include "WindowTestMain.h"
 #include "modAPI.h"
-#include "modMain.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
@@ -21,112 +16,6 @@ namespace {
 const QString kPutFailed = QStringLiteral("'IMivVariable->put_Value' is failed.");
 const QString kGetFailed = QStringLiteral("'IMivVariable->get_Value' is failed.");
 const QString kDifferent = QStringLiteral("Write data and read data are different.");
-
-enum Mode { Read = 0, Write = 1, WriteRead = 2 };
-enum TypeIndex { I4 = 5, BSTR = 10, ArrayI4 = 14 };
-
-struct Settings
-{
-    int pattern = 1;
-    QString count = QStringLiteral("3");
-    int mode = Read;
-    int typeIndex = BSTR;
-    QString value = QStringLiteral("abc");
-    bool dataCheck = false;
-    bool ignore = false;
-    bool output = false;
-};
-
-// kelpeer as the device, a controller on it, the variable A:1:X and the window holding it.
-struct Rig
-{
-    explicit Rig(const QStringList &peerArgs = {})
-    {
-        QStringList args = {QStringLiteral("--option"),
-                            QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:10:900,Timeout=500"),
-                            QStringLiteral("--verbose")};
-        if (!peer.start(args + peerArgs))
-            return;
-        try {
-            controller = g_mivEngine->Workspaces().Item(0)->AddController(
-                QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"),
-                QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True")
-                    .arg(peer.port()));
-            variable = controller->AddVariable(QStringLiteral("A:1:X"), QString());
-        } catch (const MivError &e) {
-            qWarning("%s", qPrintable(e.description()));
-            return;
-        }
-        ui.window->m_mivVar = variable;
-    }
-    ~Rig()
-    {
-        ui.window.reset();
-        if (controller)
-            g_mivEngine->Workspaces().Item(0)->Controllers().Remove(controller->Index());
-    }
-    bool ok() const { return ui.ready && variable; }
-
-    void apply(const Settings &s)
-    {
-        ui.click(QStringLiteral("optReadWrite(%1)").arg(s.mode));
-        if (s.dataCheck) {
-            // Ticked in "Write && Read", then kept when another mode disables it.
-            ui.click(QStringLiteral("optReadWrite(2)"));
-            ui.click(QStringLiteral("chkDataCheck"));
-            ui.click(QStringLiteral("optReadWrite(%1)").arg(s.mode));
-        }
-        ui.control<QComboBox>(QStringLiteral("cmbValueType"))->setCurrentIndex(s.typeIndex);
-        ui.control<QLineEdit>(QStringLiteral("txtValue"))->setText(s.value);
-        if (s.ignore)
-            ui.click(QStringLiteral("chkIgnore"));
-        if (s.output)
-            ui.click(QStringLiteral("chkOutput"));
-        ui.click(QStringLiteral("optPattern(%1)").arg(s.pattern));
-        if (s.pattern == 1)
-            type(QStringLiteral("txtPatternCount"), s.count);
-    }
-    void type(const QString &field, const QString &text)
-    {
-        auto *box = ui.control<QLineEdit>(field);
-        ui.click(box);
-        box->selectAll();
-        QTest::keyClicks(box, text);
-    }
-    void start() { ui.click(QStringLiteral("cmdStart")); }
-
-    // The frames kelpeer got, once it has printed as many as the engine sent.
-    QStringList frames(int atLeast = 0)
-    {
-        peer.waitForReceived(atLeast, 3000);
-        QTest::qWait(50); // and nothing more
-        peer.pump();
-        return peer.received();
-    }
-    QTreeWidget *list() const { return ui.control<QTreeWidget>(QStringLiteral("lvResult")); }
-    QStringList row(int index) const
-    {
-        const QTreeWidgetItem *item = list()->topLevelItem(index);
-        return item ? QStringList{item->text(0), item->text(1), item->text(2)} : QStringList();
-    }
-
-    PeerProcess peer;
-    MivController *controller = nullptr;
-    MivVariable *variable = nullptr;
-    PerfWindow ui;
-};
-
-int countPrefix(const QStringList &frames, const QString &prefix)
-{
-    return int(std::count_if(frames.begin(), frames.end(),
-                             [&](const QString &f) { return f.startsWith(prefix); }));
-}
-
-// Fails the running test instead of hanging when a run never ends.
-void stopAfter(frmPerfChk *window, int ms)
-{
-    QTimer::singleShot(ms, window, [window] { window->cmdStop_Click(); });
-}
 
 } // namespace
 
@@ -226,7 +115,7 @@ void tst_PerfRun::outcome()
     QCOMPARE(countPrefix(frames, QStringLiteral("PUT:A:1:X:")), puts);
     QCOMPARE(countPrefix(frames, QStringLiteral("GET:A:1:X:")), gets);
     QCOMPARE(frames.size(), puts + gets);
-    QCOMPARE(rig.ui.messages, messages);
+    QCOMPARE(rig.ui.boxes.texts(), messages);
     QCOMPARE(rig.list()->topLevelItemCount(), 2);
     QCOMPARE(rig.row(0).at(0), QStringLiteral("START"));
     QCOMPARE(rig.row(1).at(0), endAction);
@@ -333,7 +222,7 @@ void tst_PerfRun::invalidValueAddsNoRows()
     }
     QVERIFY(!description.isEmpty());
     rig.start();
-    QCOMPARE(rig.ui.messages, QStringList{description});
+    QCOMPARE(rig.ui.boxes.texts(), QStringList{description});
     QCOMPARE(rig.list()->topLevelItemCount(), 0);
     QVERIFY(rig.frames().isEmpty());
     QVERIFY(rig.ui.control(QStringLiteral("cmdStart"))->isEnabled());
@@ -372,7 +261,7 @@ void tst_PerfRun::boxBeforeEndTimes()
     s.mode = Write;
     rig.apply(s);
     QStringList rowDuringBox;
-    rig.ui.onMessage = [&](const QString &) { rowDuringBox = rig.row(1); };
+    rig.ui.boxes.onShow = [&](const QString &) { rowDuringBox = rig.row(1); };
     rig.start();
     QCOMPARE(rowDuringBox, (QStringList{QStringLiteral("ERROR"), QString(), QString()}));
     QCOMPARE(rig.row(1).at(0), QStringLiteral("ERROR"));
@@ -421,7 +310,7 @@ void tst_PerfRun::closeDuringRun()
         QCOMPARE(modAPI::GetPriorityClass(process), modAPI::NORMAL_PRIORITY_CLASS);
     QCOMPARE(rig.list()->topLevelItemCount(), 2);
     QCOMPARE(rig.row(1).at(0), endAction);
-    QVERIFY(rig.ui.messages.isEmpty()); // no box for a window that has gone
+    QVERIFY(rig.ui.boxes.texts().isEmpty()); // no box for a window that has gone
     const int frames = rig.frames().size();
     QTest::qWait(100);
     QCOMPARE(rig.frames().size(), frames);
@@ -458,15 +347,6 @@ void tst_PerfRun::debugOutput()
     QCOMPARE(seen, records);
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    MivEngine engine;
-    MivConverter converter;
-    g_mivEngine = &engine;
-    g_mivConverter = &converter;
-    tst_PerfRun test;
-    return QTest::qExec(&test, argc, argv);
-}
+KEL_WINDOW_TEST_MAIN(tst_PerfRun)
 
 #include "tst_PerfRun.moc"

@@ -1,14 +1,12 @@
-#include "PerfWindow.h"
-
-#include "MivConverter.h"
-#include "MivEngine.h"
+#include "ShownWindow.h"
+#include "WindowTestMain.h"
+#include "frmPerfChk.h"
 #include "modAPI.h"
-#include "modMain.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +37,8 @@ private slots:
 
 namespace {
 
+using PerfWindow = ShownWindow<frmPerfChk>;
+
 // Enabled state of the controls the rules govern, in this order.
 const QStringList kGoverned = {
     QStringLiteral("txtHour"),        QStringLiteral("lblTimeDelimiter"), QStringLiteral("txtMinute"),
@@ -60,7 +60,7 @@ void tst_frmPerfChk::designState()
 {
     PerfWindow w;
     QVERIFY(w.ready);
-    QCOMPARE(w.window->windowTitle(), QStringLiteral("[ Performance Check ]"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("[ Performance Check ]"));
     QVERIFY(w.control<QRadioButton>(QStringLiteral("optPattern(1)"))->isChecked());
     QVERIFY(w.control<QRadioButton>(QStringLiteral("optReadWrite(0)"))->isChecked());
     QCOMPARE(w.control<QLineEdit>(QStringLiteral("txtPatternCount"))->text(), QStringLiteral("1"));
@@ -72,27 +72,39 @@ void tst_frmPerfChk::designState()
     QVERIFY(!w.control<QCheckBox>(QStringLiteral("chkDataCheck"))->isChecked());
     //                          hour : min cnt ud lbl cmb val chk start stop
     QCOMPARE(enabledPattern(w), QStringLiteral("000" "11" "000" "0" "1" "0"));
-    QVERIFY(w.messages.isEmpty());
+    QVERIFY(w.boxes.isEmpty());
 }
 
+// The window is at least its designed size; every column shows its caption and a whole time
+// stamp from the start, and the list grows with the window.
 void tst_frmPerfChk::layout()
 {
     PerfWindow w;
-    QCOMPARE(w.window->size(), QSize(500, 332));
+    QCOMPARE(w.window->objectName(), QStringLiteral("frmPerfChk"));
+    QVERIFY(w.window->width() >= 500 && w.window->height() >= 332);
     auto *list = w.control<QTreeWidget>(QStringLiteral("lvResult"));
     QCOMPARE(list->columnCount(), 3);
     const QList<int> widths = {60, 120, 113};
     const QStringList captions = {QStringLiteral("Action"), QStringLiteral("Time"),
                                   QStringLiteral("Time Required (ms)")};
+    int total = 0;
     for (int c = 0; c < 3; ++c) {
-        QCOMPARE(list->columnWidth(c), widths[c]);
+        QVERIFY(list->columnWidth(c) >= widths[c]);
+        QVERIFY(list->columnWidth(c) >= list->header()->sectionSizeHint(c));
         QCOMPARE(list->headerItem()->text(c), captions[c]);
+        total += list->columnWidth(c);
     }
+    QVERIFY(list->columnWidth(1) > list->fontMetrics().horizontalAdvance(QStringLiteral("12/31 23:59:59.999")));
+    QVERIFY(list->viewport()->width() >= total);
     QVERIFY(list->headerItem()->textAlignment(2) & Qt::AlignRight);
     // Every control lies inside the client area.
     for (QWidget *child : w.window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         QVERIFY2(w.window->rect().contains(child->geometry()), qPrintable(child->objectName()));
     QCOMPARE(w.control<QRadioButton>(QStringLiteral("optReadWrite(2)"))->text(), QStringLiteral("Write && Read"));
+
+    const QSize before = list->size();
+    w.window->resize(w.window->size() + QSize(100, 80));
+    QTRY_VERIFY(list->width() > before.width() && list->height() > before.height());
 }
 
 void tst_frmPerfChk::enableRules_data()
@@ -203,19 +215,19 @@ void tst_frmPerfChk::fieldCheck()
     QVERIFY(w.ready);
     w.click(QStringLiteral("optPattern(%1)").arg(pattern));
     auto *box = w.control<QLineEdit>(field);
-    w.click(box);
+    UserActions::Click(box);
     QCOMPARE(QApplication::focusWidget(), box);
     box->selectAll();
     box->insert(text); // as pasted: the digits-only filter does not see it
     w.click(QStringLiteral("lblResult"));
 
     if (result.isEmpty()) {
-        QCOMPARE(w.messages, QStringList{messages.value(field)});
+        QCOMPARE(w.boxes.texts(), QStringList{messages.value(field)});
         QCOMPARE(QApplication::focusWidget(), box);
         QCOMPARE(box->text(), text);
         QCOMPARE(box->selectedText(), text);
     } else {
-        QVERIFY2(w.messages.isEmpty(), qPrintable(w.messages.join(u'|')));
+        QVERIFY2(w.boxes.isEmpty(), qPrintable(w.boxes.texts().join(u'|')));
         QCOMPARE(box->text(), result);
     }
     QCOMPARE(w.control<QSpinBox>(QStringLiteral("udPatternCount"))->value(), upDown);
@@ -225,11 +237,11 @@ void tst_frmPerfChk::fieldCheckStopsStart()
 {
     PerfWindow w;
     auto *count = w.control<QLineEdit>(QStringLiteral("txtPatternCount"));
-    w.click(count);
+    UserActions::Click(count);
     count->selectAll();
     count->insert(QStringLiteral("0"));
     w.click(QStringLiteral("cmdStart"));
-    QCOMPARE(w.messages.size(), 1);
+    QCOMPARE(w.boxes.texts().size(), 1);
     QCOMPARE(w.control<QTreeWidget>(QStringLiteral("lvResult"))->topLevelItemCount(), 0);
 }
 
@@ -261,15 +273,15 @@ void tst_frmPerfChk::upArrowClick()
     QVERIFY(w.ready);
     auto *count = w.control<QLineEdit>(QStringLiteral("txtPatternCount"));
     auto *upDown = w.control<QSpinBox>(QStringLiteral("udPatternCount"));
-    w.click(count);
+    UserActions::Click(count);
     count->selectAll();
     QTest::keyClicks(count, QStringLiteral("5"));
     // The press on the arrows checks the field first, which sets the up-down to 5.
-    w.click(upDown, QPoint(upDown->width() / 2, 2));
-    QVERIFY(w.messages.isEmpty());
+    UserActions::Click(upDown, Qt::LeftButton, QPoint(upDown->width() / 2, 2));
+    QVERIFY(w.boxes.isEmpty());
     QCOMPARE(upDown->value(), 6);
     QCOMPARE(count->text(), QStringLiteral("6"));
-    w.click(upDown, QPoint(upDown->width() / 2, upDown->height() - 3));
+    UserActions::Click(upDown, Qt::LeftButton, QPoint(upDown->width() / 2, upDown->height() - 3));
     QCOMPARE(count->text(), QStringLiteral("5"));
 }
 
@@ -277,7 +289,7 @@ void tst_frmPerfChk::digitsOnlyTyping()
 {
     PerfWindow w;
     auto *count = w.control<QLineEdit>(QStringLiteral("txtPatternCount"));
-    w.click(count);
+    UserActions::Click(count);
     count->selectAll();
     QTest::keyClicks(count, QStringLiteral("1a-2 .3"));
     QCOMPARE(count->text(), QStringLiteral("123"));
@@ -289,7 +301,7 @@ void tst_frmPerfChk::digitsOnlyTyping()
     QTest::keyClick(count, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(count->text(), QStringLiteral("12x"));
     w.click(QStringLiteral("lblResult"));
-    QCOMPARE(w.messages.size(), 1);
+    QCOMPARE(w.boxes.texts().size(), 1);
 }
 
 void tst_frmPerfChk::escapeDoesNotClose()
@@ -311,15 +323,5 @@ void tst_frmPerfChk::priorityWhileOpen()
     QCOMPARE(modAPI::GetPriorityClass(process), modAPI::NORMAL_PRIORITY_CLASS);
 }
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    MivEngine engine;
-    MivConverter converter;
-    g_mivEngine = &engine;
-    g_mivConverter = &converter;
-    tst_frmPerfChk test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+KEL_WINDOW_TEST_MAIN(tst_frmPerfChk)
 #include "tst_frmPerfChk.moc"

@@ -1,35 +1,19 @@
 // The Reply panel: normalisation on leaving a field, the type rule and Set.
 
-#include "MainWindowDriver.h"
-#include "UserActions.h"
-#include "MessagingHarness.h"
+#include "Captions.h"
+#include "MainWindowFixture.h"
+#include "WindowTestMain.h"
 
-#include "MivConverter.h"
-#include "MivEngine.h"
-#include "frmKELTester.h"
-#include "modMain.h"
-
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
-#include <QPushButton>
-#include <QTest>
 
-#include <memory>
-
-using namespace Messaging;
-using namespace MainWindowDriver;
-
-class tst_AutoReply : public QObject
+class tst_AutoReply : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void normaliseOnLeaving_data();
     void normaliseOnLeaving();
@@ -39,40 +23,12 @@ private slots:
     void setFailureFromButton();
 
 private:
-    std::unique_ptr<frmKELTester> m_window;
-    std::unique_ptr<MessageBoxSpy> m_boxes;
 };
-
-void tst_AutoReply::initTestCase()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
-}
 
 void tst_AutoReply::init()
 {
-    m_boxes = std::make_unique<MessageBoxSpy>();
-    m_window = std::make_unique<frmKELTester>();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    m_window->EnableReply(true); // the panel as a server connection leaves it
-}
-
-void tst_AutoReply::cleanup()
-{
-    m_window.reset();
-    m_boxes.reset();
-}
-
-void tst_AutoReply::cleanupTestCase()
-{
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
+    MainWindowTest::init();
+    fixture()->EnableReply(true); // the panel as a server connection leaves it
 }
 
 void tst_AutoReply::normaliseOnLeaving_data()
@@ -106,37 +62,38 @@ void tst_AutoReply::normaliseOnLeaving()
     QFETCH(QString, typed);
     QFETCH(QString, result);
     QFETCH(QString, box);
-    frmKELTester &w = *m_window;
-    auto *edit = w.findChild<QLineEdit *>(field);
-    QVERIFY(edit);
+    MainWindowFixture &ui = fixture();
+    auto *edit = ui.control<QLineEdit>(field);
     UserActions::Click(edit);
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::focusWidget(), static_cast<QWidget *>(edit), 2000);
     edit->clear();
     QTest::keyClicks(edit, typed);
     QCOMPARE(edit->text(), typed);
 
-    UserActions::Click(w.lstLog); // the focus leaves for the log list
+    ui.click("lstLog"); // the focus leaves for the log list
     QCOMPARE(edit->text(), result);
-    QCOMPARE(m_boxes->texts(), box.isEmpty() ? QStringList() : QStringList{box});
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w.lstLog)); // it may always leave
+    QCOMPARE(ui.boxes.texts(), box.isEmpty() ? QStringList() : QStringList{box});
+    QCOMPARE(QApplication::focusWidget(), ui.control("lstLog")); // it may always leave
 }
 
 void tst_AutoReply::typeRule()
 {
-    frmKELTester &w = *m_window;
-    QVERIFY(!w.txtValue->isEnabled());
-    w.txtValue->setText(QStringLiteral("kept"));
-    w.cmbVTType->setCurrentIndex(w.cmbVTType->findData(3));
-    QVERIFY(w.txtValue->isEnabled());
-    w.cmbVTType->setCurrentIndex(0);
-    QVERIFY(!w.txtValue->isEnabled());
-    QCOMPARE(w.txtValue->text(), QStringLiteral("kept"));
+    MainWindowFixture &ui = fixture();
+    auto *value = ui.control<QLineEdit>("txtValue");
+    auto *type = ui.control<QComboBox>("cmbVTType");
+    QVERIFY(!value->isEnabled());
+    value->setText(QStringLiteral("kept"));
+    type->setCurrentIndex(type->findData(3));
+    QVERIFY(value->isEnabled());
+    type->setCurrentIndex(0);
+    QVERIFY(!value->isEnabled());
+    QCOMPARE(value->text(), QStringLiteral("kept"));
     // Turning the panel off and on again keeps the rule.
-    w.cmbVTType->setCurrentIndex(w.cmbVTType->findData(8));
-    w.EnableReply(false);
-    QVERIFY(!w.txtValue->isEnabled());
-    w.EnableReply(true);
-    QVERIFY(w.txtValue->isEnabled());
+    type->setCurrentIndex(type->findData(8));
+    ui->EnableReply(false);
+    QVERIFY(!value->isEnabled());
+    ui->EnableReply(true);
+    QVERIFY(value->isEnabled());
 }
 
 void tst_AutoReply::set_data()
@@ -167,32 +124,32 @@ void tst_AutoReply::set()
     QFETCH(QString, delay);
     QFETCH(QString, reply);
     QFETCH(QString, storedDelay);
-    frmKELTester &w = *m_window;
-    w.txtHRESULT->setText(hresult);
-    w.cmbVTType->setCurrentIndex(typeCode < 0 ? 0 : w.cmbVTType->findData(typeCode));
-    QVERIFY(w.cmbVTType->currentIndex() >= 0);
-    w.txtValue->setText(value);
-    w.txtDelay->setText(delay);
-    UserActions::Click(w.cmdSet);
+    MainWindowFixture &ui = fixture();
+    auto *type = ui.control<QComboBox>("cmbVTType");
+    ui.control<QLineEdit>("txtHRESULT")->setText(hresult);
+    type->setCurrentIndex(typeCode < 0 ? 0 : type->findData(typeCode));
+    QVERIFY(type->currentIndex() >= 0);
+    ui.control<QLineEdit>("txtValue")->setText(value);
+    ui.control<QLineEdit>("txtDelay")->setText(delay);
+    ui.click("cmdSet");
 
-    QCOMPARE(w.m_strAutoReply, reply);
-    QCOMPARE(w.m_strReplyDelay, storedDelay);
-    const QList<LogEntry> expected{{QStringLiteral("Set\t\t"),
-                                    QStringLiteral("AutoReply\"%1\", Delay=%2").arg(reply, storedDelay)}};
-    QCOMPARE(LogEntries(w), expected);
-    QVERIFY(m_boxes->texts().isEmpty());
+    QCOMPARE(ui->m_strAutoReply, reply);
+    QCOMPARE(ui->m_strReplyDelay, storedDelay);
+    const QList<LogEntry> expected{{LogCaption::Set, QStringLiteral("AutoReply\"%1\", Delay=%2").arg(reply, storedDelay)}};
+    QCOMPARE(ui.log(), expected);
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_AutoReply::setFailureFromButton()
 {
-    frmKELTester &w = *m_window;
-    w.cmbVTType->clear(); // no type selected at all
-    UserActions::Click(w.cmdSet);
-    const QList<LogEntry> expected{{QStringLiteral("Set\t\t"), QStringLiteral("Failed")}};
-    QCOMPARE(LogEntries(w), expected);
-    QCOMPARE(m_boxes->texts().size(), 1);
-    QCOMPARE(w.statusText(), QStringLiteral("Ready."));
+    MainWindowFixture &ui = fixture();
+    ui.control<QComboBox>("cmbVTType")->clear(); // no type selected at all
+    ui.click("cmdSet");
+    const QList<LogEntry> expected{{LogCaption::Set, LogOutcome::Failed}};
+    QCOMPARE(ui.log(), expected);
+    QCOMPARE(ui.boxes.texts().size(), 1);
+    QCOMPARE(ui.status(), StatusText::Ready);
 }
 
-QTEST_MAIN(tst_AutoReply)
+KEL_WINDOW_TEST_MAIN(tst_AutoReply)
 #include "tst_autoreply.moc"

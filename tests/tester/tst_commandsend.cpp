@@ -1,37 +1,27 @@
 // Send and Clear of the Request panel, end to end against kelpeer as the device.
 
-#include "MessagingHarness.h"
-
+#include "Captions.h"
+#include "MainWindowFixture.h"
 #include "MivController.h"
-#include "MivConverter.h"
-#include "MivEngine.h"
+#include "PeerOptions.h"
 #include "PeerProcess.h"
 #include "PtyPair.h"
-#include "frmKELTester.h"
-#include "modMain.h"
+#include "WindowTestMain.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTest>
-
-#include <memory>
-
-using namespace Messaging;
 
 namespace {
 
-const QString kSend = QStringLiteral("[ Send ]\t\t");
-const QString kResult = QStringLiteral("[ Result ]\t\t");
-const QString kReceive = QStringLiteral("[ Receive ]\t");
-
 // "TOP|field0|field1|field2|field3" into the Request panel.
-void FillRequest(frmKELTester &window, const QString &request)
+void FillRequest(const MainWindowFixture &ui, const QString &request)
 {
     const QStringList parts = request.split(u'|');
-    window.cmbTopCmd->setCurrentIndex(window.cmbTopCmd->findText(parts.value(0)));
+    auto *top = ui.control<QComboBox>("cmbTopCmd");
+    top->setCurrentIndex(top->findText(parts.value(0)));
     for (int i = 0; i < 4; ++i)
-        window.txtKELCmd[i]->setText(parts.value(i + 1));
+        ui.control<QLineEdit>(Element("txtKELCmd", i))->setText(parts.value(i + 1));
 }
 
 QString CommandText(const QString &request)
@@ -44,15 +34,11 @@ QString CommandText(const QString &request)
 
 } // namespace
 
-class tst_CommandSend : public QObject
+class tst_CommandSend : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void syncResult_data();
     void syncResult();
@@ -71,38 +57,7 @@ private:
     // Device on TCP, connected through the dialog as Ether(Client).
     bool connectToDevice(PeerProcess &peer, const QStringList &extraArgs, bool sync, int timeoutMs = 1000);
 
-    std::unique_ptr<frmKELTester> m_window;
-    std::unique_ptr<MessageBoxSpy> m_boxes;
 };
-
-void tst_CommandSend::initTestCase()
-{
-    QVERIFY2(!PeerProcess::program().isEmpty(), "KELPEER is not set");
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
-}
-
-void tst_CommandSend::init()
-{
-    m_boxes = std::make_unique<MessageBoxSpy>();
-    m_window = std::make_unique<frmKELTester>();
-    m_window->show();
-}
-
-void tst_CommandSend::cleanup()
-{
-    m_window->mnuFileDisconn_Click();
-    m_window.reset();
-    m_boxes.reset();
-}
-
-void tst_CommandSend::cleanupTestCase()
-{
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
-}
 
 bool tst_CommandSend::connectToDevice(PeerProcess &peer, const QStringList &extraArgs, bool sync,
                                       int timeoutMs)
@@ -110,11 +65,10 @@ bool tst_CommandSend::connectToDevice(PeerProcess &peer, const QStringList &extr
     if (!peer.start(QStringList{QStringLiteral("--option"), EtherServerOption(0)} + extraArgs))
         return false;
     ConnSettings settings;
-    settings.type = EtherClient;
     settings.port = peer.port();
     settings.sync = sync;
     settings.timeoutMs = timeoutMs;
-    return ConnectThroughDialog(*m_window, settings);
+    return fixture().connect(settings);
 }
 
 void tst_CommandSend::syncResult_data()
@@ -139,25 +93,25 @@ void tst_CommandSend::syncResult()
     QFETCH(QString, put);
     QFETCH(QString, get);
     QFETCH(QString, expected);
+    MainWindowFixture &ui = fixture();
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {}, true));
-    const int from = LogCount(*m_window);
+    const int from = ui.logCount();
 
-    FillRequest(*m_window, put);
-    m_window->cmdSend_Click();
-    FillRequest(*m_window, get);
-    m_window->cmdSend_Click();
+    FillRequest(ui, put);
+    ui->cmdSend_Click();
+    FillRequest(ui, get);
+    ui->cmdSend_Click();
 
-    const QList<LogEntry> expectedLog{{kSend, CommandText(put)},
-                                      {kResult, QStringLiteral("Type=VT_EMPTY")},
-                                      {kSend, CommandText(get)},
-                                      {kResult, expected}};
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log == expectedLog, qPrintable(Describe(log)));
-    QCOMPARE(m_window->mivCtrl()->Commands().Count(), 0);
-    QCOMPARE(m_window->statusText(), QStringLiteral("Ready."));
-    QVERIFY(m_boxes->texts().isEmpty());
+    const QList<LogEntry> expectedLog{{LogCaption::Send, CommandText(put)},
+                                      {LogCaption::Result, QStringLiteral("Type=VT_EMPTY")},
+                                      {LogCaption::Send, CommandText(get)},
+                                      {LogCaption::Result, expected}};
+    QVERIFY2(ui.log(from) == expectedLog, qPrintable(ui.describeLog(from)));
+    QCOMPARE(ui->mivCtrl()->Commands().Count(), 0);
+    QCOMPARE(ui.status(), StatusText::Ready);
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_CommandSend::syncFailure_data()
@@ -184,6 +138,7 @@ void tst_CommandSend::syncFailure()
     QFETCH(bool, stopPeer);
     QFETCH(QString, request);
     QFETCH(QString, boxHas);
+    MainWindowFixture &ui = fixture();
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, peerArgs, true, timeoutMs));
@@ -191,19 +146,19 @@ void tst_CommandSend::syncFailure()
         peer.stop();
         QTest::qWait(100); // let the window's connection see the close
     }
-    const int from = LogCount(*m_window);
+    const int from = ui.logCount();
 
-    FillRequest(*m_window, request);
-    m_window->cmdSend_Click();
+    FillRequest(ui, request);
+    ui->cmdSend_Click();
 
-    const QList<LogEntry> expectedLog{{kSend, CommandText(request)}, {kSend, QStringLiteral("Failed")}};
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log == expectedLog, qPrintable(Describe(log)));
-    QCOMPARE(m_boxes->texts().size(), 1);
-    QVERIFY2(!m_boxes->texts().first().isEmpty(), "the box shows the engine's description");
-    QVERIFY2(m_boxes->texts().first().contains(boxHas), qPrintable(m_boxes->texts().first()));
-    QCOMPARE(m_window->mivCtrl()->Commands().Count(), 0);
-    QCOMPARE(m_window->statusText(), QStringLiteral("Ready."));
+    const QList<LogEntry> expectedLog{{LogCaption::Send, CommandText(request)},
+                                      {LogCaption::Send, LogOutcome::Failed}};
+    QVERIFY2(ui.log(from) == expectedLog, qPrintable(ui.describeLog(from)));
+    QCOMPARE(ui.boxes.texts().size(), 1);
+    QVERIFY2(!ui.boxes.texts().first().isEmpty(), "the box shows the engine's description");
+    QVERIFY2(ui.boxes.texts().first().contains(boxHas), qPrintable(ui.boxes.texts().first()));
+    QCOMPARE(ui->mivCtrl()->Commands().Count(), 0);
+    QCOMPARE(ui.status(), StatusText::Ready);
 }
 
 void tst_CommandSend::asyncAnswer_data()
@@ -230,27 +185,29 @@ void tst_CommandSend::asyncAnswer()
     QFETCH(bool, interpret);
     QFETCH(QStringList, requests);
     QFETCH(QStringList, received);
+    MainWindowFixture &ui = fixture();
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, peerArgs, false));
-    QVERIFY(m_window->chkInterp->isEnabled());
-    m_window->chkInterp->setChecked(interpret);
-    const int from = LogCount(*m_window);
+    auto *interp = ui.control<QCheckBox>("chkInterp");
+    QVERIFY(interp->isEnabled());
+    interp->setChecked(interpret);
+    const int from = ui.logCount();
 
     QList<LogEntry> expectedLog;
     for (int i = 0; i < requests.size(); ++i) {
-        FillRequest(*m_window, requests.at(i));
-        m_window->cmdSend_Click();
-        QCOMPARE(m_window->statusText(), QStringLiteral("Wait."));
-        expectedLog << LogEntry{kSend, CommandText(requests.at(i))} << LogEntry{kReceive, received.at(i)};
+        FillRequest(ui, requests.at(i));
+        ui->cmdSend_Click();
+        QCOMPARE(ui.status(), StatusText::Wait);
+        expectedLog << LogEntry{LogCaption::Send, CommandText(requests.at(i))}
+                    << LogEntry{LogCaption::Receive, received.at(i)};
         // One answer at a time keeps the log order fixed.
-        QVERIFY2(WaitFor([&] { return LogCount(*m_window) - from == expectedLog.size(); }, 5000),
-                 qPrintable(Describe(LogEntries(*m_window, from))));
+        QVERIFY2(QTest::qWaitFor([&] { return ui.logCount() - from == expectedLog.size(); }, 5000),
+                 qPrintable(ui.describeLog(from)));
     }
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log == expectedLog, qPrintable(Describe(log)));
-    QCOMPARE(m_window->statusText(), QStringLiteral("Ready."));
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY2(ui.log(from) == expectedLog, qPrintable(ui.describeLog(from)));
+    QCOMPARE(ui.status(), StatusText::Ready);
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_CommandSend::commandText_data()
@@ -270,20 +227,16 @@ void tst_CommandSend::commandText()
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {QStringLiteral("--verbose")}, sync));
-    FillRequest(*m_window, request);
-    m_window->cmdSend_Click();
+    FillRequest(fixture(), request);
+    fixture()->cmdSend_Click();
 
-    QVERIFY(WaitFor(
-        [&] {
-            peer.pump();
-            return !peer.received().isEmpty();
-        },
-        5000));
+    QVERIFY(peer.waitForReceived(1, 5000));
     QCOMPARE(peer.received().first(), CommandText(request));
 }
 
 void tst_CommandSend::syncOverSerialLine()
 {
+    MainWindowFixture &ui = fixture();
     PtyPair pty;
     QVERIFY2(pty.start(), qPrintable(pty.errorString()));
     PeerProcess peer;
@@ -294,71 +247,67 @@ void tst_CommandSend::syncOverSerialLine()
     ConnSettings settings;
     settings.type = ComClient;
     settings.comPort = 7;
-    settings.sync = true;
-    QVERIFY(ConnectThroughDialog(*m_window, settings));
-    const int from = LogCount(*m_window);
+    QVERIFY(ui.connect(settings));
+    const int from = ui.logCount();
 
-    FillRequest(*m_window, QStringLiteral("PUT|A|1|X|3,100"));
-    m_window->cmdSend_Click();
-    FillRequest(*m_window, QStringLiteral("GET|A|1|X|"));
-    m_window->cmdSend_Click();
+    FillRequest(ui, QStringLiteral("PUT|A|1|X|3,100"));
+    ui->cmdSend_Click();
+    FillRequest(ui, QStringLiteral("GET|A|1|X|"));
+    ui->cmdSend_Click();
 
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log.size() == 4 && log.last() == (LogEntry{kResult, QStringLiteral("Type=VT_I4, Value=100")}),
-             qPrintable(Describe(log)));
+    const QList<LogEntry> log = ui.log(from);
+    QVERIFY2(log.size() == 4 && log.last() == (LogEntry{LogCaption::Result, QStringLiteral("Type=VT_I4, Value=100")}),
+             qPrintable(ui.describeLog(from)));
 }
 
 void tst_CommandSend::loggingOff()
 {
+    MainWindowFixture &ui = fixture();
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {QStringLiteral("--verbose")}, true));
-    const int from = LogCount(*m_window);
-    const QString status = m_window->statusText();
-    m_window->chkLog->setChecked(false);
+    const int from = ui.logCount();
+    const QString status = ui.status();
+    ui.control<QCheckBox>("chkLog")->setChecked(false);
 
-    FillRequest(*m_window, QStringLiteral("PUT|A|1|X|3,7"));
-    m_window->cmdSend_Click();
+    FillRequest(ui, QStringLiteral("PUT|A|1|X|3,7"));
+    ui->cmdSend_Click();
 
-    QVERIFY(WaitFor(
-        [&] {
-            peer.pump();
-            return !peer.received().isEmpty();
-        },
-        5000));
+    QVERIFY(peer.waitForReceived(1, 5000));
     QCOMPARE(peer.received().first(), QStringLiteral("PUT:A:1:X:3,7"));
-    QCOMPARE(LogCount(*m_window), from);
-    QCOMPARE(m_window->statusText(), status);
-    QCOMPARE(m_window->mivCtrl()->Commands().Count(), 0);
+    QCOMPARE(ui.logCount(), from);
+    QCOMPARE(ui.status(), status);
+    QCOMPARE(ui->mivCtrl()->Commands().Count(), 0);
 }
 
 void tst_CommandSend::clear()
 {
+    MainWindowFixture &ui = fixture();
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {}, false));
-    const int from = LogCount(*m_window);
-    m_window->SetStatus(QStringLiteral("before"));
+    const int from = ui.logCount();
+    ui->SetStatus(QStringLiteral("before"));
 
-    m_window->cmdClear_Click();
+    ui->cmdClear_Click();
 
-    QCOMPARE(LogEntries(*m_window, from), (QList<LogEntry>{{QStringLiteral("Clear\t\t"), QStringLiteral("Succeeded")}}));
+    QCOMPARE(ui.log(from), (QList<LogEntry>{{LogCaption::Clear, LogOutcome::Succeeded}}));
     QVERIFY2(from > 0, "the log is not cleared");
-    QCOMPARE(m_window->statusText(), QStringLiteral("before"));
-    QVERIFY(m_boxes->texts().isEmpty());
+    QCOMPARE(ui.status(), QStringLiteral("before"));
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_CommandSend::withoutController()
 {
-    FillRequest(*m_window, QStringLiteral("START||||"));
-    m_window->cmdSend_Click();
-    m_window->cmdClear_Click();
+    MainWindowFixture &ui = fixture();
+    FillRequest(ui, QStringLiteral("START||||"));
+    ui->cmdSend_Click();
+    ui->cmdClear_Click();
 
-    const QList<LogEntry> expectedLog{{kSend, QStringLiteral("START::::")},
-                                      {kSend, QStringLiteral("Failed")},
-                                      {QStringLiteral("Clear\t\t"), QStringLiteral("Failed")}};
-    const QList<LogEntry> log = LogEntries(*m_window);
-    QVERIFY2(log == expectedLog, qPrintable(Describe(log)));
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("No controller is connected")});
+    const QList<LogEntry> expectedLog{{LogCaption::Send, QStringLiteral("START::::")},
+                                      {LogCaption::Send, LogOutcome::Failed},
+                                      {LogCaption::Clear, LogOutcome::Failed}};
+    QVERIFY2(ui.log() == expectedLog, qPrintable(ui.describeLog()));
+    QCOMPARE(ui.boxes.texts(), QStringList{QStringLiteral("No controller is connected")});
 }
 
-QTEST_MAIN(tst_CommandSend)
+KEL_WINDOW_TEST_MAIN(tst_CommandSend)
 #include "tst_commandsend.moc"

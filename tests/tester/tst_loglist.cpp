@@ -1,40 +1,29 @@
 // The log list: line format, the chkLog switch, selection, the pop-up menu and the line limit.
 
-#include "MainWindowDriver.h"
-#include "UserActions.h"
-#include "MessagingHarness.h"
-
+#include "Captions.h"
 #include "LogDelegate.h"
 #include "LogModel.h"
-#include "MivConverter.h"
-#include "MivEngine.h"
+#include "MainWindowFixture.h"
 #include "MivError.h"
-#include "frmKELTester.h"
-#include "modMain.h"
+#include "MivVariant.h"
+#include "WindowTestMain.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontMetricsF>
 #include <QListView>
 #include <QMenu>
 #include <QRegularExpression>
-#include <QTest>
 
 #include <cmath>
-#include <memory>
-
-using namespace Messaging;
-using namespace MainWindowDriver;
 
 Q_DECLARE_METATYPE(MivVariant)
 
 namespace {
 
-int SelectedRow(const frmKELTester &w)
+int SelectedRow(const MainWindowFixture &ui)
 {
-    const QModelIndexList rows = w.lstLog->selectionModel()->selectedIndexes();
+    const QModelIndexList rows = ui.control<QListView>("lstLog")->selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -43,18 +32,20 @@ void ClickMenuItem(QMenu *menu, QAction *action)
     QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, {}, menu->actionGeometry(action).center());
 }
 
+// Opens the pop-up menu with a right click on the list, as a user does.
+QMenu *OpenPopup(const MainWindowFixture &ui)
+{
+    UserActions::Click(ui.control<QListView>("lstLog")->viewport(), Qt::RightButton);
+    return ui.control<QMenu>("mnuRight");
+}
+
 } // namespace
 
-class tst_LogList : public QObject
+class tst_LogList : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
-
     void lineFormat_data();
     void lineFormat();
     void valueWithoutTextFails_data();
@@ -70,37 +61,11 @@ private slots:
     void lineLimit();
     void captionsLineUp_data();
     void captionsLineUp();
+    void describedTexts_data();
+    void describedTexts();
 
 private:
-    std::unique_ptr<frmKELTester> m_window;
 };
-
-void tst_LogList::initTestCase()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
-}
-
-void tst_LogList::init()
-{
-    m_window = std::make_unique<frmKELTester>();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
-void tst_LogList::cleanup()
-{
-    m_window.reset();
-}
-
-void tst_LogList::cleanupTestCase()
-{
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
-}
 
 void tst_LogList::lineFormat_data()
 {
@@ -117,15 +82,17 @@ void tst_LogList::lineFormat()
 {
     QFETCH(MivVariant, value);
     QFETCH(QString, text);
-    m_window->AddLog(QStringLiteral("[ Receive ]\t"), value);
-    const QString line = m_window->logModel()->line(0);
+    MainWindowFixture &ui = fixture();
+    ui->AddLog(QStringLiteral("[ Receive ]\t"), value);
+    const QString line = ui->logModel()->line(0);
     static const QRegularExpression format(QStringLiteral("^\\[ Receive \\]\\t\\((\\d\\d):(\\d\\d):(\\d\\d)\\) : (.*)$"),
                                            QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch match = format.match(line);
     QVERIFY2(match.hasMatch(), qPrintable(line));
     QVERIFY(match.captured(1).toInt() < 24);
     QCOMPARE(match.captured(4), text);
-    QCOMPARE(m_window->lstLog->model()->data(m_window->lstLog->model()->index(0, 0)).toString(), line);
+    const QAbstractItemModel *model = ui.control<QListView>("lstLog")->model();
+    QCOMPARE(model->data(model->index(0, 0)).toString(), line);
 }
 
 void tst_LogList::valueWithoutTextFails_data()
@@ -141,37 +108,37 @@ void tst_LogList::valueWithoutTextFails_data()
 void tst_LogList::valueWithoutTextFails()
 {
     QFETCH(MivVariant, value);
-    QVERIFY_THROWS_EXCEPTION(MivError, m_window->AddLog(QStringLiteral("x\t"), value));
-    QCOMPARE(LogCount(*m_window), 0);
+    QVERIFY_THROWS_EXCEPTION(MivError, fixture()->AddLog(QStringLiteral("x\t"), value));
+    QCOMPARE(fixture().logCount(), 0);
 }
 
 void tst_LogList::logOffWritesNothing()
 {
-    frmKELTester &w = *m_window;
-    w.AddLog(QStringLiteral("a\t"), QStringLiteral("1"));
-    w.SetStatus(QStringLiteral("kept"));
-    UserActions::Click(w.chkLog);
-    QVERIFY(!w.chkLog->isChecked());
-    w.AddLog(QStringLiteral("b\t"), QStringLiteral("2"));
-    w.AddLog(QStringLiteral("b\t"), MivVariant::null()); // no text needed when nothing is logged
-    w.SetStatus(QStringLiteral("changed"));
-    QCOMPARE(LogCount(w), 1);
-    QCOMPARE(w.statusText(), QStringLiteral("kept"));
-    UserActions::Click(w.chkLog);
-    w.AddLog(QStringLiteral("c\t"), QStringLiteral("3"));
-    QCOMPARE(LogCount(w), 2); // unticking removed nothing
+    MainWindowFixture &w = fixture();
+    w->AddLog(QStringLiteral("a\t"), QStringLiteral("1"));
+    w->SetStatus(QStringLiteral("kept"));
+    w.click("chkLog");
+    QVERIFY(!w.control<QCheckBox>("chkLog")->isChecked());
+    w->AddLog(QStringLiteral("b\t"), QStringLiteral("2"));
+    w->AddLog(QStringLiteral("b\t"), MivVariant::null()); // no text needed when nothing is logged
+    w->SetStatus(QStringLiteral("changed"));
+    QCOMPARE(w.logCount(), 1);
+    QCOMPARE(w.status(), QStringLiteral("kept"));
+    w.click("chkLog");
+    w->AddLog(QStringLiteral("c\t"), QStringLiteral("3"));
+    QCOMPARE(w.logCount(), 2); // unticking removed nothing
 }
 
 void tst_LogList::newLineIsSelected()
 {
-    frmKELTester &w = *m_window;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < 3; ++i)
-        w.AddLog(QStringLiteral("n\t"), QString::number(i));
+        w->AddLog(QStringLiteral("n\t"), QString::number(i));
     QTRY_COMPARE_WITH_TIMEOUT(SelectedRow(w), 2, 2000);
     // Copy right after an event copies that event's line, even before the view caught up.
-    w.AddLog(QStringLiteral("last\t"), QStringLiteral("3"));
-    w.mnuRightCopy_Click();
-    QCOMPARE(QGuiApplication::clipboard()->text(), w.logModel()->line(3));
+    w->AddLog(QStringLiteral("last\t"), QStringLiteral("3"));
+    w->mnuRightCopy_Click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), w->logModel()->line(3));
     QCOMPARE(SelectedRow(w), 3);
 }
 
@@ -185,17 +152,17 @@ void tst_LogList::menuEnableRule_data()
 void tst_LogList::menuEnableRule()
 {
     QFETCH(int, lines);
-    frmKELTester &w = *m_window;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < lines; ++i)
-        w.AddLog(QStringLiteral("n\t"), QString::number(i));
-    UserActions::Click(w.lstLog->viewport(), Qt::RightButton);
-    QTRY_VERIFY_WITH_TIMEOUT(w.mnuRight->isVisible(), 2000);
-    QCOMPARE(w.mnuRightCopy->isEnabled(), lines > 0);
-    QCOMPARE(w.mnuRightCopyAll->isEnabled(), lines > 0);
-    QCOMPARE(w.mnuRightClear->isEnabled(), lines > 0);
-    QCOMPARE(w.mnuRight->actions().size(), 4);
-    QVERIFY(w.mnuRightSP1->isSeparator());
-    w.mnuRight->hide();
+        w->AddLog(QStringLiteral("n\t"), QString::number(i));
+    QMenu *menu = OpenPopup(w);
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
+    QCOMPARE(Command(menu, "mnuRightCopy")->isEnabled(), lines > 0);
+    QCOMPARE(Command(menu, "mnuRightCopyAll")->isEnabled(), lines > 0);
+    QCOMPARE(Command(menu, "mnuRightClear")->isEnabled(), lines > 0);
+    QCOMPARE(menu->actions().size(), 4);
+    QVERIFY(Command(menu, "mnuRightSP1")->isSeparator());
+    menu->hide();
 }
 
 void tst_LogList::copyCopyAllClear_data()
@@ -209,20 +176,18 @@ void tst_LogList::copyCopyAllClear_data()
 void tst_LogList::copyCopyAllClear()
 {
     QFETCH(QString, item);
-    frmKELTester &w = *m_window;
-    w.AddLog(QStringLiteral("Connect\t\t"), QStringLiteral("Succeeded"));
-    w.AddLog(QStringLiteral("[ Receive ]\t"), QStringLiteral("0,8,a\tb"));
-    w.SetStatus(QStringLiteral("status"));
-    const QString first = w.logModel()->line(0);
-    const QString second = w.logModel()->line(1);
+    MainWindowFixture &w = fixture();
+    w->AddLog(QStringLiteral("Connect\t\t"), QStringLiteral("Succeeded"));
+    w->AddLog(QStringLiteral("[ Receive ]\t"), QStringLiteral("0,8,a\tb"));
+    w->SetStatus(QStringLiteral("status"));
+    const QString first = w->logModel()->line(0);
+    const QString second = w->logModel()->line(1);
     QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
 
-    UserActions::Click(w.lstLog->viewport(), Qt::RightButton);
-    QTRY_VERIFY_WITH_TIMEOUT(w.mnuRight->isVisible(), 2000);
-    auto *action = w.mnuRight->findChild<QAction *>(item);
-    QVERIFY(action);
-    ClickMenuItem(w.mnuRight, action);
-    QTRY_VERIFY_WITH_TIMEOUT(!w.mnuRight->isVisible(), 2000);
+    QMenu *menu = OpenPopup(w);
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
+    ClickMenuItem(menu, Command(menu, item));
+    QTRY_VERIFY_WITH_TIMEOUT(!menu->isVisible(), 2000);
 
     const QString clip = QGuiApplication::clipboard()->text();
     if (item == QLatin1String("mnuRightCopy")) {
@@ -231,29 +196,28 @@ void tst_LogList::copyCopyAllClear()
     } else if (item == QLatin1String("mnuRightCopyAll")) {
         QCOMPARE(clip, first + QStringLiteral("\r\n") + second + QStringLiteral("\r\n"));
     } else {
-        QCOMPARE(LogCount(w), 0);
+        QCOMPARE(w.logCount(), 0);
         QCOMPARE(clip, QStringLiteral("stale"));
-        w.mnuRightCopy_Click();
+        w->mnuRightCopy_Click();
         QCOMPARE(QGuiApplication::clipboard()->text(), QString()); // nothing selected: empty text
     }
-    QCOMPARE(w.statusText(), QStringLiteral("status"));
+    QCOMPARE(w.status(), QStringLiteral("status"));
 }
 
 void tst_LogList::rightClickKeepsSelection()
 {
-    frmKELTester &w = *m_window;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < 3; ++i)
-        w.AddLog(QStringLiteral("n\t"), QString::number(i));
+        w->AddLog(QStringLiteral("n\t"), QString::number(i));
     QTRY_COMPARE_WITH_TIMEOUT(SelectedRow(w), 2, 2000);
-    const QRect firstRow = w.lstLog->visualRect(w.logModel()->index(0));
-    const QPoint inWindow = w.lstLog->viewport()->mapTo(&w, firstRow.center());
-    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, inWindow);
+    auto *list = w.control<QListView>("lstLog");
+    UserActions::Click(list->viewport(), Qt::LeftButton, list->visualRect(w->logModel()->index(0)).center());
     QCOMPARE(SelectedRow(w), 0);
-    QTest::mouseClick(w.windowHandle(), Qt::RightButton, {},
-                      w.lstLog->viewport()->mapTo(&w, w.lstLog->visualRect(w.logModel()->index(1)).center()));
-    QTRY_VERIFY_WITH_TIMEOUT(w.mnuRight->isVisible(), 2000);
-    ClickMenuItem(w.mnuRight, w.mnuRightCopy);
-    QCOMPARE(QGuiApplication::clipboard()->text(), w.logModel()->line(0));
+    UserActions::Click(list->viewport(), Qt::RightButton, list->visualRect(w->logModel()->index(1)).center());
+    auto *menu = w.control<QMenu>("mnuRight");
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
+    ClickMenuItem(menu, Command(menu, "mnuRightCopy"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), w->logModel()->line(0));
 }
 
 void tst_LogList::lineLimit_data()
@@ -267,20 +231,20 @@ void tst_LogList::lineLimit_data()
 void tst_LogList::lineLimit()
 {
     QFETCH(int, added);
-    frmKELTester &w = *m_window;
+    MainWindowFixture &w = fixture();
     for (int i = 0; i < added; ++i)
-        w.AddLog(QStringLiteral("n\t"), QString::number(i));
-    const int count = LogCount(w);
+        w->AddLog(QStringLiteral("n\t"), QString::number(i));
+    const int count = w.logCount();
     QVERIFY(count <= LogModel::kMaxLines);
     QVERIFY(count > LogModel::kMaxLines - LogModel::kDropChunk);
     // The newest lines are kept, in order; the oldest went.
-    const QList<LogEntry> entries = LogEntries(w);
+    const QList<LogEntry> entries = w.log();
     QCOMPARE(entries.last().value, QString::number(added - 1));
     QCOMPARE(entries.first().value, QString::number(added - count));
     for (int row = 1; row < count; row += 997)
         QCOMPARE(entries[row].value.toInt(), entries[row - 1].value.toInt() + 1);
     QTRY_COMPARE_WITH_TIMEOUT(SelectedRow(w), count - 1, 5000);
-    w.mnuRightCopyAll_Click();
+    w->mnuRightCopyAll_Click();
     QCOMPARE(QGuiApplication::clipboard()->text().count(QStringLiteral("\r\n")), count);
 }
 
@@ -294,15 +258,12 @@ void tst_LogList::captionsLineUp_data()
 void tst_LogList::captionsLineUp()
 {
     QFETCH(int, pointSize);
-    QFont font = m_window->lstLog->font();
+    QFont font = fixture().control("lstLog")->font();
     font.setPointSize(pointSize);
     const QFontMetricsF metrics(font);
     const qreal stop = LogDelegate::tabStopFor(metrics);
     QVERIFY(stop > 0);
-    const QStringList captions{QStringLiteral("Connect\t\t"),   QStringLiteral("Disconnect\t"),
-                               QStringLiteral("[ Send ]\t\t"),  QStringLiteral("[ Result ]\t\t"),
-                               QStringLiteral("[ Receive ]\t"), QStringLiteral("[ Reply ]\t\t"),
-                               QStringLiteral("Clear\t\t"),     QStringLiteral("Set\t\t")};
+    const QStringList &captions = LogCaption::All;
     QList<qreal> ends;
     for (const QString &caption : captions) {
         const QString text = caption.left(caption.indexOf(u'\t'));
@@ -315,5 +276,36 @@ void tst_LogList::captionsLineUp()
         QVERIFY2(qFuzzyCompare(ends[i], ends[0]), qPrintable(captions[i]));
 }
 
-QTEST_MAIN(tst_LogList)
+// The texts the description gives, exactly: the other tests use the window's own names for them.
+void tst_LogList::describedTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("described");
+    QTest::newRow("Connect") << LogCaption::Connect << "Connect\t\t";
+    QTest::newRow("Disconnect") << LogCaption::Disconnect << "Disconnect\t";
+    QTest::newRow("Send") << LogCaption::Send << "[ Send ]\t\t";
+    QTest::newRow("Result") << LogCaption::Result << "[ Result ]\t\t";
+    QTest::newRow("Receive") << LogCaption::Receive << "[ Receive ]\t";
+    QTest::newRow("Reply") << LogCaption::Reply << "[ Reply ]\t\t";
+    QTest::newRow("Clear") << LogCaption::Clear << "Clear\t\t";
+    QTest::newRow("Set") << LogCaption::Set << "Set\t\t";
+    QTest::newRow("Performance") << LogCaption::Performance << "Performance\t";
+    QTest::newRow("Succeeded") << LogOutcome::Succeeded << "Succeeded";
+    QTest::newRow("Failed") << LogOutcome::Failed << "Failed";
+    QTest::newRow("Ready") << StatusText::Ready << "Ready.";
+    QTest::newRow("Connecting") << StatusText::Connecting << "Connecting...";
+    QTest::newRow("Sending") << StatusText::Sending << "Sending...";
+    QTest::newRow("Wait") << StatusText::Wait << "Wait.";
+    QTest::newRow("Receiving") << StatusText::Receiving << "Receiving...";
+    QTest::newRow("not connected") << WindowTitle::NotConnected << "KELTester - (No Connection)";
+}
+
+void tst_LogList::describedTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, described);
+    QCOMPARE(text, described);
+}
+
+KEL_WINDOW_TEST_MAIN(tst_LogList)
 #include "tst_loglist.moc"

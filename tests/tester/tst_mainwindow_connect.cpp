@@ -1,87 +1,81 @@
 // Connect, Disconnect and the window states, against kelpeer and pseudo-terminals.
 
-#include "MainWindowDriver.h"
-#include "UserActions.h"
-#include "MessagingHarness.h"
-
+#include "Captions.h"
+#include "EngineObjects.h"
+#include "LoopbackPort.h"
+#include "MainWindowFixture.h"
 #include "MivController.h"
-#include "MivConverter.h"
 #include "MivEngine.h"
 #include "MivError.h"
+#include "PeerOptions.h"
 #include "PeerProcess.h"
-#include "LoopbackPort.h"
 #include "PtyPair.h"
+#include "WindowTestMain.h"
 #include "frmConn.h"
-#include "frmKELTester.h"
-#include "modMain.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
 
 #include <memory>
-
-using namespace Messaging;
-using namespace MainWindowDriver;
 
 namespace {
 
 constexpr int kComPort = 7;
-constexpr int kComClient = 0, kComServer = 1, kEtherClient = 2, kEtherServer = 3;
-const QString kConnect = QStringLiteral("Connect\t\t");
-const QString kDisconnect = QStringLiteral("Disconnect\t");
-const QString kSucceeded = QStringLiteral("Succeeded");
 
 // What a user sees of the window, for before/after comparisons.
 struct WindowState
 {
     QString caption, status;
-    QStringList lines;
+    QList<LogEntry> lines;
     bool request, reply, performance, disconnectMenu;
     MivController *controller;
 };
 
-WindowState StateOf(const frmKELTester &w)
+WindowState StateOf(const MainWindowFixture &ui)
 {
-    QStringList lines;
-    for (const LogEntry &e : LogEntries(w))
-        lines << e.caption + e.value;
-    return {w.windowTitle(),          w.statusText(),          lines,
-            w.cmdSend->isEnabled(),   w.cmdSet->isEnabled(),   w.cmdPerfchk->isEnabled(),
-            w.mnuFileDisconn->isEnabled(), w.mivCtrl()};
+    return {ui->windowTitle(),
+            ui.status(),
+            ui.log(),
+            ui.control("cmdSend")->isEnabled(),
+            ui.control("cmdSet")->isEnabled(),
+            ui.control("cmdPerfchk")->isEnabled(),
+            Command(ui.window.get(), "mnuFileDisconn")->isEnabled(),
+            ui->mivCtrl()};
 }
 
-std::function<void(frmConn *)> Fill(int type, quint16 port, bool sync, const QString &ip = QStringLiteral("127.0.0.1"))
+ConnSettings Settings(ConnType type, quint16 port, bool sync)
 {
-    return [=](frmConn *d) {
-        d->cmbConnType->setCurrentIndex(type);
-        d->txtIPAddress->setText(ip);
-        d->txtPortNumber->setText(QString::number(port));
-        d->txtComPort->setText(QString::number(kComPort));
-        d->txtConnMax->setText(QStringLiteral("10"));
-        d->txtTimeout->setText(QStringLiteral("1000"));
-        if (d->chkSync->isEnabled())
-            d->chkSync->setChecked(sync);
-    };
+    ConnSettings settings;
+    settings.type = type;
+    settings.port = port;
+    settings.comPort = kComPort;
+    settings.sync = sync;
+    return settings;
+}
+
+// The controls of each panel follow it: "1" for an enabled control, "0" for a disabled one.
+QString Enabled(const MainWindowFixture &ui, const QStringList &names)
+{
+    QString bits;
+    for (const QString &name : names)
+        bits += ui.control(name)->isEnabled() ? u'1' : u'0';
+    return bits;
 }
 
 } // namespace
 
-class tst_MainWindowConnect : public QObject
+Q_DECLARE_METATYPE(QList<LogEntry>)
+
+class tst_MainWindowConnect : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void init();
     void cleanup();
-    void cleanupTestCase();
+    void cleanupTestCase() { m_device.reset(); }
 
     void startsNotConnected();
     void cancelLeavesEverything_data();
@@ -100,66 +94,40 @@ private slots:
     void closingEndsProgram(); // runs the application's event loop: keep it last
 
 private:
-    std::unique_ptr<frmKELTester> m_window;
     std::unique_ptr<PeerProcess> m_device; // kelpeer answering on TCP
-    std::unique_ptr<MessageBoxSpy> m_boxes;
 };
 
 void tst_MainWindowConnect::initTestCase()
 {
-    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
     m_device = std::make_unique<PeerProcess>();
     QVERIFY2(m_device->start({QStringLiteral("--option"), EtherServerOption(0)}),
              qPrintable(m_device->errorOutput()));
     QVERIFY(m_device->port() != 0);
 }
 
-void tst_MainWindowConnect::init()
-{
-    m_boxes = std::make_unique<MessageBoxSpy>();
-    m_window = std::make_unique<frmKELTester>();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
 void tst_MainWindowConnect::cleanup()
 {
-    m_window.reset();
-    m_boxes.reset();
+    MainWindowTest::cleanup();
     // A window that went leaves its controller in the engine: drop it for the next test.
     auto &controllers = g_mivEngine->Workspaces().Item(0)->Controllers();
     while (controllers.Count() > 0)
         controllers.Remove(controllers.items().begin()->first);
 }
 
-void tst_MainWindowConnect::cleanupTestCase()
-{
-    m_device.reset();
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
-}
-
 void tst_MainWindowConnect::startsNotConnected()
 {
-    frmKELTester &w = *m_window;
-    QCOMPARE(w.windowTitle(), QStringLiteral("KELTester - (No Connection)"));
-    QCOMPARE(w.statusText(), QStringLiteral("Ready."));
-    QCOMPARE(LogCount(w), 0);
-    QVERIFY(w.mnuFileConn->isEnabled());
-    QVERIFY(!w.mnuFileDisconn->isEnabled());
-    for (QWidget *c : {static_cast<QWidget *>(w.cmbTopCmd), static_cast<QWidget *>(w.cmdSend),
-                       static_cast<QWidget *>(w.txtHRESULT), static_cast<QWidget *>(w.cmdSet),
-                       static_cast<QWidget *>(w.txtVarName[0]), static_cast<QWidget *>(w.cmdPerfchk)})
-        QVERIFY2(!c->isEnabled(), qPrintable(c->objectName()));
-    QCOMPARE(w.cmbVTType->currentText(), QStringLiteral("(nothing)"));
-    QCOMPARE(w.cmbTopCmd->currentText(), QStringLiteral("START"));
-    QVERIFY(w.chkLog->isChecked());
-    QVERIFY(w.chkInterp->isChecked());
+    MainWindowFixture &ui = fixture();
+    QCOMPARE(ui->windowTitle(), QStringLiteral("KELTester - (No Connection)"));
+    QCOMPARE(ui.status(), QStringLiteral("Ready."));
+    QCOMPARE(ui.logCount(), 0);
+    QVERIFY(Command(ui.window.get(), "mnuFileConn")->isEnabled());
+    QVERIFY(!Command(ui.window.get(), "mnuFileDisconn")->isEnabled());
+    QCOMPARE(Enabled(ui, {"cmbTopCmd", "cmdSend", "txtHRESULT", "cmdSet", "txtVarName(0)", "cmdPerfchk"}),
+             QStringLiteral("000000"));
+    QCOMPARE(ui.control<QComboBox>("cmbVTType")->currentText(), QStringLiteral("(nothing)"));
+    QCOMPARE(ui.control<QComboBox>("cmbTopCmd")->currentText(), QStringLiteral("START"));
+    QVERIFY(ui.control<QCheckBox>("chkLog")->isChecked());
+    QVERIFY(ui.control<QCheckBox>("chkInterp")->isChecked());
 }
 
 void tst_MainWindowConnect::cancelLeavesEverything_data()
@@ -172,15 +140,15 @@ void tst_MainWindowConnect::cancelLeavesEverything_data()
 void tst_MainWindowConnect::cancelLeavesEverything()
 {
     QFETCH(bool, connectedFirst);
-    frmKELTester &w = *m_window;
+    MainWindowFixture &ui = fixture();
     if (connectedFirst) {
-        QVERIFY(ConnectWith(w, Fill(kEtherClient, m_device->port(), true)));
+        QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
         QTest::qWait(300); // let the connection's own messages arrive first
     }
-    w.SetStatus(QStringLiteral("before"));
-    const WindowState before = StateOf(w);
-    QVERIFY(ConnectWith(w, Fill(kEtherServer, 0, false), false));
-    const WindowState after = StateOf(w);
+    ui->SetStatus(QStringLiteral("before"));
+    const WindowState before = StateOf(ui);
+    QVERIFY(ConnectThroughDialog(*ui, Settings(EtherServer, 0, false), false));
+    const WindowState after = StateOf(ui);
     QCOMPARE(after.caption, before.caption);
     QCOMPARE(after.status, before.status);
     QCOMPARE(after.lines, before.lines);
@@ -189,7 +157,7 @@ void tst_MainWindowConnect::cancelLeavesEverything()
     QCOMPARE(after.performance, before.performance);
     QCOMPARE(after.disconnectMenu, before.disconnectMenu);
     QCOMPARE(after.controller, before.controller);
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_MainWindowConnect::connectionTypes_data()
@@ -200,22 +168,22 @@ void tst_MainWindowConnect::connectionTypes_data()
     QTest::addColumn<QString>("panels"); // request, reply, performance as 0/1
     QTest::addColumn<bool>("interp");
     QTest::addColumn<int>("client");
-    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QList<LogEntry>>("lines");
 
-    const QString connect = kConnect + kSucceeded;
-    const QString set = QStringLiteral("Set\t\tAutoReply\"0\", Delay=0");
-    QTest::newRow("Ether(Client) Sync") << kEtherClient << true
-        << "KELTester - (Ether[Client], 127.0.0.1, Sync)" << "101" << false << 1 << QStringList{connect};
-    QTest::newRow("Ether(Client) ASync") << kEtherClient << false
-        << "KELTester - (Ether[Client], 127.0.0.1, ASync)" << "100" << true << 1 << QStringList{connect};
-    QTest::newRow("Ether(Server)") << kEtherServer << true
-        << "KELTester - (Ether[Server], 10)" << "110" << false << 0 << QStringList{connect, set};
-    QTest::newRow("COM(Client) Sync") << kComClient << true
-        << "KELTester - (COM[Client], 7, Sync)" << "101" << false << 1 << QStringList{connect};
-    QTest::newRow("COM(Client) ASync") << kComClient << false
-        << "KELTester - (COM[Client], 7, ASync)" << "100" << true << 1 << QStringList{connect};
-    QTest::newRow("COM(Server)") << kComServer << true
-        << "KELTester - (COM[Server], 7)" << "010" << false << 0 << QStringList{connect, set};
+    const LogEntry connect{QStringLiteral("Connect\t\t"), QStringLiteral("Succeeded")};
+    const LogEntry set{QStringLiteral("Set\t\t"), QStringLiteral("AutoReply\"0\", Delay=0")};
+    QTest::newRow("Ether(Client) Sync") << int(EtherClient) << true
+        << "KELTester - (Ether[Client], 127.0.0.1, Sync)" << "101" << false << 1 << QList<LogEntry>{connect};
+    QTest::newRow("Ether(Client) ASync") << int(EtherClient) << false
+        << "KELTester - (Ether[Client], 127.0.0.1, ASync)" << "100" << true << 1 << QList<LogEntry>{connect};
+    QTest::newRow("Ether(Server)") << int(EtherServer) << true
+        << "KELTester - (Ether[Server], 10)" << "110" << false << 0 << QList<LogEntry>{connect, set};
+    QTest::newRow("COM(Client) Sync") << int(ComClient) << true
+        << "KELTester - (COM[Client], 7, Sync)" << "101" << false << 1 << QList<LogEntry>{connect};
+    QTest::newRow("COM(Client) ASync") << int(ComClient) << false
+        << "KELTester - (COM[Client], 7, ASync)" << "100" << true << 1 << QList<LogEntry>{connect};
+    QTest::newRow("COM(Server)") << int(ComServer) << true
+        << "KELTester - (COM[Server], 7)" << "010" << false << 0 << QList<LogEntry>{connect, set};
 }
 
 void tst_MainWindowConnect::connectionTypes()
@@ -226,119 +194,109 @@ void tst_MainWindowConnect::connectionTypes()
     QFETCH(QString, panels);
     QFETCH(bool, interp);
     QFETCH(int, client);
-    QFETCH(QStringList, lines);
+    QFETCH(QList<LogEntry>, lines);
+    MainWindowFixture &ui = fixture();
 
     PtyPair pty;
-    if (type == kComClient || type == kComServer) {
+    if (type == ComClient || type == ComServer) {
         QVERIFY2(pty.start(), qPrintable(pty.errorString()));
         qputenv("MIV_COM7", pty.first().toUtf8());
     }
-    frmKELTester &w = *m_window;
-    w.m_lClient = 1 - client;
-    QVERIFY(ConnectWith(w, Fill(type, type == kEtherClient ? m_device->port() : 0, sync)));
-    QVERIFY2(m_boxes->texts().isEmpty(), qPrintable(m_boxes->texts().join(u'\n')));
-    QVERIFY(w.mivCtrl());
+    ui->m_lClient = 1 - client;
+    QVERIFY(ConnectThroughDialog(*ui, Settings(ConnType(type), type == EtherClient ? m_device->port() : 0, sync)));
+    QVERIFY2(ui.boxes.isEmpty(), qPrintable(ui.boxes.texts().join(u'\n')));
+    QVERIFY(ui->mivCtrl());
 
-    QCOMPARE(w.windowTitle(), caption);
-    const QString actual = QString::number(w.cmdSend->isEnabled()) + QString::number(w.cmdSet->isEnabled())
-                           + QString::number(w.cmdPerfchk->isEnabled());
-    QCOMPARE(actual, panels);
+    QCOMPARE(ui->windowTitle(), caption);
+    QCOMPARE(Enabled(ui, {"cmdSend", "cmdSet", "cmdPerfchk"}), panels);
     // Every control of a panel follows it.
-    for (QWidget *c : {static_cast<QWidget *>(w.cmbTopCmd), static_cast<QWidget *>(w.txtKELCmd[3]),
-                       static_cast<QWidget *>(w.cmdClear)})
-        QCOMPARE(c->isEnabled(), panels[0] == u'1');
-    for (QWidget *c : {static_cast<QWidget *>(w.txtHRESULT), static_cast<QWidget *>(w.cmbVTType),
-                       static_cast<QWidget *>(w.txtDelay)})
-        QCOMPARE(c->isEnabled(), panels[1] == u'1');
-    QVERIFY(!w.txtValue->isEnabled()); // "(nothing)" keeps it off even with the panel on
-    QCOMPARE(w.txtVarName[2]->isEnabled(), panels[2] == u'1');
-    QCOMPARE(w.chkInterp->isEnabled(), interp);
-    QCOMPARE(w.m_lClient, client);
-    QVERIFY(w.mnuFileDisconn->isEnabled());
-    QCOMPARE(w.statusText(), QStringLiteral("Ready."));
+    QCOMPARE(Enabled(ui, {"cmbTopCmd", "txtKELCmd(3)", "cmdClear"}), QString(3, panels[0]));
+    QCOMPARE(Enabled(ui, {"txtHRESULT", "cmbVTType", "txtDelay"}), QString(3, panels[1]));
+    QVERIFY(!ui.control("txtValue")->isEnabled()); // "(nothing)" keeps it off even with the panel on
+    QCOMPARE(Enabled(ui, {"txtVarName(2)"}), QString(1, panels[2]));
+    QCOMPARE(ui.control("chkInterp")->isEnabled(), interp);
+    QCOMPARE(ui->m_lClient, client);
+    QVERIFY(Command(ui.window.get(), "mnuFileDisconn")->isEnabled());
+    QCOMPARE(ui.status(), QStringLiteral("Ready."));
+    QCOMPARE(ui.log(), lines);
 
-    QStringList got;
-    for (const LogEntry &e : LogEntries(w))
-        got << e.caption + e.value;
-    QCOMPARE(got, lines);
-
-    w.mnuFileDisconn->trigger();
-    QVERIFY(!w.mivCtrl());
+    Command(ui.window.get(), "mnuFileDisconn")->trigger();
+    QVERIFY(!ui->mivCtrl());
     qunsetenv("MIV_COM7");
 }
 
 void tst_MainWindowConnect::reconnectRemovesOldControllerFirst()
 {
-    frmKELTester &w = *m_window;
-    QVERIFY(ConnectWith(w, Fill(kEtherClient, m_device->port(), true)));
-    QPointer<MivController> first = w.mivCtrl();
+    MainWindowFixture &ui = fixture();
+    QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
+    QPointer<MivController> first = ui->mivCtrl();
     QVERIFY(first);
-    QVERIFY(ConnectWith(w, Fill(kEtherClient, m_device->port(), false)));
+    QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), false)));
     QVERIFY(!first); // removed from the engine, not merely forgotten
-    QVERIFY(w.mivCtrl());
+    QVERIFY(ui->mivCtrl());
     QCOMPARE(g_mivEngine->Workspaces().Item(0)->Controllers().Count(), 1);
-    const QList<LogEntry> expected{{kConnect, kSucceeded}, {kDisconnect, kSucceeded}, {kConnect, kSucceeded}};
-    QCOMPARE(LogEntries(w), expected);
+    const QList<LogEntry> expected{{LogCaption::Connect, LogOutcome::Succeeded},
+                                   {LogCaption::Disconnect, LogOutcome::Succeeded},
+                                   {LogCaption::Connect, LogOutcome::Succeeded}};
+    QCOMPARE(ui.log(), expected);
 }
 
 void tst_MainWindowConnect::logOffStillConnects()
 {
-    frmKELTester &w = *m_window;
-    w.SetStatus(QStringLiteral("untouched"));
-    w.chkLog->setChecked(false);
-    QVERIFY(ConnectWith(w, Fill(kEtherServer, 0, true)));
-    QVERIFY(w.mivCtrl());
-    QVERIFY(!w.m_strAutoReply.isEmpty()); // Set still ran
-    QCOMPARE(LogCount(w), 0);
-    QCOMPARE(w.statusText(), QStringLiteral("untouched"));
-    w.mnuFileDisconn->trigger();
-    QVERIFY(!w.mivCtrl());
-    QCOMPARE(LogCount(w), 0);
+    MainWindowFixture &ui = fixture();
+    ui->SetStatus(QStringLiteral("untouched"));
+    ui.control<QCheckBox>("chkLog")->setChecked(false);
+    QVERIFY(ConnectThroughDialog(*ui, Settings(EtherServer, 0, true)));
+    QVERIFY(ui->mivCtrl());
+    QVERIFY(!ui->m_strAutoReply.isEmpty()); // Set still ran
+    QCOMPARE(ui.logCount(), 0);
+    QCOMPARE(ui.status(), QStringLiteral("untouched"));
+    Command(ui.window.get(), "mnuFileDisconn")->trigger();
+    QVERIFY(!ui->mivCtrl());
+    QCOMPARE(ui.logCount(), 0);
 }
 
 void tst_MainWindowConnect::disconnectWithNothingConnected()
 {
-    frmKELTester &w = *m_window;
-    w.setWindowTitle(QStringLiteral("something else"));
-    w.EnableRequest(true);
-    w.EnableReply(true);
-    w.EnablePerformance(true);
-    w.mnuFileDisconn->setEnabled(true);
-    w.chkInterp->setEnabled(false);
-    w.mnuFileDisconn_Click();
-    QCOMPARE(w.windowTitle(), QStringLiteral("KELTester - (No Connection)"));
-    QVERIFY(!w.mnuFileDisconn->isEnabled());
-    QVERIFY(!w.cmdSend->isEnabled());
-    QVERIFY(!w.cmdSet->isEnabled());
-    QVERIFY(!w.cmdPerfchk->isEnabled());
-    QVERIFY(w.chkInterp->isEnabled());
-    QCOMPARE(LogCount(w), 0);
-    QVERIFY(m_boxes->texts().isEmpty());
+    MainWindowFixture &ui = fixture();
+    QAction *disconnect = Command(ui.window.get(), "mnuFileDisconn");
+    ui->setWindowTitle(QStringLiteral("something else"));
+    ui->EnableRequest(true);
+    ui->EnableReply(true);
+    ui->EnablePerformance(true);
+    disconnect->setEnabled(true);
+    ui.control("chkInterp")->setEnabled(false);
+    ui->mnuFileDisconn_Click();
+    QCOMPARE(ui->windowTitle(), QStringLiteral("KELTester - (No Connection)"));
+    QVERIFY(!disconnect->isEnabled());
+    QCOMPARE(Enabled(ui, {"cmdSend", "cmdSet", "cmdPerfchk", "chkInterp"}), QStringLiteral("0001"));
+    QCOMPARE(ui.logCount(), 0);
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_MainWindowConnect::disconnectWhileConnected()
 {
-    frmKELTester &w = *m_window;
-    QVERIFY(ConnectWith(w, Fill(kEtherClient, m_device->port(), true)));
-    w.mnuFileDisconn->trigger();
-    QVERIFY(!w.mivCtrl());
+    MainWindowFixture &ui = fixture();
+    QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
+    Command(ui.window.get(), "mnuFileDisconn")->trigger();
+    QVERIFY(!ui->mivCtrl());
     QCOMPARE(g_mivEngine->Workspaces().Item(0)->Controllers().Count(), 0);
-    QCOMPARE(LogEntries(w).last(), (LogEntry{kDisconnect, kSucceeded}));
-    QCOMPARE(w.windowTitle(), QStringLiteral("KELTester - (No Connection)"));
-    QVERIFY(!w.mnuFileDisconn->isEnabled());
+    QCOMPARE(ui.log().last(), (LogEntry{LogCaption::Disconnect, LogOutcome::Succeeded}));
+    QCOMPARE(ui->windowTitle(), QStringLiteral("KELTester - (No Connection)"));
+    QVERIFY(!Command(ui.window.get(), "mnuFileDisconn")->isEnabled());
 }
 
 void tst_MainWindowConnect::refusedConnect()
 {
-    frmKELTester &w = *m_window;
+    MainWindowFixture &ui = fixture();
     const quint16 port = FreePort();
-    QVERIFY(ConnectWith(w, Fill(kEtherClient, port, true)));
-    QVERIFY(!w.mivCtrl());
-    const QList<LogEntry> expected{{kConnect, QStringLiteral("Failed")}};
-    QCOMPARE(LogEntries(w), expected);
-    QCOMPARE(w.statusText(), QStringLiteral("Ready."));
-    QCOMPARE(w.windowTitle(), QStringLiteral("KELTester - (No Connection)"));
-    QVERIFY(!w.mnuFileDisconn->isEnabled());
+    QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, port, true)));
+    QVERIFY(!ui->mivCtrl());
+    const QList<LogEntry> expected{{LogCaption::Connect, LogOutcome::Failed}};
+    QCOMPARE(ui.log(), expected);
+    QCOMPARE(ui.status(), QStringLiteral("Ready."));
+    QCOMPARE(ui->windowTitle(), QStringLiteral("KELTester - (No Connection)"));
+    QVERIFY(!Command(ui.window.get(), "mnuFileDisconn")->isEnabled());
 
     // The box shows what the engine says about this very option string.
     QString description;
@@ -350,29 +308,29 @@ void tst_MainWindowConnect::refusedConnect()
         description = error.description();
     }
     QVERIFY(!description.isEmpty());
-    QCOMPARE(m_boxes->texts(), QStringList{description});
+    QCOMPARE(ui.boxes.texts(), QStringList{description});
 }
 
 void tst_MainWindowConnect::versionBox()
 {
-    m_window->mnuHelpVersion->trigger();
-    QCOMPARE(m_boxes->texts(), QStringList{QStringLiteral("tst_mainwindow_connect version 1.0.416")});
+    Command(fixture().window.get(), "mnuHelpVersion")->trigger();
+    QCOMPARE(fixture().boxes.texts(), QStringList{QStringLiteral("tst_mainwindow_connect version " KEL_VERSION)});
 }
 
 void tst_MainWindowConnect::performanceOpensAndRemovesVariable()
 {
-    frmKELTester &w = *m_window;
-    QVERIFY(ConnectWith(w, Fill(kEtherClient, m_device->port(), true)));
-    QVERIFY(w.cmdPerfchk->isEnabled());
-    w.txtVarName[0]->setText(QStringLiteral("AXIS"));
-    w.txtVarName[1]->setText(QStringLiteral("1"));
-    w.txtVarName[2]->setText(QStringLiteral("POS"));
-    MivController *controller = w.mivCtrl();
+    MainWindowFixture &ui = fixture();
+    QVERIFY(ConnectThroughDialog(*ui, Settings(EtherClient, m_device->port(), true)));
+    QVERIFY(ui.control("cmdPerfchk")->isEnabled());
+    const QStringList name{QStringLiteral("AXIS"), QStringLiteral("1"), QStringLiteral("POS")};
+    for (int i = 0; i < int(name.size()); ++i)
+        ui.control<QLineEdit>(Element("txtVarName", i))->setText(name[i]);
+    MivController *controller = ui->mivCtrl();
 
     QString seenName;
     qint32 seenCount = -1;
     bool closed = false;
-    QTimer::singleShot(0, &w, [&] {
+    QTimer::singleShot(0, ui.window.get(), [&] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || modal == frmConn::instance())
             return;
@@ -382,22 +340,22 @@ void tst_MainWindowConnect::performanceOpensAndRemovesVariable()
         static_cast<QDialog *>(modal)->close();
         closed = true;
     });
-    UserActions::Click(w.cmdPerfchk);
+    ui.click("cmdPerfchk");
     QVERIFY(closed);
     QCOMPARE(seenCount, 1);
     QCOMPARE(seenName, QStringLiteral("AXIS:1:POS"));
     QCOMPARE(controller->Variables().Count(), 0);
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_MainWindowConnect::performanceWithoutControllerFails()
 {
-    frmKELTester &w = *m_window;
-    w.cmdPerfchk_Click();
-    const QList<LogEntry> expected{{QStringLiteral("Performance\t"), QStringLiteral("Failed")}};
-    QCOMPARE(LogEntries(w), expected);
-    QCOMPARE(m_boxes->texts().size(), 1);
-    QCOMPARE(w.statusText(), QStringLiteral("Ready."));
+    MainWindowFixture &ui = fixture();
+    ui->cmdPerfchk_Click();
+    const QList<LogEntry> expected{{LogCaption::Performance, LogOutcome::Failed}};
+    QCOMPARE(ui.log(), expected);
+    QCOMPARE(ui.boxes.texts().size(), 1);
+    QCOMPARE(ui.status(), QStringLiteral("Ready."));
 }
 
 void tst_MainWindowConnect::closingEndsProgram_data()
@@ -410,15 +368,15 @@ void tst_MainWindowConnect::closingEndsProgram_data()
 void tst_MainWindowConnect::closingEndsProgram()
 {
     QFETCH(bool, byMenu);
-    frmKELTester &w = *m_window;
-    QVERIFY(ConnectWith(w, Fill(kEtherClient, m_device->port(), true)));
+    frmKELTester &w = *fixture();
+    QVERIFY(ConnectThroughDialog(w, Settings(EtherClient, m_device->port(), true)));
     QVERIFY(w.mivCtrl());
     // The dialog now exists, hidden; it must not keep the program alive.
     QVERIFY(!frmConn::instance()->isVisible());
     QApplication::setQuitOnLastWindowClosed(true);
     QTimer::singleShot(0, &w, [&w, byMenu] {
         if (byMenu)
-            w.mnuFileExit->trigger();
+            Command(&w, "mnuFileExit")->trigger();
         else
             w.close();
     });
@@ -429,5 +387,5 @@ void tst_MainWindowConnect::closingEndsProgram()
     QVERIFY(!w.isVisible());
 }
 
-QTEST_MAIN(tst_MainWindowConnect)
+KEL_WINDOW_TEST_MAIN(tst_MainWindowConnect)
 #include "tst_mainwindow_connect.moc"

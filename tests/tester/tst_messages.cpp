@@ -1,36 +1,23 @@
 // Messages on a client connection: logged raw or interpreted, and the kinds that log nothing
 // or fail. A raw TCP server in the test plays the peer so that any bytes can be injected.
 
-#include "MessagingHarness.h"
-
-#include "MivController.h"
-#include "MivConverter.h"
-#include "MivEngine.h"
-#include "frmKELTester.h"
-#include "modMain.h"
+#include "Captions.h"
+#include "MainWindowFixture.h"
+#include "WindowTestMain.h"
 
 #include <QCheckBox>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 
 #include <memory>
 
-using namespace Messaging;
-
-namespace {
-const QString kReceive = QStringLiteral("[ Receive ]\t");
-}
-
-class tst_Messages : public QObject
+class tst_Messages : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
-    void cleanupTestCase();
 
     void answer_data();
     void answer();
@@ -43,54 +30,34 @@ private:
     bool connectClient();
     // Writes the bytes and waits until the window has handled what they hold.
     bool inject(const QByteArray &bytes, int lines);
+    bool waitForStatus(const QString &status);
 
-    std::unique_ptr<frmKELTester> m_window;
-    std::unique_ptr<MessageBoxSpy> m_boxes;
     std::unique_ptr<QTcpServer> m_server;
     QTcpSocket *m_peer = nullptr;
 };
 
-void tst_Messages::initTestCase()
-{
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
-}
-
 void tst_Messages::init()
 {
-    m_boxes = std::make_unique<MessageBoxSpy>();
-    m_window = std::make_unique<frmKELTester>();
-    m_window->show();
+    MainWindowTest::init();
     m_server = std::make_unique<QTcpServer>();
     QVERIFY(m_server->listen(QHostAddress::LocalHost, 0));
 }
 
 void tst_Messages::cleanup()
 {
-    m_window->mnuFileDisconn_Click();
-    m_window.reset();
+    MainWindowTest::cleanup();
     m_peer = nullptr;
     m_server.reset();
-    m_boxes.reset();
-}
-
-void tst_Messages::cleanupTestCase()
-{
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
 }
 
 bool tst_Messages::connectClient()
 {
     ConnSettings settings;
-    settings.type = EtherClient;
     settings.port = m_server->serverPort();
     settings.sync = false;
-    if (!ConnectThroughDialog(*m_window, settings))
+    if (!fixture().connect(settings))
         return false;
-    if (!WaitFor([this] { return m_server->hasPendingConnections(); }, 5000))
+    if (!QTest::qWaitFor([this] { return m_server->hasPendingConnections(); }, 5000))
         return false;
     m_peer = m_server->nextPendingConnection();
     return true;
@@ -98,12 +65,17 @@ bool tst_Messages::connectClient()
 
 bool tst_Messages::inject(const QByteArray &bytes, int lines)
 {
-    const int target = LogCount(*m_window) + lines;
+    const int target = fixture().logCount() + lines;
     m_peer->write(bytes);
-    if (!WaitFor([&] { return LogCount(*m_window) >= target; }, 5000))
+    if (!QTest::qWaitFor([&] { return fixture().logCount() >= target; }, 5000))
         return false;
     QTest::qWait(50); // nothing more may follow
-    return LogCount(*m_window) == target;
+    return fixture().logCount() == target;
+}
+
+bool tst_Messages::waitForStatus(const QString &status)
+{
+    return QTest::qWaitFor([&] { return fixture().status() == status; }, 5000);
 }
 
 void tst_Messages::answer_data()
@@ -155,73 +127,74 @@ void tst_Messages::answer()
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, logged);
     QFETCH(QStringList, boxes);
+    MainWindowFixture &ui = fixture();
 
     QVERIFY(connectClient());
-    m_window->chkInterp->setChecked(interpret);
-    const int from = LogCount(*m_window);
+    ui.control<QCheckBox>("chkInterp")->setChecked(interpret);
+    const int from = ui.logCount();
 
-    QVERIFY2(inject(bytes, int(logged.size())), qPrintable(Describe(LogEntries(*m_window, from))));
+    QVERIFY2(inject(bytes, int(logged.size())), qPrintable(ui.describeLog(from)));
     QList<LogEntry> expected;
     for (const QString &value : logged)
-        expected << LogEntry{kReceive, value};
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log == expected, qPrintable(Describe(log)));
-    QCOMPARE(m_boxes->texts(), boxes);
-    QCOMPARE(m_window->statusText(), QStringLiteral("Ready."));
+        expected << LogEntry{LogCaption::Receive, value};
+    QVERIFY2(ui.log(from) == expected, qPrintable(ui.describeLog(from)));
+    QCOMPARE(ui.boxes.texts(), boxes);
+    QCOMPARE(ui.status(), StatusText::Ready);
 }
 
 void tst_Messages::peerLeavingLogsNothing()
 {
     QVERIFY(connectClient());
     QVERIFY(inject("0\r", 1));
-    const int from = LogCount(*m_window);
+    const int from = fixture().logCount();
 
     m_peer->disconnectFromHost();
-    QVERIFY(WaitFor([this] { return m_window->statusText() == QLatin1String("Receiving..."); }, 5000));
+    QVERIFY(waitForStatus(StatusText::Receiving));
     QTest::qWait(50);
-    QCOMPARE(LogCount(*m_window), from);
-    QVERIFY(m_boxes->texts().isEmpty());
+    QCOMPARE(fixture().logCount(), from);
+    QVERIFY(fixture().boxes.isEmpty());
 }
 
 void tst_Messages::errorMessage()
 {
+    MainWindowFixture &ui = fixture();
     QVERIFY(connectClient());
-    const int from = LogCount(*m_window);
+    const int from = ui.logCount();
 
     // A body past the framer's limit is reported as an error message.
     QVERIFY(inject(QByteArray(70000, 'a') + '\r', 1));
-    QCOMPARE(LogEntries(*m_window, from), (QList<LogEntry>{{kReceive, QStringLiteral("Failed")}}));
-    QCOMPARE(m_boxes->texts(), QStringList{QString()});
-    QCOMPARE(m_window->statusText(), QStringLiteral("Ready."));
+    QCOMPARE(ui.log(from), (QList<LogEntry>{{LogCaption::Receive, LogOutcome::Failed}}));
+    QCOMPARE(ui.boxes.texts(), QStringList{QString()});
+    QCOMPARE(ui.status(), StatusText::Ready);
 }
 
 void tst_Messages::serverConnectAndLeaveLogNothing()
 {
+    MainWindowFixture &ui = fixture();
     ConnSettings settings;
     settings.type = EtherServer;
-    settings.port = 0;
     settings.connMax = 1;
-    QVERIFY(ConnectThroughDialog(*m_window, settings));
-    const int from = LogCount(*m_window);
+    QVERIFY(ui.connect(settings));
+    const int from = ui.logCount();
 
     QTcpSocket first;
-    first.connectToHost(QHostAddress::LocalHost, ServerPort(*m_window));
+    first.connectToHost(QHostAddress::LocalHost, ui.serverPort());
     QVERIFY(first.waitForConnected(5000));
-    QVERIFY(WaitFor([this] { return m_window->statusText() == QLatin1String("Receiving..."); }, 5000));
-    QCOMPARE(LogCount(*m_window), from);
+    QVERIFY(waitForStatus(StatusText::Receiving));
+    QCOMPARE(ui.logCount(), from);
 
     // The second client is one too many: an error message, then its leaving logs nothing.
     QTcpSocket second;
-    second.connectToHost(QHostAddress::LocalHost, ServerPort(*m_window));
-    QVERIFY(WaitFor([&] { return LogCount(*m_window) > from; }, 5000));
+    second.connectToHost(QHostAddress::LocalHost, ui.serverPort());
+    QVERIFY(QTest::qWaitFor([&] { return ui.logCount() > from; }, 5000));
     QTest::qWait(100);
-    QCOMPARE(LogEntries(*m_window, from), (QList<LogEntry>{{kReceive, QStringLiteral("Failed")}}));
-    QCOMPARE(m_boxes->texts(), QStringList{QString()});
+    QCOMPARE(ui.log(from), (QList<LogEntry>{{LogCaption::Receive, LogOutcome::Failed}}));
+    QCOMPARE(ui.boxes.texts(), QStringList{QString()});
 
     first.disconnectFromHost();
-    QVERIFY(WaitFor([this] { return m_window->statusText() == QLatin1String("Receiving..."); }, 5000));
-    QCOMPARE(LogCount(*m_window), from + 1);
+    QVERIFY(waitForStatus(StatusText::Receiving));
+    QCOMPARE(ui.logCount(), from + 1);
 }
 
-QTEST_MAIN(tst_Messages)
+KEL_WINDOW_TEST_MAIN(tst_Messages)
 #include "tst_messages.moc"

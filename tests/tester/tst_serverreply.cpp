@@ -1,52 +1,31 @@
 // The automatic reply on server connections, against kelpeer as the host.
 
-#include "MessagingHarness.h"
-
+#include "Captions.h"
 #include "LogModel.h"
+#include "MainWindowFixture.h"
 #include "MivController.h"
-#include "MivConverter.h"
-#include "MivEngine.h"
+#include "PeerOptions.h"
 #include "PeerProcess.h"
 #include "PtyPair.h"
-#include "frmKELTester.h"
-#include "modMain.h"
+#include "WindowTestMain.h"
 
-#include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QTest>
-
-#include <memory>
-
-using namespace Messaging;
 
 namespace {
-
-const QString kReceive = QStringLiteral("[ Receive ]\t");
-const QString kReply = QStringLiteral("[ Reply ]\t\t");
 
 // Reply type list indexes.
 constexpr int kNothing = 0;
 constexpr int kI4 = 4;
 constexpr int kBstr = 7;
 
-QStringList HostArgs(const QString &option, const QString &request, int count)
-{
-    return {QStringLiteral("--option"), option, QStringLiteral("--send"), request,
-            QStringLiteral("--count"), QString::number(count)};
-}
-
 } // namespace
 
-class tst_ServerReply : public QObject
+class tst_ServerReply : public MainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
 
     void repliesInOrder_data();
     void repliesInOrder();
@@ -59,45 +38,13 @@ private slots:
 private:
     bool listen();
 
-    std::unique_ptr<frmKELTester> m_window;
-    std::unique_ptr<MessageBoxSpy> m_boxes;
 };
-
-void tst_ServerReply::initTestCase()
-{
-    QVERIFY2(!PeerProcess::program().isEmpty(), "KELPEER is not set");
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
-}
-
-void tst_ServerReply::init()
-{
-    m_boxes = std::make_unique<MessageBoxSpy>();
-    m_window = std::make_unique<frmKELTester>();
-    m_window->show();
-}
-
-void tst_ServerReply::cleanup()
-{
-    m_window->mnuFileDisconn_Click();
-    m_window.reset();
-    m_boxes.reset();
-}
-
-void tst_ServerReply::cleanupTestCase()
-{
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
-}
 
 bool tst_ServerReply::listen()
 {
     ConnSettings settings;
     settings.type = EtherServer;
-    settings.port = 0;
-    return ConnectThroughDialog(*m_window, settings);
+    return fixture().connect(settings);
 }
 
 void tst_ServerReply::repliesInOrder_data()
@@ -118,25 +65,25 @@ void tst_ServerReply::repliesInOrder()
     QFETCH(int, typeIndex);
     QFETCH(QString, value);
     QFETCH(QString, reply);
+    MainWindowFixture &ui = fixture();
 
     QVERIFY(listen());
-    SetAutoReply(*m_window, hresult, typeIndex, value, QStringLiteral("0"));
-    const int from = LogCount(*m_window);
+    ui.setAutoReply(hresult, typeIndex, value, QStringLiteral("0"));
+    const int from = ui.logCount();
 
     PeerProcess host;
-    QVERIFY(host.start(HostArgs(EtherClientOption(ServerPort(*m_window)), QStringLiteral("GET:A:1:X:"), 3)));
-    QVERIFY(WaitForAnswers(host, 3, 10000));
+    QVERIFY(host.start(HostArgs(EtherClientOption(ui.serverPort()), QStringLiteral("GET:A:1:X:"), 3)));
+    QVERIFY(host.waitForAnswers(3, 10000));
     QCOMPARE(host.answers(), QStringList(3, reply));
 
     QList<LogEntry> expected;
     for (int i = 0; i < 3; ++i)
-        expected << LogEntry{kReceive, QStringLiteral("GET:A:1:X:")} << LogEntry{kReply, reply};
-    QVERIFY(WaitForExit(host, 5000));
+        expected << LogEntry{LogCaption::Receive, QStringLiteral("GET:A:1:X:")} << LogEntry{LogCaption::Reply, reply};
+    QVERIFY(host.waitForFinished(5000));
     // The host's leaving is a message too, and logs nothing.
-    QVERIFY(WaitFor([this] { return m_window->statusText() == QLatin1String("Receiving..."); }, 5000));
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log == expected, qPrintable(Describe(log)));
-    QVERIFY(m_boxes->texts().isEmpty());
+    QVERIFY(QTest::qWaitFor([&] { return ui.status() == StatusText::Receiving; }, 5000));
+    QVERIFY2(ui.log(from) == expected, qPrintable(ui.describeLog(from)));
+    QVERIFY(ui.boxes.isEmpty());
 }
 
 void tst_ServerReply::delay_data()
@@ -153,20 +100,21 @@ void tst_ServerReply::delay()
 {
     QFETCH(QString, delay);
     QFETCH(qint64, atLeastMs);
+    MainWindowFixture &ui = fixture();
 
     QVERIFY(listen());
-    SetAutoReply(*m_window, QStringLiteral("0"), kNothing, QString(), delay);
+    ui.setAutoReply(QStringLiteral("0"), kNothing, QString(), delay);
 
     // The time between the request's line and the reply's line is the wait.
     QElapsedTimer clock;
     clock.start();
     QList<qint64> stamps;
-    QAbstractItemModel *model = m_window->logModel();
+    QAbstractItemModel *model = ui->logModel();
     connect(model, &QAbstractItemModel::rowsInserted, this, [&stamps, &clock] { stamps << clock.elapsed(); });
 
     PeerProcess host;
-    QVERIFY(host.start(HostArgs(EtherClientOption(ServerPort(*m_window), 5000), QStringLiteral("START::::"), 2)));
-    QVERIFY(WaitForAnswers(host, 2, 10000));
+    QVERIFY(host.start(HostArgs(EtherClientOption(ui.serverPort(), 5000), QStringLiteral("START::::"), 2)));
+    QVERIFY(host.waitForAnswers(2, 10000));
     QCOMPARE(stamps.size(), 4);
     for (int i = 0; i < 4; i += 2) {
         const qint64 waited = stamps.at(i + 1) - stamps.at(i);
@@ -177,14 +125,15 @@ void tst_ServerReply::delay()
 
 void tst_ServerReply::clientGoneBeforeReply()
 {
+    MainWindowFixture &ui = fixture();
     QVERIFY(listen());
-    SetAutoReply(*m_window, QStringLiteral("0"), kNothing, QString(), QStringLiteral("0"));
-    const int from = LogCount(*m_window);
+    ui.setAutoReply(QStringLiteral("0"), kNothing, QString(), QStringLiteral("0"));
+    const int from = ui.logCount();
     PeerProcess host;
 
     // Runs before the window's handler: the host leaves while the request is still unanswered.
-    MivController *controller = m_window->mivCtrl();
-    m_window->setMivCtrl(nullptr);
+    MivController *controller = ui->mivCtrl();
+    ui->setMivCtrl(nullptr);
     QObject gate;
     connect(controller, &MivController::OnMessage, &gate, [&host](MivMessage *message) {
         if (message->Kind() != 0)
@@ -192,61 +141,63 @@ void tst_ServerReply::clientGoneBeforeReply()
         host.stop();
         QTest::qWait(200);
     });
-    m_window->setMivCtrl(controller);
+    ui->setMivCtrl(controller);
 
-    QVERIFY(host.start(HostArgs(EtherClientOption(ServerPort(*m_window), 5000), QStringLiteral("START::::"), 1)));
-    QVERIFY(WaitFor([&] { return LogCount(*m_window) >= from + 2; }, 10000));
+    QVERIFY(host.start(HostArgs(EtherClientOption(ui.serverPort(), 5000), QStringLiteral("START::::"), 1)));
+    QVERIFY(QTest::qWaitFor([&] { return ui.logCount() >= from + 2; }, 10000));
     QTest::qWait(100);
 
-    const QList<LogEntry> expected{{kReceive, QStringLiteral("START::::")}, {kReply, QStringLiteral("Failed")}};
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log == expected, qPrintable(Describe(log)));
-    QCOMPARE(m_boxes->texts().size(), 1);
-    QVERIFY(!m_boxes->texts().first().isEmpty());
+    const QList<LogEntry> expected{{LogCaption::Receive, QStringLiteral("START::::")},
+                                   {LogCaption::Reply, LogOutcome::Failed}};
+    QVERIFY2(ui.log(from) == expected, qPrintable(ui.describeLog(from)));
+    QCOMPARE(ui.boxes.texts().size(), 1);
+    QVERIFY(!ui.boxes.texts().first().isEmpty());
 }
 
 void tst_ServerReply::loggingOff()
 {
+    MainWindowFixture &ui = fixture();
     QVERIFY(listen());
-    SetAutoReply(*m_window, QStringLiteral("0"), kI4, QStringLiteral("7"), QStringLiteral("0"));
-    const int from = LogCount(*m_window);
-    m_window->SetStatus(QStringLiteral("before"));
-    m_window->chkLog->setChecked(false);
+    ui.setAutoReply(QStringLiteral("0"), kI4, QStringLiteral("7"), QStringLiteral("0"));
+    const int from = ui.logCount();
+    ui->SetStatus(QStringLiteral("before"));
+    ui.control<QCheckBox>("chkLog")->setChecked(false);
 
     PeerProcess host;
-    QVERIFY(host.start(HostArgs(EtherClientOption(ServerPort(*m_window)), QStringLiteral("GET:A:1:X:"), 2)));
-    QVERIFY(WaitForAnswers(host, 2, 10000));
+    QVERIFY(host.start(HostArgs(EtherClientOption(ui.serverPort()), QStringLiteral("GET:A:1:X:"), 2)));
+    QVERIFY(host.waitForAnswers(2, 10000));
     QCOMPARE(host.answers(), QStringList(2, QStringLiteral("0,3,7")));
-    QVERIFY(WaitForExit(host, 5000));
-    QCOMPARE(LogCount(*m_window), from);
-    QCOMPARE(m_window->statusText(), QStringLiteral("before"));
+    QVERIFY(host.waitForFinished(5000));
+    QCOMPARE(ui.logCount(), from);
+    QCOMPARE(ui.status(), QStringLiteral("before"));
 }
 
 void tst_ServerReply::comServerRepliesBySend()
 {
+    MainWindowFixture &ui = fixture();
     PtyPair pty;
     QVERIFY2(pty.start(), qPrintable(pty.errorString()));
     qputenv("MIV_COM8", pty.first().toUtf8());
     ConnSettings settings;
     settings.type = ComServer;
     settings.comPort = 8;
-    QVERIFY(ConnectThroughDialog(*m_window, settings));
-    SetAutoReply(*m_window, QStringLiteral("0"), kBstr, QStringLiteral("hi, there"), QStringLiteral("0"));
-    const int from = LogCount(*m_window);
+    QVERIFY(ui.connect(settings));
+    ui.setAutoReply(QStringLiteral("0"), kBstr, QStringLiteral("hi, there"), QStringLiteral("0"));
+    const int from = ui.logCount();
 
     PeerProcess host;
     QVERIFY(host.start(HostArgs(ComOption(1), QStringLiteral("GET:P:2:Q:"), 2), 5000,
                        {QStringLiteral("MIV_COM1=") + pty.second()}));
-    QVERIFY(WaitForAnswers(host, 2, 10000));
+    QVERIFY(host.waitForAnswers(2, 10000));
     QCOMPARE(host.answers(), QStringList(2, QStringLiteral("0,8,hi, there")));
 
     QList<LogEntry> expected;
     for (int i = 0; i < 2; ++i)
-        expected << LogEntry{kReceive, QStringLiteral("GET:P:2:Q:")} << LogEntry{kReply, QStringLiteral("0,8,hi, there")};
-    const QList<LogEntry> log = LogEntries(*m_window, from);
-    QVERIFY2(log == expected, qPrintable(Describe(log)));
-    QVERIFY(m_boxes->texts().isEmpty());
+        expected << LogEntry{LogCaption::Receive, QStringLiteral("GET:P:2:Q:")}
+                 << LogEntry{LogCaption::Reply, QStringLiteral("0,8,hi, there")};
+    QVERIFY2(ui.log(from) == expected, qPrintable(ui.describeLog(from)));
+    QVERIFY(ui.boxes.isEmpty());
 }
 
-QTEST_MAIN(tst_ServerReply)
+KEL_WINDOW_TEST_MAIN(tst_ServerReply)
 #include "tst_serverreply.moc"

@@ -1,7 +1,8 @@
+#include "EngineObjects.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "TypeLists.h"
 #include "VariantTypes.h"
-#include "modMain.h"
 
 #include <QComboBox>
 #include <QSignalSpy>

@@ -1,20 +1,20 @@
 #include "Tour.h"
 
+#include "Captions.h"
+#include "ConnectDialog.h"
 #include "LogModel.h"
 #include "LoopbackPort.h"
-#include "MessageBox.h"
 #include "MivController.h"
+#include "PeerOptions.h"
 #include "UserActions.h"
+#include "WindowControls.h"
 #include "frmConn.h"
 #include "frmKELTester.h"
 #include "frmPerfChk.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTextStream>
 #include <QTreeWidget>
 
@@ -24,30 +24,21 @@ namespace {
 
 constexpr int kStepTimeoutMs = 10000;
 
-QString DeviceOption()
-{
-    return QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:10:900,Timeout=2000,MyIP=127.0.0.1");
-}
-
-QString HostOption(quint16 port)
-{
-    return QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=2000").arg(port);
-}
+constexpr int kPeerTimeoutMs = 2000;
+constexpr int kRequests = 3;
+constexpr int kPerfCycles = 200;
+constexpr int kPerfTimeoutMs = 60000;
 
 } // namespace
 
 Tour::Tour(const QDir &pictureFolder, QTextStream &progress)
     : m_folder(pictureFolder), m_progress(progress)
 {
-    SetMessageBoxHook([this](const QString &text) {
-        m_boxes << text;
-        say(QStringLiteral("message box: ") + text);
-    });
+    m_boxes.onShow = [this](const QString &text) { say(QStringLiteral("message box: ") + text); };
 }
 
 Tour::~Tour()
 {
-    SetMessageBoxHook({});
     m_window.reset();
     m_device.stop();
 }
@@ -66,7 +57,7 @@ bool Tour::run()
                       && sendSynchronously() && sendAsynchronously() && answerHost()
                       && runPerformanceCheck();
     if (done)
-        m_window->mnuFileDisconn->trigger();
+        Command(m_window.get(), "mnuFileDisconn")->trigger();
     else
         sayLogTail();
     return done && check(m_boxes.isEmpty(), QStringLiteral("end without a message box"));
@@ -76,7 +67,7 @@ bool Tour::startDevice()
 {
     if (!check(!PeerProcess::program().isEmpty(), QStringLiteral("find kelpeer")))
         return false;
-    const bool started = m_device.start({QStringLiteral("--option"), DeviceOption()});
+    const bool started = m_device.start({QStringLiteral("--option"), EtherServerOption(0, kPeerTimeoutMs)});
     if (!check(started, QStringLiteral("start %1 as the device: %2 %3")
                             .arg(PeerProcess::program(), m_device.startError(), m_device.errorOutput().trimmed())))
         return false;
@@ -86,41 +77,20 @@ bool Tour::startDevice()
 
 bool Tour::connectTo(ConnType type, quint16 port, bool sync, const QString &picture)
 {
-    struct Outcome
-    {
-        bool seen = false;
-        bool accepted = false;
-        bool missing = false;
-        bool pictured = true;
-    };
-    auto outcome = std::make_shared<Outcome>();
-    WhenModal<frmConn>(
-        [this, outcome, type, port, sync, picture](frmConn *dialog) {
-            outcome->seen = true;
-            Choose(dialog->cmbConnType, dialog->cmbConnType->itemText(type));
-            if (type == EtherClient)
-                Type(dialog->txtIPAddress, QStringLiteral("127.0.0.1"));
-            Type(dialog->txtPortNumber, QString::number(port));
-            Leave(dialog->txtPortNumber); // a text field counts once its check has passed
-            if (dialog->chkSync->isEnabled())
-                Tick(dialog->chkSync, sync);
-            if (!picture.isEmpty())
-                outcome->pictured = snapshot(dialog, picture);
-            Click(dialog->cmdOK);
-            outcome->accepted = !dialog->isVisible();
-            if (dialog->isVisible())
-                Click(dialog->cmdCancel);
-        },
-        [outcome] { outcome->missing = true; });
-    m_window->mnuFileConn->trigger();
-    // The poll must be over before this frame goes, also when the dialog never opened.
-    WaitFor([outcome] { return outcome->seen || outcome->missing; }, kStepTimeoutMs);
+    ConnSettings settings;
+    settings.type = type;
+    settings.port = port;
+    settings.sync = sync;
+    bool pictured = true;
+    const bool accepted = ConnectThroughDialog(*m_window, settings, true, [&](frmConn *dialog) {
+        if (!picture.isEmpty())
+            pictured = snapshot(dialog, picture);
+    });
     const QString what = QStringLiteral("connect as %1 to port %2")
-                             .arg(frmConn::instance()->cmbConnType->itemText(type))
+                             .arg(Control<QComboBox>(frmConn::instance(), "cmbConnType")->itemText(type))
                              .arg(port);
-    if (!check(outcome->seen, QStringLiteral("open the connection dialog"))
-        || !check(outcome->pictured, QStringLiteral("save ") + picture)
-        || !check(outcome->accepted && m_window->mivCtrl() && m_boxes.isEmpty(), what))
+    if (!check(pictured, QStringLiteral("save ") + picture)
+        || !check(accepted && m_window->mivCtrl() && m_boxes.isEmpty(), what))
         return false;
     say(QStringLiteral("connected: ") + m_window->windowTitle());
     return true;
@@ -128,11 +98,11 @@ bool Tour::connectTo(ConnType type, quint16 port, bool sync, const QString &pict
 
 bool Tour::sendRequest(const QStringList &fields)
 {
-    if (!check(Choose(m_window->cmbTopCmd, fields[0]), QStringLiteral("choose ") + fields[0]))
+    if (!check(Choose(Control<QComboBox>(m_window.get(), "cmbTopCmd"), fields[0]), QStringLiteral("choose ") + fields[0]))
         return false;
     for (int i = 0; i < 4; ++i)
-        Type(m_window->txtKELCmd[i], fields.value(i + 1));
-    Click(m_window->cmdSend);
+        Type(Control<QLineEdit>(m_window.get(), Element("txtKELCmd", i)), fields.value(i + 1));
+    Click(Control(m_window.get(), "cmdSend"));
     return check(m_boxes.isEmpty(), QStringLiteral("send ") + fields.join(u':'));
 }
 
@@ -147,7 +117,6 @@ QString Tour::logLine(const QString &caption, int fromRow) const
 
 bool Tour::sendSynchronously()
 {
-    const QString receive = QStringLiteral("[ Receive ]\t");
     if (!sendRequest({QStringLiteral("START")})
         || !sendRequest({QStringLiteral("PUT"), QStringLiteral("A"), QStringLiteral("1"),
                          QStringLiteral("X"), QStringLiteral("3,100")})
@@ -164,7 +133,7 @@ bool Tour::sendAsynchronously()
 {
     if (!connectTo(EtherClient, m_device.port(), false))
         return false;
-    const QString receive = QStringLiteral("[ Receive ]\t");
+    const QString receive = LogCaption::Receive;
     int from = m_window->logModel()->count();
     if (!sendRequest({QStringLiteral("PUT"), QStringLiteral("A"), QStringLiteral("2"),
                       QStringLiteral("Y"), QStringLiteral("8,hello")})
@@ -188,42 +157,40 @@ bool Tour::answerHost()
     const quint16 port = FreePort();
     if (!connectTo(EtherServer, port, false))
         return false;
-    Type(m_window->txtHRESULT, QStringLiteral("0"));
-    if (!check(Choose(m_window->cmbVTType, QStringLiteral("VT_I4")), QStringLiteral("choose VT_I4")))
+    QWidget *window = m_window.get();
+    Type(Control<QLineEdit>(window, "txtHRESULT"), QStringLiteral("0"));
+    if (!check(Choose(Control<QComboBox>(window, "cmbVTType"), QStringLiteral("VT_I4")), QStringLiteral("choose VT_I4")))
         return false;
-    Type(m_window->txtValue, QStringLiteral("42"));
-    Type(m_window->txtDelay, QStringLiteral("0"));
-    Click(m_window->cmdSet);
+    Type(Control<QLineEdit>(window, "txtValue"), QStringLiteral("42"));
+    Type(Control<QLineEdit>(window, "txtDelay"), QStringLiteral("0"));
+    Click(Control(window, "cmdSet"));
     if (!check(m_window->m_strAutoReply == QLatin1String("0,3,42"), QStringLiteral("set the reply 0,3,42")))
         return false;
 
     PeerProcess host;
-    const int requests = 3;
     const int from = m_window->logModel()->count();
-    const bool started = host.start({QStringLiteral("--option"), HostOption(port), QStringLiteral("--send"),
-                                     QStringLiteral("GET:A:1:X:"), QStringLiteral("--count"),
-                                     QString::number(requests)});
+    const bool started = host.start(HostArgs(EtherClientOption(port, kPeerTimeoutMs), QStringLiteral("GET:A:1:X:"), kRequests));
     if (!check(started, QStringLiteral("start kelpeer as the host: ") + host.errorOutput().trimmed()))
         return false;
-    const bool answered = host.waitForAnswers(requests, kStepTimeoutMs)
-                          && host.answers() == QStringList(requests, QStringLiteral("0,3,42"));
+    const bool answered = host.waitForAnswers(kRequests, kStepTimeoutMs)
+                          && host.answers() == QStringList(kRequests, QStringLiteral("0,3,42"));
     if (!check(answered, QStringLiteral("answer kelpeer's requests with 0,3,42, it got: ")
                              + host.answers().join(QLatin1String(" | ")))
-        || !check(WaitFor([&] { return !logLine(QStringLiteral("[ Reply ]\t\t"), from).isNull(); }, kStepTimeoutMs),
+        || !check(WaitFor([&] { return !logLine(LogCaption::Reply, from).isNull(); }, kStepTimeoutMs),
                   QStringLiteral("log the replies")))
         return false;
     host.waitForFinished(kStepTimeoutMs);
-    say(QStringLiteral("answered %1 requests from kelpeer with 0,3,42").arg(requests));
-    return snapshot(m_window.get(), QStringLiteral("main-autoreply.png"));
+    say(QStringLiteral("answered %1 requests from kelpeer with 0,3,42").arg(kRequests));
+    return snapshot(window, QStringLiteral("main-autoreply.png"));
 }
 
 bool Tour::runPerformanceCheck()
 {
     if (!connectTo(EtherClient, m_device.port(), true))
         return false;
-    Type(m_window->txtVarName[0], QStringLiteral("A"));
-    Type(m_window->txtVarName[1], QStringLiteral("1"));
-    Type(m_window->txtVarName[2], QStringLiteral("X"));
+    const QStringList variable{QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("X")};
+    for (int i = 0; i < int(variable.size()); ++i)
+        Type(Control<QLineEdit>(m_window.get(), Element("txtVarName", i)), variable[i]);
 
     struct Outcome
     {
@@ -237,32 +204,33 @@ bool Tour::runPerformanceCheck()
     WhenModal<frmPerfChk>(
         [this, outcome](frmPerfChk *window) {
             outcome->seen = true;
-            Click(window->optPattern[1]);
-            Type(window->txtPatternCount, QStringLiteral("200"));
-            Click(window->optReadWrite[2]);
-            Choose(window->cmbValueType, QStringLiteral("I4"));
-            Type(window->txtValue, QStringLiteral("7"));
-            Tick(window->chkDataCheck, true);
-            Click(window->cmdStart);
-            outcome->finished = WaitFor([window] {
-                return !window->isRunning() && window->lvResult->topLevelItemCount() >= 2;
-            }, 60000);
-            if (window->lvResult->topLevelItemCount() >= 2) {
-                const QTreeWidgetItem *end = window->lvResult->topLevelItem(1);
+            auto *results = Control<QTreeWidget>(window, "lvResult");
+            Click(Control(window, Element("optPattern", PatternCount)));
+            Type(Control<QLineEdit>(window, "txtPatternCount"), QString::number(kPerfCycles));
+            Click(Control(window, Element("optReadWrite", ModeWriteRead)));
+            Choose(Control<QComboBox>(window, "cmbValueType"), QStringLiteral("I4"));
+            Type(Control<QLineEdit>(window, "txtValue"), QStringLiteral("7"));
+            Tick(Control<QCheckBox>(window, "chkDataCheck"), true);
+            Click(Control(window, "cmdStart"));
+            outcome->finished = WaitFor([window, results] {
+                return !window->isRunning() && results->topLevelItemCount() >= 2;
+            }, kPerfTimeoutMs);
+            if (results->topLevelItemCount() >= 2) {
+                const QTreeWidgetItem *end = results->topLevelItem(1);
                 outcome->endRow = end->text(0) + u' ' + end->text(2) + QLatin1String(" ms");
             }
             outcome->pictured = snapshot(window, QStringLiteral("perfcheck.png"));
-            Click(window->cmdExit);
+            Click(Control(window, "cmdExit"));
         },
         [outcome] { outcome->missing = true; });
-    Click(m_window->cmdPerfchk);
+    Click(Control(m_window.get(), "cmdPerfchk"));
     WaitFor([outcome] { return outcome->seen || outcome->missing; }, kStepTimeoutMs);
     if (!check(outcome->seen, QStringLiteral("open the performance check"))
         || !check(outcome->finished && outcome->endRow.startsWith(QLatin1String("END ")),
-                  QStringLiteral("run 200 write-and-read cycles with the data check: ") + outcome->endRow)
+                  QStringLiteral("run %1 write-and-read cycles with the data check: ").arg(kPerfCycles) + outcome->endRow)
         || !check(outcome->pictured, QStringLiteral("save perfcheck.png")))
         return false;
-    say(QStringLiteral("performance check, 200 x Write && Read with Check Data: ") + outcome->endRow);
+    say(QStringLiteral("performance check, %1 x Write && Read with Check Data: ").arg(kPerfCycles) + outcome->endRow);
     return true;
 }
 
@@ -280,7 +248,7 @@ bool Tour::check(bool ok, const QString &what)
     if (!ok && m_failure.isEmpty()) {
         m_failure = QStringLiteral("could not ") + what;
         if (!m_boxes.isEmpty())
-            m_failure += QStringLiteral(" (message box: ") + m_boxes.join(QLatin1String("; ")) + u')';
+            m_failure += QStringLiteral(" (message box: ") + m_boxes.texts().join(QLatin1String("; ")) + u')';
     }
     return ok;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectOption.h"
+#include "MessageBoxRecorder.h"
 #include "PeerProcess.h"
 
 #include <QDir>
@@ -28,8 +30,6 @@ public:
     QStringList pictures() const { return m_pictures; }
 
 private:
-    enum ConnType { EtherClient = 2, EtherServer = 3 };
-
     bool startDevice();
     bool connectTo(ConnType type, quint16 port, bool sync, const QString &picture = {});
     bool sendSynchronously();
@@ -49,7 +49,7 @@ private:
     QTextStream &m_progress;
     std::unique_ptr<frmKELTester> m_window;
     PeerProcess m_device;
-    QStringList m_boxes; // texts of message boxes; any box means a stage went wrong
+    MessageBoxRecorder m_boxes; // any box means a stage went wrong
     QStringList m_pictures;
     QString m_failure;
 };

@@ -1,9 +1,7 @@
 // kel-tour: drives the tester's windows against kelpeer and saves a picture of each.
 
-#include "MivConverter.h"
-#include "MivEngine.h"
+#include "EngineObjects.h"
 #include "Tour.h"
-#include "modMain.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -39,7 +37,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELTester"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.416"));
+    QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -70,10 +68,9 @@ int main(int argc, char *argv[])
     });
     limit.start(kTourLimitMs);
 
-    g_mivEngine = new MivEngine;
-    g_mivConverter = new MivConverter;
     int status = 0;
     {
+        EngineObjects engine;
         Tour tour(QDir(parser.value(out)), progress);
         if (tour.run()) {
             progress << "kel-tour: done; pictures:" << Qt::endl;
@@ -84,9 +81,5 @@ int main(int argc, char *argv[])
             status = 1;
         }
     }
-    delete g_mivEngine;
-    g_mivEngine = nullptr;
-    delete g_mivConverter;
-    g_mivConverter = nullptr;
     return status;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QPoint>
 #include <QString>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -15,7 +17,10 @@ class QWidget;
 // moves, field checks and handlers run as they do for a person at the desk.
 namespace UserActions {
 
-void Click(QWidget *control, Qt::MouseButton button = Qt::LeftButton); // at its centre
+// A click through the control's window, so that the focus-leave checks see the press before
+// the focus moves: at the given point of the control, or else where a press takes effect
+// (the indicator and caption of a check box or option button, the centre of anything else).
+void Click(QWidget *control, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint(-1, -1));
 // Clicks into the field, selects its text and types the new one over it.
 void Type(QLineEdit *field, const QString &text);
 // Gives the list the focus and steps through it with the arrow keys until the item shows.

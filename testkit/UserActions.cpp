@@ -3,16 +3,38 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QWindow>
 
 namespace UserActions {
 
-void Click(QWidget *control, Qt::MouseButton button)
+namespace {
+
+QPoint PressPoint(QWidget *control)
+{
+    QStyle::SubElement area {};
+    if (qobject_cast<QCheckBox *>(control))
+        area = QStyle::SE_CheckBoxClickRect;
+    else if (qobject_cast<QRadioButton *>(control))
+        area = QStyle::SE_RadioButtonClickRect;
+    else
+        return control->rect().center();
+    QStyleOptionButton option;
+    option.initFrom(control);
+    option.text = static_cast<QAbstractButton *>(control)->text();
+    return control->style()->subElementRect(area, &option, control).center();
+}
+
+} // namespace
+
+void Click(QWidget *control, Qt::MouseButton button, QPoint at)
 {
     QWidget *top = control->window();
-    const QPoint pos = control->mapTo(top, control->rect().center());
-    QTest::mouseClick(top->windowHandle(), button, {}, pos);
+    const QPoint local = at.x() < 0 ? PressPoint(control) : at;
+    QTest::mouseClick(top->windowHandle(), button, {}, control->mapTo(top, local));
 }
 
 void Type(QLineEdit *field, const QString &text)

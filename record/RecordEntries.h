@@ -1,0 +1,50 @@
+#pragma once
+
+#include "LatencySummary.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+
+// What the engine and the windows hand to a SessionRecorder, as plain values so that neither
+// side depends on the other. Times default to the moment the value is made.
+
+enum class FrameDirection { In, Out };
+
+struct RecordedFrame
+{
+    FrameDirection direction = FrameDirection::Out;
+    QString peer;    // address or device path
+    QString text;    // the decoded body
+    QByteArray wire; // the bytes on the wire, header and terminator included
+    std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
+    std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+};
+
+enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error };
+
+struct RecordedEvent
+{
+    LinkEventKind kind = LinkEventKind::Error;
+    QString peer;
+    QString text; // the reason or the error's description
+    std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
+    std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+};
+
+enum class PerfResult { End, Error };
+
+struct RecordedPerf
+{
+    QString target;  // the variable's name
+    QString pattern;
+    QString mode;
+    PerfResult result = PerfResult::End;
+    std::int64_t elapsedMs = 0;
+    std::uint64_t cycles = 0;
+    std::uint64_t errors = 0;
+    LatencySummary write;
+    LatencySummary read;
+};
