@@ -103,8 +103,16 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
     column->addWidget(chtHistogram, 1);
 }
 
+void PerfPlot::showProgress(const PerfStatistics &statistics)
+{
+    if (m_sinceRedraw.isValid() && m_sinceRedraw.elapsed() < kRedrawInterval.count())
+        return;
+    showStatistics(statistics);
+}
+
 void PerfPlot::showStatistics(const PerfStatistics &statistics)
 {
+    m_sinceRedraw.start();
     const LatencyHistogram &writes = statistics.histogram(PerfOp::Write);
     const LatencyHistogram &reads = statistics.histogram(PerfOp::Read);
     const LatencyUnit unit = UnitFor(std::max(writes.maxUs(), reads.maxUs()));

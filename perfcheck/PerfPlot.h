@@ -2,7 +2,10 @@
 
 #include "PerfStatistics.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
+
+#include <chrono>
 
 class QChart;
 class QChartView;
@@ -16,7 +19,12 @@ class PerfPlot : public QWidget
 public:
     explicit PerfPlot(QWidget *parent = nullptr);
 
+    // Draws the statistics as they stand.
     void showStatistics(const PerfStatistics &statistics);
+    // The same during a run, at most once per kRedrawInterval: a redraw of both charts takes
+    // a few milliseconds, which the run's cycles should not pay ten times a second.
+    void showProgress(const PerfStatistics &statistics);
+    static constexpr std::chrono::milliseconds kRedrawInterval{500};
 
 private:
     struct Lines
@@ -29,4 +37,5 @@ private:
     QChartView *chtHistogram;
     Lines m_write;
     Lines m_read;
+    QElapsedTimer m_sinceRedraw;
 };

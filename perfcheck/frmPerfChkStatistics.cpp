@@ -22,14 +22,15 @@ void frmPerfChk::showEvent(QShowEvent *event)
 void frmPerfChk::ShowProgress()
 {
     m_statsPanel->showFigures(m_statistics->figures());
-    m_plot->showStatistics(*m_statistics);
+    m_plot->showProgress(*m_statistics);
 }
 
 // The figures are on screen before a failure's message box; the run is kept and reported once
 // its end row is whole.
 void frmPerfChk::FinishRun(qint32 resultCode, const QString &endStamp, quint32 elapsed)
 {
-    ShowProgress();
+    m_statsPanel->showFigures(m_statistics->figures());
+    m_plot->showStatistics(*m_statistics);
     FillEndRow(m_endRow, resultCode, endStamp, elapsed);
     m_current.resultCode = resultCode;
     m_current.endStamp = endStamp;
