@@ -2,6 +2,7 @@
 
 #include "PerfPlotData.h"
 
+#include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QGraphicsLayout>
@@ -18,6 +19,7 @@ constexpr int kBars = 40;
 constexpr int kMinimumChartHeight = 170;
 constexpr double kHeadroom = 1.1;  // above the highest point
 constexpr double kLogMargin = 1.2; // beyond the outermost bar edges
+constexpr int kFillAlpha = 90;
 
 const QColor kWriteColour(0xd0, 0x50, 0x20);
 const QColor kReadColour(0x20, 0x60, 0xc0);
@@ -32,6 +34,20 @@ QLineSeries *Line(QChart *chart, const QString &name, const QColor &colour, Qt::
     series->setPen(pen);
     chart->addSeries(series);
     return series;
+}
+
+// A filled outline down to zero; the line it returns carries the points.
+QLineSeries *Area(QChart *chart, const QString &name, const QColor &colour)
+{
+    auto *outline = new QLineSeries(chart);
+    auto *area = new QAreaSeries(outline);
+    area->setName(name);
+    area->setPen(QPen(colour, 1));
+    QColor fill = colour;
+    fill.setAlpha(kFillAlpha);
+    area->setBrush(fill);
+    chart->addSeries(area);
+    return outline;
 }
 
 QChartView *ChartView(QWidget *parent, QAnyStringView name, const QString &title)
@@ -87,8 +103,8 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
 
     chtHistogram = ChartView(this, "chtHistogram", QStringLiteral("Latency histogram"));
     QChart *histogram = chtHistogram->chart();
-    m_write.histogram = Line(histogram, QStringLiteral("write"), kWriteColour, Qt::SolidLine);
-    m_read.histogram = Line(histogram, QStringLiteral("read"), kReadColour, Qt::SolidLine);
+    m_write.histogram = Area(histogram, QStringLiteral("write"), kWriteColour);
+    m_read.histogram = Area(histogram, QStringLiteral("read"), kReadColour);
     auto *bins = new QLogValueAxis(histogram);
     bins->setLabelFormat(QStringLiteral("%g"));
     bins->setMinorTickCount(-1);
@@ -105,14 +121,17 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
 
 void PerfPlot::showProgress(const PerfStatistics &statistics)
 {
-    if (m_sinceRedraw.isValid() && m_sinceRedraw.elapsed() < kRedrawInterval.count())
+    const double second = statistics.seconds();
+    if (second < m_drawnAtSecond)
+        m_drawnAtSecond = 0; // a new run
+    if (second - m_drawnAtSecond < kRedrawInterval.count())
         return;
+    m_drawnAtSecond = second;
     showStatistics(statistics);
 }
 
 void PerfPlot::showStatistics(const PerfStatistics &statistics)
 {
-    m_sinceRedraw.start();
     const LatencyHistogram &writes = statistics.histogram(PerfOp::Write);
     const LatencyHistogram &reads = statistics.histogram(PerfOp::Read);
     const LatencyUnit unit = UnitFor(std::max(writes.maxUs(), reads.maxUs()));
@@ -123,8 +142,10 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
         const LatencyTimeline &timeline = statistics.timeline(op);
         const QList<QPointF> p50 = TimelineSeries(timeline, TimelineQuantile::P50, unit);
         const QList<QPointF> p99 = TimelineSeries(timeline, TimelineQuantile::P99, unit);
-        lines.p50->replace(p50);
-        lines.p99->replace(p99);
+        for (auto [line, points] : {std::pair{lines.p50, &p50}, std::pair{lines.p99, &p99}}) {
+            line->replace(*points);
+            line->setPointsVisible(points->size() == 1); // a line needs two
+        }
         highest = HighestY(p99, highest);
         if (!p99.isEmpty()) {
             const double halfInterval = std::chrono::duration<double>(timeline.interval()).count() / 2;
@@ -132,9 +153,12 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
         }
     }
     QChart *timeline = chtTimeline->chart();
-    timeline->axes(Qt::Horizontal).first()->setRange(0, std::max(lastSecond, 1e-3));
+    auto *seconds = static_cast<QValueAxis *>(timeline->axes(Qt::Horizontal).first());
+    seconds->setRange(0, std::max(lastSecond, 1e-3));
+    seconds->applyNiceNumbers();
     QAbstractAxis *latency = timeline->axes(Qt::Vertical).first();
     latency->setRange(0, std::max(highest * kHeadroom, 1.0));
+    static_cast<QValueAxis *>(latency)->applyNiceNumbers();
     latency->setTitleText(unit.name);
 
     double low = 0;
@@ -155,5 +179,7 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
     if (low > 0)
         bins->setRange(low / kLogMargin, high * kLogMargin);
     bins->setTitleText(unit.name);
-    histogram->axes(Qt::Vertical).first()->setRange(0, std::max(most * kHeadroom, 1.0));
+    auto *counts = static_cast<QValueAxis *>(histogram->axes(Qt::Vertical).first());
+    counts->setRange(0, std::max(most * kHeadroom, 1.0));
+    counts->applyNiceNumbers();
 }

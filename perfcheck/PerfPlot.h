@@ -2,7 +2,6 @@
 
 #include "PerfStatistics.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <chrono>
@@ -21,10 +20,11 @@ public:
 
     // Draws the statistics as they stand.
     void showStatistics(const PerfStatistics &statistics);
-    // The same during a run, at most once per kRedrawInterval: a redraw of both charts takes
-    // a few milliseconds, which the run's cycles should not pay ten times a second.
+    // The same during a run, once per kRedrawInterval of the run's time: a redraw of both
+    // charts takes milliseconds (the first one tens), which the run's cycles should not pay
+    // ten times a second, nor a short run at all.
     void showProgress(const PerfStatistics &statistics);
-    static constexpr std::chrono::milliseconds kRedrawInterval{500};
+    static constexpr std::chrono::duration<double> kRedrawInterval{0.5};
 
 private:
     struct Lines
@@ -37,5 +37,5 @@ private:
     QChartView *chtHistogram;
     Lines m_write;
     Lines m_read;
-    QElapsedTimer m_sinceRedraw;
+    double m_drawnAtSecond = 0; // of the run under way
 };

@@ -45,14 +45,18 @@ public:
 
     // The figures at now, or at the end once the run has ended.
     PerfFigures figures(Clock::time_point now = Clock::now()) const;
+    double seconds(Clock::time_point now = Clock::now()) const;
     const LatencyHistogram &histogram(PerfOp op) const { return series(op).histogram; }
     const LatencyTimeline &timeline(PerfOp op) const { return series(op).timeline; }
 
 private:
+    // The timeline's intervals start short, so that a run of a few milliseconds still has a
+    // line, and double as the run goes on.
+    static constexpr std::chrono::milliseconds kFirstInterval{1};
     struct Series
     {
         LatencyHistogram histogram;
-        LatencyTimeline timeline;
+        LatencyTimeline timeline{kFirstInterval};
     };
     Series &series(PerfOp op) { return op == PerfOp::Write ? m_write : m_read; }
     const Series &series(PerfOp op) const { return op == PerfOp::Write ? m_write : m_read; }
