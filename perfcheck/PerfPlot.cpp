@@ -63,6 +63,7 @@ QChartView *ChartView(QWidget *parent, QAnyStringView name, const QString &title
     view->setAccessibleName(title);
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumHeight(kMinimumChartHeight);
+    view->setFocusPolicy(Qt::NoFocus); // nothing in it takes a key
     return view;
 }
 
