@@ -5,6 +5,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
+#include <QElapsedTimer>
 #include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -123,12 +124,20 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
 void PerfPlot::showProgress(const PerfStatistics &statistics)
 {
     const double second = statistics.seconds();
-    if (second < m_drawnAtSecond)
-        m_drawnAtSecond = 0; // a new run
-    if (second - m_drawnAtSecond < kRedrawInterval.count())
+    if (second < m_drawnAtSecond) { // a new run
+        m_drawnAtSecond = 0;
+        m_nextDrawSecond = kRedrawInterval.count();
+    }
+    if (second < m_nextDrawSecond)
         return;
-    m_drawnAtSecond = second;
+    QElapsedTimer took;
+    took.start();
     showStatistics(statistics);
+    chtTimeline->repaint();
+    chtHistogram->repaint();
+    const double cost = double(took.nsecsElapsed()) / 1e9;
+    m_drawnAtSecond = second;
+    m_nextDrawSecond = second + std::max(kRedrawInterval.count(), cost / kShareOfRun);
 }
 
 void PerfPlot::showStatistics(const PerfStatistics &statistics)

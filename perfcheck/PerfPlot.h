@@ -20,11 +20,13 @@ public:
 
     // Draws the statistics as they stand.
     void showStatistics(const PerfStatistics &statistics);
-    // The same during a run, once per kRedrawInterval of the run's time: a redraw of both
-    // charts takes milliseconds (the first one tens), which the run's cycles should not pay
-    // ten times a second, nor a short run at all.
+    // The same during a run, drawn at once, but seldom: a redraw of both charts takes
+    // milliseconds, which the run's cycles pay. The first comes after kRedrawInterval of the
+    // run's time, each next one when that interval has passed again and the redraws have
+    // taken no more than kShareOfRun of the run's time.
     void showProgress(const PerfStatistics &statistics);
     static constexpr std::chrono::duration<double> kRedrawInterval{0.5};
+    static constexpr double kShareOfRun = 0.005;
 
 private:
     struct Lines
@@ -38,4 +40,5 @@ private:
     Lines m_write;
     Lines m_read;
     double m_drawnAtSecond = 0; // of the run under way
+    double m_nextDrawSecond = kRedrawInterval.count();
 };
