@@ -4,6 +4,7 @@
 #include "frmKELTester.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <exception>
 #include <memory>
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELTester"));
     QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/keltester.svg")));
 
     std::unique_ptr<EngineObjects> engine;
     std::unique_ptr<frmKELTester> window;

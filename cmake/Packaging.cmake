@@ -6,14 +6,27 @@ install(FILES ${kel_packaging}/keltester.desktop DESTINATION ${CMAKE_INSTALL_DAT
 install(FILES ${kel_packaging}/keltester.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# Debian ships man pages gzipped; a build-time rule keeps the page in step with its source.
-set(kel_man_page ${CMAKE_CURRENT_BINARY_DIR}/kelpeer.1.gz)
-add_custom_command(OUTPUT ${kel_man_page}
-  COMMAND gzip -9 -n -c ${kel_packaging}/kelpeer.1 > ${kel_man_page}
-  DEPENDS ${kel_packaging}/kelpeer.1
-  VERBATIM)
-add_custom_target(kelpeer_man ALL DEPENDS ${kel_man_page})
-install(FILES ${kel_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Debian ships man pages, changelogs and long documents gzipped; build-time rules keep each
+# compressed copy in step with its source.
+set(kel_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/keltester)
+set(kel_gzipped)
+function(kel_install_gzipped source name destination)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/packaging/${name}.gz)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
+    COMMAND gzip -9 -n -c ${source} > ${out}
+    DEPENDS ${source}
+    VERBATIM)
+  set(kel_gzipped ${kel_gzipped} ${out} PARENT_SCOPE)
+  install(FILES ${out} DESTINATION ${destination})
+endfunction()
+kel_install_gzipped(${kel_packaging}/kelpeer.1 kelpeer.1 ${CMAKE_INSTALL_MANDIR}/man1)
+kel_install_gzipped(${kel_packaging}/KELTester.1 KELTester.1 ${CMAKE_INSTALL_MANDIR}/man1)
+kel_install_gzipped(${kel_packaging}/changelog changelog ${kel_doc_dir})
+kel_install_gzipped(${PROJECT_SOURCE_DIR}/README.md README.md ${kel_doc_dir})
+add_custom_target(kel_packaging_docs ALL DEPENDS ${kel_gzipped})
+install(FILES ${kel_packaging}/copyright DESTINATION ${kel_doc_dir})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/tour DESTINATION ${kel_doc_dir}/docs)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME keltester)
@@ -38,9 +51,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "tester without a device.")
 
 # Library dependencies come from dpkg-shlibdeps; the platform plugins Qt loads by name at run time
-# (eglfs, linuxfb, vnc and the rest beside xcb and offscreen) are not linked, so they are listed.
+# (eglfs, linuxfb, vnc and the rest beside xcb and offscreen) and the SVG plugin that draws the
+# window icon are not linked, so they are listed.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
