@@ -92,7 +92,7 @@ private:
     QLabel *lblResult;
     QTreeWidget *lvResult; // columns "Action", "Time", "Time Required (ms)"
     QPushButton *cmdExit;
-    QPushButton *cmdExport; // beside cmdClear; "Export..."
+    QPushButton *cmdExport; // under the plot, level with cmdExit; "Export..."
     PerfStatsPanel *m_statsPanel;
     PerfPlot *m_plot;
     static constexpr int kActionColumn = 0;

@@ -75,12 +75,10 @@ void frmPerfChk::buildControls()
     cmdStop->setEnabled(false);
     cmdClear = MakeButton(this, "cmdClear", QStringLiteral("&Clear"));
     lblResult = MakeLabel(this, "lblResult", QStringLiteral("Result :"));
-    cmdExport = MakeButton(this, "cmdExport", QStringLiteral("&Export..."));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdStart);
     buttons->addWidget(cmdStop);
     buttons->addWidget(cmdClear);
-    buttons->addWidget(cmdExport);
     auto *right = new QVBoxLayout;
     right->addLayout(buttons);
     right->addWidget(lblResult);
@@ -122,12 +120,12 @@ void frmPerfChk::buildControls()
                        static_cast<QWidget *>(txtValue)})
         w->setEnabled(false);
 
+    QWidget *statistics = buildStatistics();
     SetTabOrder({fraPattern, optPattern[0], txtHour, lblTimeDelimiter, txtMinute, optPattern[1],
                  txtPatternCount, udPatternCount, optPattern[2], fraReadWrite, optReadWrite[0],
                  optReadWrite[1], optReadWrite[2], chkDataCheck, lblValue, cmbValueType, txtValue,
                  chkIgnore, chkOutput, cmdStart, cmdStop, cmdClear, lblResult, lvResult, cmdExit, cmdExport});
 
-    QWidget *statistics = buildStatistics();
     auto *splitter = Named(new QSplitter(Qt::Horizontal, this), "splStatistics");
     splitter->addWidget(described);
     splitter->addWidget(statistics);
@@ -154,10 +152,16 @@ QWidget *frmPerfChk::buildStatistics()
     auto *pane = new QWidget(this);
     m_statsPanel = new PerfStatsPanel(pane);
     m_plot = new PerfPlot(pane);
+    // Export... stands here, level with Exit, so that the described row of buttons stays as it is.
+    cmdExport = MakeButton(pane, "cmdExport", QStringLiteral("&Export..."));
+    auto *exportRow = new QHBoxLayout;
+    exportRow->addStretch(1);
+    exportRow->addWidget(cmdExport);
     auto *column = new QVBoxLayout(pane);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_statsPanel);
     column->addWidget(m_plot, 1);
+    column->addLayout(exportRow);
     return pane;
 }
 
