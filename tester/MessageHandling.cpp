@@ -6,6 +6,7 @@
 #include "MivController.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "MivMessage.h"
 #include "ReplyText.h"
 #include "VariantTypes.h"
 #include "frmConn.h"
@@ -21,9 +22,9 @@ void frmKELTester::m_mivCtrl_OnMessage(MivMessage *pIMivMess)
     try {
         SetStatus(StatusText::Receiving);
         const qint32 kind = pIMivMess->Kind();
-        if (kind == 3 || kind == 4)
+        if (kind == MivMessageKind::Connected || kind == MivMessageKind::Disconnected)
             return;
-        if (kind != 2) {
+        if (kind != MivMessageKind::Error) {
             if (m_lClient == 1) {
                 if ((chkInterp->checkState() & chkLog->checkState()) != 0)
                     AddLog(LogCaption::Receive, InterpretedAnswer(ScalarText(pIMivMess->Value())));

@@ -2,6 +2,8 @@
 
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
+#include "KelProvider.h"
+#include "MivEngine.h"
 #include "MivError.h"
 #include "PeerProcess.h"
 
@@ -18,6 +20,13 @@ std::optional<MivError> Failure(F call)
         return e;
     }
     return std::nullopt;
+}
+
+// A controller of the KEL provider on this machine.
+inline MivController *Connect(MivEngine &engine, const QString &option)
+{
+    return engine.Workspaces().Item(0)->AddController(QString(), QLatin1String(KelProvider::kName),
+                                                      QStringLiteral("localhost"), option);
 }
 
 inline QString ClientOption(quint16 port, int timeoutMs = 2000)

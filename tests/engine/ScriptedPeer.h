@@ -7,8 +7,10 @@
 #include <thread>
 
 // A TCP device on its own thread that answers its n-th request (CR-terminated) with
-// steps[n].answer after steps[n].delayMs; an answer of "-" is never sent, "!" closes the
-// connection instead. One client.
+// steps[n].answer after steps[n].delayMs; an answer of "-" is never sent, one ending in "!"
+// sends what precedes the "!" without a terminator and closes the connection. With no steps
+// it closes the connection as soon as it is made. One connection: accepted by start(), or made
+// by connectTo() to a server.
 class ScriptedPeer
 {
 public:
@@ -21,10 +23,12 @@ public:
     ScriptedPeer() = default;
     ~ScriptedPeer();
     bool start(QList<Step> steps);
+    bool connectTo(quint16 port, QList<Step> steps);
     quint16 port() const { return m_port; }
 
 private:
-    void run();
+    void run(int fd);
+    bool readable(int fd);
 
     QList<Step> m_steps;
     int m_listen = -1;

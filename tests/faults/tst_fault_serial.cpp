@@ -13,9 +13,7 @@ namespace {
 
 MivController *ConnectCom2(MivEngine &engine)
 {
-    return engine.Workspaces().Item(0)->AddController(
-        QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"),
-        QStringLiteral("Conn=com:2:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=1000"));
+    return Connect(engine, QStringLiteral("Conn=com:2:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=1000"));
 }
 
 std::unique_ptr<PtyPair> NewLine()
@@ -74,15 +72,15 @@ void tst_FaultSerial::deviceVanishes()
         QVERIFY(far.waitForBytesWritten(3000));
         Pump(200);
     }
-    const qsizetype framesBefore = log.ofKind(1).size();
+    const qsizetype framesBefore = log.ofKind(MivMessageKind::Unsolicited).size();
     QCOMPARE(framesBefore, before.endsWith('\r') ? 1 : 0);
 
     pty.reset(); // socat dies, and both ends with it
     QDeadlineTimer deadline(5000);
-    while (log.ofKind(2).isEmpty() && log.ofKind(4).isEmpty() && !deadline.hasExpired())
+    while (log.ofKind(MivMessageKind::Error).isEmpty() && log.ofKind(MivMessageKind::Disconnected).isEmpty() && !deadline.hasExpired())
         Pump(20);
-    QVERIFY2(!log.ofKind(2).isEmpty() || !log.ofKind(4).isEmpty(), "the vanished device went unreported");
-    QCOMPARE(log.ofKind(1).size(), framesBefore);
+    QVERIFY2(!log.ofKind(MivMessageKind::Error).isEmpty() || !log.ofKind(MivMessageKind::Disconnected).isEmpty(), "the vanished device went unreported");
+    QCOMPARE(log.ofKind(MivMessageKind::Unsolicited).size(), framesBefore);
 
     // A dead descriptor that keeps waking the event loop shows up as CPU time.
     // Pump() polls without sleeping; an event loop sleeps until something happens.
@@ -104,8 +102,8 @@ void tst_FaultSerial::deviceVanishes()
     QVERIFY(far.open(QIODevice::ReadWrite));
     far.write("HELLO\r");
     QVERIFY(far.waitForBytesWritten(3000));
-    QVERIFY(logAgain.waitForKind(1, 1));
-    QCOMPARE(logAgain.valuesOfKind(1), QStringList{"HELLO"});
+    QVERIFY(logAgain.waitForKind(MivMessageKind::Unsolicited, 1));
+    QCOMPARE(logAgain.valuesOfKind(MivMessageKind::Unsolicited), QStringList{"HELLO"});
     again->Execute(QStringLiteral("Send"), QStringLiteral("PING"));
     QCOMPARE(ReadLine(far), QByteArray("PING\r"));
 }

@@ -16,12 +16,6 @@
 
 namespace {
 
-MivController *Connect(MivEngine &engine, const QString &option)
-{
-    return engine.Workspaces().Item(0)->AddController(QString(), QStringLiteral("MivProv.KEL"),
-                                                      QStringLiteral("localhost"), option);
-}
-
 QString ClientWith(quint16 port, const QString &packet)
 {
     return QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=%2,EtherOpt=0,Timeout=2000").arg(port).arg(packet);
@@ -122,7 +116,7 @@ void tst_FaultTcp::connectCycles()
             QTcpSocket client;
             client.connectToHost(QHostAddress::LocalHost, PortOf(ctrl));
             QVERIFY(client.waitForConnected(3000));
-            QVERIFY(log.waitForKind(3, 1));
+            QVERIFY(log.waitForKind(MivMessageKind::Connected, 1));
             controllers.Remove(ctrl->Index());
             QVERIFY(client.state() == QAbstractSocket::UnconnectedState || client.waitForDisconnected(3000));
         } else {
@@ -181,18 +175,18 @@ void tst_FaultTcp::peerClosesMidFrame()
             client.write(partial);
             QVERIFY(client.waitForBytesWritten(3000));
             client.disconnectFromHost();
-            QVERIFY2(log.waitForKind(4, i + 1), qPrintable(QStringLiteral("no close reported at %1").arg(i)));
-            QCOMPARE(log.valuesOfKind(4).last(), address);
+            QVERIFY2(log.waitForKind(MivMessageKind::Disconnected, i + 1), qPrintable(QStringLiteral("no close reported at %1").arg(i)));
+            QCOMPARE(log.valuesOfKind(MivMessageKind::Disconnected).last(), address);
         }
-        QCOMPARE(log.ofKind(3).size(), times);
-        QCOMPARE(log.ofKind(0).size(), 0);
+        QCOMPARE(log.ofKind(MivMessageKind::Connected).size(), times);
+        QCOMPARE(log.ofKind(MivMessageKind::Request).size(), 0);
         // Nothing of the cut frames carries over to the next client.
         QTcpSocket next;
         next.connectToHost(QHostAddress::LocalHost, PortOf(ctrl));
         QVERIFY(next.waitForConnected(3000));
         next.write(packet.section(u':', 1, 1) == "1" ? "\x05NEXT\r" : "NEXT\r");
-        QVERIFY(log.waitForKind(0, 1));
-        QCOMPARE(log.valuesOfKind(0), QStringList{"NEXT"});
+        QVERIFY(log.waitForKind(MivMessageKind::Request, 1));
+        QCOMPARE(log.valuesOfKind(MivMessageKind::Request), QStringList{"NEXT"});
         next.abort();
     } else {
         RawPeer peer(partial, true);
@@ -202,9 +196,9 @@ void tst_FaultTcp::peerClosesMidFrame()
                 baseline = OpenDescriptorCount();
             MivController *ctrl = Connect(engine, ClientWith(peer.server.serverPort(), packet));
             MessageLog log(ctrl);
-            QVERIFY2(log.waitForKind(4, 1), qPrintable(QStringLiteral("no close reported at %1").arg(i)));
-            QCOMPARE(log.valuesOfKind(4), QStringList{Address(peer.server.serverPort())});
-            QCOMPARE(log.ofKind(1).size(), 0);
+            QVERIFY2(log.waitForKind(MivMessageKind::Disconnected, 1), qPrintable(QStringLiteral("no close reported at %1").arg(i)));
+            QCOMPARE(log.valuesOfKind(MivMessageKind::Disconnected), QStringList{Address(peer.server.serverPort())});
+            QCOMPARE(log.ofKind(MivMessageKind::Unsolicited).size(), 0);
             const auto closed = Failure([&] { ctrl->Execute(QStringLiteral("Send"), QStringLiteral("X")); });
             QVERIFY(closed && closed->code() == MivCode::NotConnected);
             controllers.Remove(ctrl->Index());
@@ -257,12 +251,12 @@ void tst_FaultTcp::garbageBetweenFrames()
     MivController *ctrl = Connect(engine, ClientWith(peer.server.serverPort(), QStringLiteral("4:1:0:0")));
     MessageLog log(ctrl);
     QDeadlineTimer deadline(20000);
-    while (!log.valuesOfKind(1).contains(frames.last()) && !deadline.hasExpired())
+    while (!log.valuesOfKind(MivMessageKind::Unsolicited).contains(frames.last()) && !deadline.hasExpired())
         Pump(20);
-    const QStringList got = log.valuesOfKind(1);
+    const QStringList got = log.valuesOfKind(MivMessageKind::Unsolicited);
     if (!garbageHasHeaders) {
         QCOMPARE(got, frames);
-        QCOMPARE(log.ofKind(2).size(), 0);
+        QCOMPARE(log.ofKind(MivMessageKind::Error).size(), 0);
     } else {
         // Garbage may hold a header and a terminator, and so frames of its own; every valid
         // one still comes, whole and in order.
@@ -273,7 +267,7 @@ void tst_FaultTcp::garbageBetweenFrames()
             ++at;
         }
     }
-    QCOMPARE(log.ofKind(4).size(), 0);
+    QCOMPARE(log.ofKind(MivMessageKind::Disconnected).size(), 0);
 }
 
 void tst_FaultTcp::slowReader()
@@ -363,18 +357,18 @@ void tst_FaultTcp::halfOpenClientIsClosed()
     client.connectToHost(QHostAddress::LocalHost, PortOf(ctrl));
     QVERIFY(client.waitForConnected(3000));
     const QString address = Address(client.localPort());
-    QVERIFY(log.waitForKind(3, 1));
+    QVERIFY(log.waitForKind(MivMessageKind::Connected, 1));
     if (!before.isEmpty()) {
         client.write(before);
         QVERIFY(client.waitForBytesWritten(3000));
     }
     QElapsedTimer silence;
     silence.start();
-    QVERIFY(log.waitForKind(4, 1, 4000));
+    QVERIFY(log.waitForKind(MivMessageKind::Disconnected, 1, 4000));
     const qint64 elapsed = silence.elapsed();
     QVERIFY2(elapsed >= 950 && elapsed <= 2000, qPrintable(QString::number(elapsed)));
-    QCOMPARE(log.valuesOfKind(4), QStringList{address});
-    QCOMPARE(log.ofKind(0).size(), requests);
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Disconnected), QStringList{address});
+    QCOMPARE(log.ofKind(MivMessageKind::Request).size(), requests);
     QVERIFY(client.state() == QAbstractSocket::UnconnectedState || client.waitForDisconnected(2000));
 }
 

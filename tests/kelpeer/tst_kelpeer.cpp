@@ -1,13 +1,20 @@
 #include "KelDevice.h"
 #include "KelPeerConfig.h"
+#include "KelPeerText.h"
 #include "KelPeerThread.h"
 #include "LoopbackPort.h"
+#include "MivError.h"
 #include "PeerProcess.h"
+#include "PtyPair.h"
+#include "ScriptedPeer.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+
+using Steps = QList<ScriptedPeer::Step>;
+Q_DECLARE_METATYPE(ScriptedPeer::Step)
 
 namespace {
 
@@ -33,6 +40,12 @@ private slots:
     void verboseLinesAndDelay();
     void hostRole_data();
     void hostRole();
+    void hostKeepsRequestRules_data();
+    void hostKeepsRequestRules();
+    void escapedLines_data();
+    void escapedLines();
+    void deviceEndsWithItsLine_data();
+    void deviceEndsWithItsLine();
 };
 
 void tst_KelPeer::initTestCase()
@@ -55,14 +68,15 @@ void tst_KelPeer::deviceAnswers_data()
         << QStringList{"PUT:A:1:X:8,a:b,c", "GET:A:1:X:"} << QStringList{"0", "0,8,a:b,c"};
     QTest::newRow("stored as normalised text") << QStringList{"PUT:A:1:X:3, 7", "GET:A:1:X:"}
                                                << QStringList{"0", "0,3,7"};
+    const QString invalidArg = QString::number(MivCode::InvalidArg);
+    const QString notImpl = QString::number(MivCode::NotImpl);
     QTest::newRow("bad value keeps the old one")
         << QStringList{"PUT:A:1:X:2,5", "PUT:A:1:X:2,99999", "GET:A:1:X:"}
-        << QStringList{"0", "-2147024809", "0,2,5"};
-    QTest::newRow("put without value") << QStringList{"PUT:A:1"} << QStringList{"-2147024809"};
-    QTest::newRow("unknown") << QStringList{"HELLO", "get:A:1:X:", ""}
-                             << QStringList{"-2147467263", "-2147467263", "-2147467263"};
+        << QStringList{"0", invalidArg, "0,2,5"};
+    QTest::newRow("put without value") << QStringList{"PUT:A:1"} << QStringList{invalidArg};
+    QTest::newRow("unknown") << QStringList{"HELLO", "get:A:1:X:", ""} << QStringList{notImpl, notImpl, notImpl};
     QTest::newRow("refused prefix") << QStringList{"PUT:F:1:X:3,1", "PUT:A:1:X:3,1"}
-                                    << QStringList{"-2147467259", "0"};
+                                    << QStringList{QString::number(MivCode::Fail), "0"};
 }
 
 void tst_KelPeer::deviceAnswers()
@@ -192,6 +206,94 @@ void tst_KelPeer::hostRole()
     QCOMPARE(host.answers(), answers);
     if (code != 0)
         QVERIFY2(host.errorOutput().contains("none within 300 ms"), qPrintable(host.errorOutput()));
+}
+
+void tst_KelPeer::hostKeepsRequestRules_data()
+{
+    QTest::addColumn<Steps>("steps"); // the device's answers to the host's requests, in turn
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("notAnswers");
+
+    QTest::newRow("duplicate answer") << Steps{{0, "0,8,one\r0,8,one"}, {0, "0,8,two"}} << 0
+                                      << QStringList{"0,8,one", "0,8,two"} << QStringList{"0,8,one"};
+    QTest::newRow("frame between requests") << Steps{{0, "0,8,one\rhello"}, {0, "0,8,two"}} << 0
+                                            << QStringList{"0,8,one", "0,8,two"} << QStringList{"hello"};
+    // Timeout 500 ms: the first answer comes while the second request waits.
+    QTest::newRow("late answer") << Steps{{750, "0,8,one"}, {0, "0,8,two"}} << 1 << QStringList{"0,8,two"}
+                                 << QStringList{"0,8,one"};
+    QTest::newRow("LF, NUL and bytes that are not UTF-8")
+        << Steps{{0, "0,8,a\nb"}, {0, QByteArray("0,8,\0z", 6)}, {0, "0,8,\xff\xfe"}} << 0
+        << QStringList{"0,8,a\nb", QStringLiteral("0,8,") + QChar(0) + u'z', QStringLiteral("0,8,\uFFFD\uFFFD")}
+        << QStringList{};
+}
+
+void tst_KelPeer::hostKeepsRequestRules()
+{
+    QFETCH(Steps, steps);
+    QFETCH(int, code);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, notAnswers);
+    ScriptedPeer device;
+    QVERIFY(device.start(steps));
+    PeerProcess host;
+    QVERIFY(host.start({"--option", ClientOption(device.port(), 500), "--send", "GET:A:1:X:", "--count",
+                        QString::number(steps.size())}));
+    QVERIFY(host.waitForFinished(5000));
+    QCOMPARE(host.exitCode(), code);
+    QCOMPARE(host.answers(), answers);
+    QCOMPARE(host.unsolicited(), notAnswers);
+    if (code != 0)
+        QVERIFY2(host.errorOutput().contains("1 of 2 answers came"), qPrintable(host.errorOutput()));
+}
+
+void tst_KelPeer::escapedLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("plain text") << QStringLiteral("0,8,caf\u00e9 \u20ac \U0001F600") << QStringLiteral("0,8,caf\u00e9 \u20ac \U0001F600");
+    QTest::newRow("line breaks and tab") << "a\nb\rc\td" << "a\\nb\\rc\\td";
+    QTest::newRow("backslash") << "C:\\x" << "C:\\\\x";
+    QTest::newRow("NUL, DEL and C1") << QStringLiteral("%1%2\u0085").arg(QChar(0)).arg(QChar(0x7F)) << "\\x00\\x7F\\x85";
+    QTest::newRow("replacement and separator") << QStringLiteral("\uFFFD\u2028") << "\\u{FFFD}\\u{2028}";
+    QTest::newRow("unpaired surrogate") << QString(QChar(0xD800)) << "\\u{D800}";
+}
+
+void tst_KelPeer::escapedLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, line);
+    QCOMPARE(EscapeLine(text), line);
+    QCOMPARE(UnescapeLine(line), text);
+}
+
+void tst_KelPeer::deviceEndsWithItsLine_data()
+{
+    QTest::addColumn<bool>("serial");
+    QTest::newRow("its server leaves") << false;
+    QTest::newRow("its serial line goes") << true;
+}
+
+void tst_KelPeer::deviceEndsWithItsLine()
+{
+    QFETCH(bool, serial);
+    PeerProcess device;
+    if (serial) {
+        auto pty = std::make_unique<PtyPair>();
+        QVERIFY2(pty->start(), qPrintable(pty->errorString()));
+        QVERIFY(device.start({"--option", "Conn=com:1:38400:N:8:1:0"}, 5000, {"MIV_COM1=" + pty->first()}));
+        pty.reset(); // socat ends, and both ends with it
+    } else {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QVERIFY(device.start({"--option", ClientOption(server.serverPort())}));
+        QVERIFY(server.hasPendingConnections() || server.waitForNewConnection(3000));
+        delete server.nextPendingConnection();
+    }
+    QVERIFY(device.waitForFinished(5000));
+    QCOMPARE(device.exitCode(), 1);
+    QVERIFY2(device.errorOutput().contains("has gone"), qPrintable(device.errorOutput()));
 }
 
 QTEST_GUILESS_MAIN(tst_KelPeer)

@@ -5,9 +5,9 @@
 
 namespace {
 const QString kOk = QStringLiteral("0");
-const QString kFail = QStringLiteral("-2147467259");       // E_FAIL
-const QString kInvalidArg = QStringLiteral("-2147024809"); // E_INVALIDARG
-const QString kNotImpl = QStringLiteral("-2147467263");    // E_NOTIMPL
+const QString kFail = QString::number(MivCode::Fail);
+const QString kInvalidArg = QString::number(MivCode::InvalidArg);
+const QString kNotImpl = QString::number(MivCode::NotImpl);
 
 // The index of the n-th ':' (1-based), or -1.
 qsizetype nthColon(const QString &text, int n)

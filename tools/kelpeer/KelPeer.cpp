@@ -1,6 +1,7 @@
 #include "KelPeer.h"
 
 #include "KelOptions.h"
+#include "KelProvider.h"
 #include "MivController.h"
 #include "MivError.h"
 #include "MivMessage.h"
@@ -11,16 +12,11 @@ KelPeer::KelPeer(KelPeerConfig config, QObject *parent)
 {
     m_answerTimer.setSingleShot(true);
     m_intervalTimer.setSingleShot(true);
-    connect(&m_answerTimer, &QTimer::timeout, this, &KelPeer::hostTimedOut);
+    connect(&m_answerTimer, &QTimer::timeout, this, &KelPeer::noWaitTimedOut);
     connect(&m_intervalTimer, &QTimer::timeout, this, &KelPeer::sendRequest);
 }
 
 KelPeer::~KelPeer() = default;
-
-bool KelPeer::isServer() const
-{
-    return m_server;
-}
 
 void KelPeer::start()
 {
@@ -29,7 +25,7 @@ void KelPeer::start()
     m_server = settings.kind == KelConnKind::TcpServer;
     m_answerTimer.setInterval(m_timeoutMs);
     m_controller = m_engine.Workspaces().Item(0)->AddController(
-        QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), m_config.option);
+        QString(), QLatin1String(KelProvider::kName), QStringLiteral("localhost"), m_config.option);
     connect(m_controller, &MivController::OnMessage, this, &KelPeer::onMessage);
     m_address = m_controller->localAddress();
     emit output(QStringLiteral("ready ") + m_address);
@@ -43,25 +39,28 @@ void KelPeer::start()
 void KelPeer::onMessage(MivMessage *message)
 {
     switch (message->Kind()) {
-    case 0:
-    case 1: {
+    case MivMessageKind::Request:
+    case MivMessageKind::Unsolicited: {
         const QString text = message->Value().bstr();
         if (m_config.verbose)
             emit output(QStringLiteral("< ") + text);
         if (m_config.sendText)
-            takeAnswer(text);
+            takeFrame(text);
         else
             answerRequest(*message);
         break;
     }
-    case 2:
+    case MivMessageKind::Error:
         emit failure(QStringLiteral("kelpeer: ") + message->Value().bstr());
         break;
-    case 3:
+    case MivMessageKind::Connected:
         if (m_config.sendText && !m_hostStarted) {
             m_hostStarted = true;
             sendRequest();
         }
+        break;
+    case MivMessageKind::Disconnected:
+        lineGone(message->Value().bstr());
         break;
     default:
         break;
@@ -93,10 +92,70 @@ void KelPeer::sendAnswer(const MivMessage &message, const QString &answer)
     }
 }
 
+// A frame that reached the host outside a synchronous request.
+void KelPeer::takeFrame(const QString &text)
+{
+    if (!m_config.noWait || m_done || m_answered >= m_sent) {
+        emit output(QStringLiteral("~ ") + text);
+        return;
+    }
+    ++m_answered;
+    emit output(QStringLiteral("= ") + text);
+    if (m_answered >= m_config.count)
+        finish(0);
+    else if (m_sent >= m_config.count)
+        m_answerTimer.start(); // each answer gives the rest another Timeout
+}
+
+// The peer, the server or the serial line has gone. A server's clients come and go.
+void KelPeer::lineGone(const QString &address)
+{
+    if (m_done || (m_server && !m_config.sendText))
+        return;
+    emit failure(QStringLiteral("kelpeer: the line to %1 has gone").arg(address));
+    finish(1);
+}
+
 void KelPeer::sendRequest()
 {
     if (m_done)
         return;
+    if (m_config.noWait)
+        sendWithoutWaiting();
+    else
+        transactRequest();
+}
+
+void KelPeer::transactRequest()
+{
+    ++m_sent;
+    if (m_config.verbose)
+        emit output(QStringLiteral("> ") + *m_config.sendText);
+    try {
+        const QString answer = m_controller->transact(*m_config.sendText);
+        ++m_answered;
+        emit output(QStringLiteral("= ") + answer);
+    } catch (const MivError &e) {
+        emit failure(QStringLiteral("kelpeer: request %1 of %2: %3").arg(m_sent).arg(m_config.count).arg(e.description()));
+        if (e.code() != MivCode::Timeout) {
+            finish(1); // the line cannot carry the rest
+            return;
+        }
+    }
+    if (m_sent < m_config.count) {
+        m_intervalTimer.start(m_config.intervalMs);
+        return;
+    }
+    if (m_answered < m_sent)
+        emit failure(QStringLiteral("kelpeer: %1 of %2 answers came, none within %3 ms for the rest")
+                         .arg(m_answered)
+                         .arg(m_config.count)
+                         .arg(m_timeoutMs));
+    finish(m_answered < m_sent ? 1 : 0);
+}
+
+void KelPeer::sendWithoutWaiting()
+{
     try {
         m_controller->Execute(QStringLiteral("Send"), *m_config.sendText);
     } catch (const MivError &e) {
@@ -107,34 +166,13 @@ void KelPeer::sendRequest()
     ++m_sent;
     if (m_config.verbose)
         emit output(QStringLiteral("> ") + *m_config.sendText);
-    if (m_config.noWait && m_sent < m_config.count) {
+    if (m_sent < m_config.count)
         m_intervalTimer.start(m_config.intervalMs);
-        return;
-    }
-    if (!m_config.noWait || m_answered < m_sent)
+    else if (m_answered < m_sent)
         m_answerTimer.start();
 }
 
-void KelPeer::takeAnswer(const QString &text)
-{
-    if (m_done || m_answered >= m_sent)
-        return;
-    ++m_answered;
-    emit output(QStringLiteral("= ") + text);
-    if (m_answered >= m_config.count) {
-        finish(0);
-        return;
-    }
-    if (m_config.noWait) {
-        if (m_sent >= m_config.count)
-            m_answerTimer.start(); // each answer gives the rest another Timeout
-        return;
-    }
-    m_answerTimer.stop();
-    m_intervalTimer.start(m_config.intervalMs);
-}
-
-void KelPeer::hostTimedOut()
+void KelPeer::noWaitTimedOut()
 {
     emit failure(QStringLiteral("kelpeer: %1 of %2 answers came, then none within %3 ms")
                      .arg(m_answered)
@@ -150,5 +188,6 @@ void KelPeer::finish(int code)
     m_done = true;
     m_answerTimer.stop();
     m_intervalTimer.stop();
-    emit finished(code);
+    // After the messages already on their way, so that their lines come first.
+    QMetaObject::invokeMethod(this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
 }

@@ -12,6 +12,11 @@ class MivMessage;
 
 // The simulated peer on the engine: the device role answers requests, the host role (--send)
 // sends requests and collects answers. Lives on the thread that calls start().
+//
+// The host sends each request through the engine's synchronous path, so the engine's rules
+// hold: a frame that arrives while no request is in flight is never an answer, and goes out
+// as a line of its own. With --no-wait it sends without waiting, and a frame answers the
+// oldest request in flight, if any.
 class KelPeer : public QObject
 {
     Q_OBJECT
@@ -26,17 +31,19 @@ public:
 signals:
     void output(const QString &line);      // one stdout line, without the newline
     void failure(const QString &line);     // one stderr line
-    void finished(int exitCode);           // host role: all answered (0) or not (1)
+    void finished(int exitCode);           // the host is done (0: every answer came), or the line went
 
 private:
     void onMessage(MivMessage *message);
     void answerRequest(const MivMessage &message);
     void sendAnswer(const MivMessage &message, const QString &answer);
+    void takeFrame(const QString &text);
+    void lineGone(const QString &address);
     void sendRequest();
-    void takeAnswer(const QString &text);
-    void hostTimedOut();
+    void transactRequest();
+    void sendWithoutWaiting();
+    void noWaitTimedOut();
     void finish(int code);
-    bool isServer() const;
 
     KelPeerConfig m_config;
     KelDevice m_device;
@@ -50,6 +57,6 @@ private:
     bool m_done = false;
     int m_sent = 0;
     int m_answered = 0;
-    QTimer m_answerTimer;
+    QTimer m_answerTimer; // --no-wait: the rest of the answers
     QTimer m_intervalTimer;
 };

@@ -20,8 +20,10 @@ QString KelPeerUsage()
         "usage: kelpeer --option \"<option string>\" [--delay MS] [--fail PREFIX]... [--verbose]\n"
         "               [--send TEXT [--count N] [--interval MS] [--no-wait]] [--help]\n"
         "Without --send it plays the device: START/STOP answer 0, PUT stores, GET returns.\n"
-        "With --send it plays the host: sends TEXT N times and prints each answer as \"= text\".\n"
-        "Prints \"ready <address>\" once open; with --verbose \"< text\" and \"> text\" per frame.\n");
+        "With --send it plays the host: sends TEXT N times and prints each answer as \"= text\",\n"
+        "and a frame that answers no request as \"~ text\"; exit status 1 when answers are missing.\n"
+        "Prints \"ready <address>\" once open; with --verbose \"< text\" and \"> text\" per frame.\n"
+        "Control characters in a text are written as escapes (\\n, \\xHH, ...): one line per frame.\n");
 }
 
 KelPeerArgs ParseKelPeerArgs(const QStringList &args)

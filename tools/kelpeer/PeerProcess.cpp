@@ -1,5 +1,7 @@
 #include "PeerProcess.h"
 
+#include "KelPeerText.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QProcessEnvironment>
@@ -44,7 +46,7 @@ quint16 PeerProcess::port() const
 
 void PeerProcess::takeLine(const QByteArray &raw)
 {
-    const QString line = QString::fromUtf8(raw);
+    const QString line = UnescapeLine(QString::fromUtf8(raw));
     if (line.startsWith(QLatin1String("ready ")))
         m_address = line.mid(6);
     else if (line.startsWith(QLatin1String("< ")))
@@ -53,6 +55,8 @@ void PeerProcess::takeLine(const QByteArray &raw)
         m_sent << line.mid(2);
     else if (line.startsWith(QLatin1String("= ")))
         m_answers << line.mid(2);
+    else if (line.startsWith(QLatin1String("~ ")))
+        m_unsolicited << line.mid(2);
 }
 
 void PeerProcess::pump()

@@ -8,7 +8,8 @@
 //   "< <text>"         -> received()   (only with --verbose)
 //   "> <text>"         -> sent()       (only with --verbose)
 //   "= <text>"         -> answers()    (host role)
-// Output is read when pump() or a wait function runs. Waits are bounded and run the caller's
+//   "~ <text>"         -> unsolicited() (host role: a frame that answers no request)
+// Texts come unescaped (KelPeerText.h). Output is read when pump() or a wait function runs. Waits are bounded and run the caller's
 // event loop (so that an engine or window on this thread keeps working while kelpeer talks to
 // it); setBlockingWaits(true) makes them block without it. Killed in the destructor.
 class PeerProcess
@@ -33,6 +34,7 @@ public:
     QStringList received() const { return m_received; }
     QStringList sent() const { return m_sent; }
     QStringList answers() const { return m_answers; }
+    QStringList unsolicited() const { return m_unsolicited; }
     QString errorOutput() const { return m_stderr; } // everything seen on stderr so far
     QString startError() const { return m_process.errorString(); } // why start() failed
 
@@ -60,6 +62,7 @@ private:
     QStringList m_received;
     QStringList m_sent;
     QStringList m_answers;
+    QStringList m_unsolicited;
     QString m_stderr;
     bool m_blocking = false;
 };

@@ -1,5 +1,6 @@
 #include "KelPeer.h"
 #include "KelPeerConfig.h"
+#include "KelPeerText.h"
 #include "MivError.h"
 
 #include <QCoreApplication>
@@ -20,9 +21,11 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
+// One line whatever the text holds: see KelPeerText.h.
 void printLine(FILE *stream, const QString &line)
 {
-    std::fputs(line.toUtf8().constData(), stream);
+    const QByteArray bytes = EscapeLine(line).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
 }

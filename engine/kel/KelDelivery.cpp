@@ -1,0 +1,94 @@
+#include "KelDelivery.h"
+
+#include "KelLink.h"
+#include "KelWriteBatch.h"
+
+#include <QElapsedTimer>
+
+namespace {
+// A paused link reads on once its inbox is down to this.
+constexpr qsizetype kReadOnBelow = KelDelivery::kInboxSize / 2;
+} // namespace
+
+void KelDelivery::post(KelLink *link, MivMessage message)
+{
+    const quint64 id = link ? link->id() : 0;
+    Inbox &inbox = m_inboxes[id];
+    if (link && !inbox.link)
+        inbox.link = link;
+    inbox.messages.push_back(std::move(message));
+    if (!inbox.hasTurn) {
+        inbox.hasTurn = true;
+        m_turns.push_back(id);
+    }
+    schedule();
+}
+
+qsizetype KelDelivery::waiting(const KelLink &link) const
+{
+    const auto it = m_inboxes.find(link.id());
+    return it == m_inboxes.end() ? 0 : qsizetype(it->second.messages.size());
+}
+
+void KelDelivery::dropFrames()
+{
+    for (auto &[id, inbox] : m_inboxes) {
+        std::erase_if(inbox.messages, [](const MivMessage &m) {
+            return m.Kind() == MivMessageKind::Request || m.Kind() == MivMessageKind::Unsolicited;
+        });
+    }
+}
+
+void KelDelivery::schedule()
+{
+    if (m_posted || m_delivering || m_turns.empty())
+        return;
+    m_posted = true;
+    QMetaObject::invokeMethod(this, &KelDelivery::deliver, Qt::QueuedConnection);
+}
+
+void KelDelivery::deliver()
+{
+    m_posted = false;
+    if (m_delivering)
+        return;
+    m_delivering = true;
+    const QPointer<KelDelivery> self(this);
+    const KelWriteBatch replies;
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_turns.empty() && slice.elapsed() < kSliceMs) {
+        const quint64 id = m_turns.front();
+        m_turns.pop_front();
+        Inbox &inbox = m_inboxes.at(id);
+        inbox.hasTurn = false;
+        if (inbox.messages.empty()) {
+            // Emptied by dropFrames()
+            takeTurn(id, inbox);
+            continue;
+        }
+        MivMessage message = std::move(inbox.messages.front());
+        inbox.messages.pop_front();
+        takeTurn(id, inbox);
+        emit this->message(&message);
+        if (!self)
+            return; // the controller was removed from inside the slot
+    }
+    m_delivering = false;
+    schedule();
+}
+
+// After a message of the inbox went out: its next turn, or its end, and reading on.
+void KelDelivery::takeTurn(quint64 id, Inbox &inbox)
+{
+    if (inbox.link && inbox.link->isPaused() && qsizetype(inbox.messages.size()) <= kReadOnBelow)
+        inbox.link->drain(); // may add to the inbox
+    if (!inbox.messages.empty()) {
+        if (!inbox.hasTurn) {
+            inbox.hasTurn = true;
+            m_turns.push_back(id);
+        }
+    } else if (id != 0 && (!inbox.link || inbox.link->isFinished())) {
+        m_inboxes.erase(id);
+    }
+}

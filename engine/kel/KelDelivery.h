@@ -1,0 +1,57 @@
+#pragma once
+
+#include "MivMessage.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <deque>
+#include <unordered_map>
+
+class KelLink;
+
+// The messages of one provider that wait for delivery, and their delivery from the event loop.
+//
+// Each link has an inbox of its own (the transport another, for what concerns no link). The
+// inboxes take turns, one message each, so a link that floods holds up no other; within an
+// inbox messages keep their order. A link reads only while its inbox has room, and reads on
+// as the inbox empties.
+//
+// Messages are delivered one at a time: a slot that opens a nested event loop holds back later
+// messages until it returns, so they never re-enter out of order. A burst is handed out in
+// slices so that a window keeps repainting and taking input.
+class KelDelivery : public QObject
+{
+    Q_OBJECT
+public:
+    // Messages an inbox takes before its link stops reading.
+    static constexpr int kInboxSize = 64;
+    static constexpr qint64 kSliceMs = 10;
+
+    // Queues a message of the link (nullptr: of the transport) and has it delivered.
+    void post(KelLink *link, MivMessage message);
+    // Messages of the link that wait.
+    qsizetype waiting(const KelLink &link) const;
+    // Drops the requests and frames that wait (Execute "Clear").
+    void dropFrames();
+
+signals:
+    void message(MivMessage *message);
+
+private:
+    struct Inbox
+    {
+        QPointer<KelLink> link;
+        std::deque<MivMessage> messages;
+        bool hasTurn = false; // in m_turns
+    };
+
+    void schedule();
+    void deliver();
+    void takeTurn(quint64 id, Inbox &inbox);
+
+    std::unordered_map<quint64, Inbox> m_inboxes; // by link id; 0 is the transport's
+    std::deque<quint64> m_turns;                   // inboxes with messages, in serving order
+    bool m_posted = false;
+    bool m_delivering = false;
+};

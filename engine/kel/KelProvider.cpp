@@ -1,0 +1,153 @@
+#include "KelProvider.h"
+
+#include "KelAnswer.h"
+#include "KelOptions.h"
+#include "KelTransport.h"
+#include "MivConverter.h"
+#include "MivError.h"
+
+#include <QDeadlineTimer>
+#include <QPointer>
+
+namespace {
+
+QString ClosedDescription(const KelLink &link, const QString &request)
+{
+    QString text = QStringLiteral("The connection to %1 closed before the answer to \"%2\": %3")
+                       .arg(link.address(), request, link.endReason());
+    if (link.lostBytes() > 0)
+        text += QStringLiteral("; %1 bytes of a partial answer were lost").arg(link.lostBytes());
+    return text;
+}
+
+} // namespace
+
+KelProvider::KelProvider(const QString &option) : m_settings(ParseKelOptions(option))
+{
+    connect(&m_delivery, &KelDelivery::message, this, &KelProvider::message);
+    m_transport = OpenKelTransport(m_settings, *this);
+    for (KelLink *link : m_transport->links())
+        linkOpened(*link);
+}
+
+KelProvider::~KelProvider()
+{
+    // Links report their closing to this object: they go while it is still whole.
+    m_transport.reset();
+}
+
+QString KelProvider::localAddress() const
+{
+    return m_transport->localAddress();
+}
+
+QString KelProvider::transact(const QString &request)
+{
+    QPointer<KelLink> link(m_transport->target());
+    // Frames already here came before the request: they are not its answer.
+    link->drain();
+    link->request().prepare();
+    link->sendRequest(request);
+    link->request().startWaiting();
+    const QDeadlineTimer deadline(m_settings.timeoutMs);
+    // A link that has closed is kept (deleted later) until the event loop runs again.
+    while (!link->isFinished() && !link->request().answered()) {
+        const qint64 left = deadline.remainingTime();
+        if (left <= 0)
+            break;
+        link->waitAndDrain(int(left));
+    }
+    KelRequestState &state = link->request();
+    if (state.answered())
+        return state.takeAnswer();
+    if (link->isFinished()) {
+        state.stopWaiting();
+        throw MivError(MivCode::NotConnected, ClosedDescription(*link, request));
+    }
+    state.stopWaiting(m_settings.timeoutMs);
+    throw MivError(MivCode::Timeout, QStringLiteral("Timeout: no answer within %1 ms").arg(m_settings.timeoutMs));
+}
+
+void KelProvider::send(const QString &text)
+{
+    m_transport->target()->sendText(text);
+}
+
+void KelProvider::clear()
+{
+    for (KelLink *link : m_transport->links())
+        link->clearInput();
+    m_delivery.dropFrames();
+}
+
+MivVariant KelProvider::runCommand(const QStringList &parameters, MivExecuteMode::Mode mode)
+{
+    const QString request = parameters.join(u':');
+    if (mode == MivExecuteMode::SendOnly) {
+        send(request);
+        return {};
+    }
+    return KelAnswerValue(ParseKelAnswer(transact(request)), request);
+}
+
+MivVariant KelProvider::readVariable(const QString &name)
+{
+    const QString request = QStringLiteral("GET:%1:").arg(name);
+    const QString text = transact(request);
+    const KelAnswer answer = ParseKelAnswer(text);
+    if (answer.hresult >= 0 && !answer.hasValue)
+        throw MivError(MivCode::TypeMismatch,
+                       QStringLiteral("Reading %1: the answer \"%2\" holds no value").arg(name, text));
+    return KelAnswerValue(answer, request);
+}
+
+void KelProvider::writeVariable(const QString &name, const MivVariant &value)
+{
+    const QString request = QStringLiteral("PUT:%1:%2").arg(name, MivConverter().ValueToText(value, 0));
+    KelAnswerValue(ParseKelAnswer(transact(request)), request);
+}
+
+void KelProvider::linkOpened(KelLink &link)
+{
+    m_delivery.post(&link, MivMessage(MivMessageKind::Connected, MivVariant(link.address())));
+}
+
+void KelProvider::linkReceived(KelLink &link, const QList<KelFrameEvent> &events)
+{
+    const bool server = m_transport && m_transport->isServer();
+    for (const KelFrameEvent &event : events) {
+        if (event.kind == KelFrameEvent::Error) {
+            m_delivery.post(&link, MivMessage(MivMessageKind::Error, MivVariant(event.text)));
+            continue;
+        }
+        link.setFrameSeq(++m_frameSeq);
+        switch (link.request().route(event.text)) {
+        case KelRequestState::Route::Answer:
+            break;
+        case KelRequestState::Route::Late:
+            m_delivery.post(&link, MivMessage(MivMessageKind::Unsolicited, MivVariant(event.text), link.replyChannel()));
+            break;
+        case KelRequestState::Route::Other:
+            m_delivery.post(&link, MivMessage(server ? MivMessageKind::Request : MivMessageKind::Unsolicited,
+                                              MivVariant(event.text), link.replyChannel()));
+            break;
+        }
+    }
+}
+
+void KelProvider::linkClosed(KelLink &link)
+{
+    m_delivery.post(&link, MivMessage(MivMessageKind::Disconnected, MivVariant(link.address())));
+}
+
+void KelProvider::transportError(const QString &description)
+{
+    m_delivery.post(nullptr, MivMessage(MivMessageKind::Error, MivVariant(description)));
+}
+
+int KelProvider::room(const KelLink &link) const
+{
+    // A request that waits always has room for its answer.
+    const int free = KelDelivery::kInboxSize - int(m_delivery.waiting(link));
+    return qMax(0, free) + (link.request().waitsForAnswer() ? 1 : 0);
+}

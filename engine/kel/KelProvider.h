@@ -1,0 +1,48 @@
+#pragma once
+
+#include "KelDelivery.h"
+#include "KelLink.h"
+#include "KelSettings.h"
+#include "MivProvider.h"
+
+#include <memory>
+
+class KelTransport;
+
+// The KEL provider of one controller: the KEL texts of requests and answers, its transport,
+// synchronous requests, and the delivery of messages from the event loop.
+class KelProvider : public MivProvider, private KelLinkSink
+{
+    Q_OBJECT
+public:
+    static constexpr const char *kName = "MivProv.KEL";
+
+    // Parses the option string and opens the transport. Throws MivError with the reason.
+    explicit KelProvider(const QString &option);
+    ~KelProvider() override;
+
+    // Sends and waits (blocking, no event loop) for the next frame from the addressed peer.
+    QString transact(const QString &request) override;
+    void send(const QString &text) override;
+    // Drops unread input, partial frames and queued answers.
+    void clear() override;
+    // The request is the parameters joined by ':'.
+    MivVariant runCommand(const QStringList &parameters, MivExecuteMode::Mode mode) override;
+    // GET:name: and a typed answer.
+    MivVariant readVariable(const QString &name) override;
+    // PUT:name:value text.
+    void writeVariable(const QString &name, const MivVariant &value) override;
+    QString localAddress() const override;
+
+private:
+    void linkOpened(KelLink &link) override;
+    void linkReceived(KelLink &link, const QList<KelFrameEvent> &events) override;
+    void linkClosed(KelLink &link) override;
+    void transportError(const QString &description) override;
+    int room(const KelLink &link) const override;
+
+    KelSettings m_settings;
+    KelDelivery m_delivery;
+    std::unique_ptr<KelTransport> m_transport;
+    quint64 m_frameSeq = 0;
+};

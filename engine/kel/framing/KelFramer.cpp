@@ -1,0 +1,371 @@
+#include "KelFramer.h"
+
+#include "EiaCode.h"
+#include "MivError.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr uchar kEnq = 0x05;
+constexpr uchar kCr = '\r';
+constexpr uchar kLf = '\n';
+
+constexpr bool OddBitCount(uchar b)
+{
+    int bits = 0;
+    for (; b; b >>= 1)
+        bits += b & 1;
+    return bits % 2 == 1;
+}
+
+// A 7-bit byte with even parity in bit 7.
+constexpr std::array<uchar, 128> kWithEvenParity = [] {
+    std::array<uchar, 128> t{};
+    for (int b = 0; b < 128; ++b)
+        t[b] = OddBitCount(uchar(b)) ? uchar(b | 0x80) : uchar(b);
+    return t;
+}();
+
+QString CharName(QStringView text, qsizetype i)
+{
+    char32_t cp = text[i].unicode();
+    qsizetype len = 1;
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+        cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
+        len = 2;
+    }
+    return QStringLiteral("'%1' (U+%2)")
+        .arg(text.sliced(i, len), QString::number(uint(cp), 16).rightJustified(4, u'0').toUpper());
+}
+
+[[noreturn]] void CannotSend(const QString &why)
+{
+    throw MivError(MivCode::InvalidArg, QStringLiteral("Cannot send: ") + why);
+}
+
+QString ByteName(uchar b)
+{
+    return QStringLiteral("0x") + QString::number(b, 16).rightJustified(2, u'0').toUpper();
+}
+
+} // namespace
+
+KelFramer::KelFramer(const KelPacketSettings &settings, qsizetype maxBody)
+    : m_settings(settings),
+      m_maxBody(maxBody),
+      m_iso(settings.convert & KelPacketSettings::Iso),
+      m_eia(settings.convert & KelPacketSettings::Eia),
+      m_utf8((settings.convert & KelPacketSettings::Unicode) && !m_eia),
+      m_escape(uchar(settings.escape))
+{
+    if (m_eia) {
+        m_special[EiaCode::kEndOfBlock] = true;
+    } else {
+        m_special[kCr] = settings.terminator != KelPacketSettings::Lf;
+        m_special[kLf] = settings.terminator != KelPacketSettings::Cr;
+    }
+    if (settings.header)
+        m_special[kEnq] = true;
+    if (m_escape)
+        m_special[m_escape] = true;
+    int count = 0;
+    for (int b = 0; b < 256; ++b) {
+        if (!m_special[b])
+            continue;
+        ++count;
+        m_singleSpecial = b;
+        // Without an escape a lone CR survives a CR LF terminator; LF and ENQ cannot.
+        if (!m_escape && !(b == kCr && settings.terminator == KelPacketSettings::CrLf))
+            m_unsendable[m_unsendableCount++] = uchar(b);
+    }
+    if (count != 1 || m_iso || m_eia)
+        m_singleSpecial = -1;
+
+    // What each received byte adds to the body when it is ordinary; -1 sends it one by one.
+    for (int raw = 0; raw < 256; ++raw) {
+        int b = raw;
+        if (m_iso)
+            b = OddBitCount(uchar(raw)) ? -1 : raw & 0x7F;
+        if (b >= 0 && m_special[b])
+            b = -1;
+        if (b >= 0 && m_eia)
+            b = EiaCode::ToChar(uchar(b)) ? int(EiaCode::ToChar(uchar(b))) : -1;
+        m_plain[raw] = qint16(b);
+    }
+    m_body.reserve(256);
+}
+
+QByteArray KelFramer::textBytes(const QString &body) const
+{
+    QByteArray bytes;
+    if (m_eia) {
+        bytes.resize(body.size());
+        for (qsizetype i = 0; i < body.size(); ++i) {
+            const uchar code = EiaCode::FromChar(body[i].unicode());
+            if (!code)
+                CannotSend(QStringLiteral("the EIA code has no character %1").arg(CharName(body, i)));
+            bytes[i] = char(code);
+        }
+        return bytes;
+    }
+    if (m_utf8 && !m_iso)
+        return body.toUtf8();
+    const char16_t limit = m_iso ? 0x7F : 0xFF;
+    for (qsizetype i = 0; i < body.size(); ++i) {
+        if (body[i].unicode() > limit)
+            CannotSend(m_iso ? QStringLiteral("ISO takes 7-bit text only, not %1").arg(CharName(body, i))
+                             : QStringLiteral("Latin-1 has no character %1").arg(CharName(body, i)));
+    }
+    return m_utf8 ? body.toUtf8() : body.toLatin1();
+}
+
+QByteArray KelFramer::encode(const QString &body) const
+{
+    QByteArray text = textBytes(body);
+    if (text.size() > m_maxBody)
+        CannotSend(QStringLiteral("the text is %1 bytes, more than %2").arg(text.size()).arg(m_maxBody));
+
+    for (int i = 0; i < m_unsendableCount; ++i) {
+        if (std::memchr(text.constData(), m_unsendable[i], size_t(text.size())))
+            CannotSend(QStringLiteral("the text holds the byte %1, which ends or starts a frame, "
+                                      "and no escape byte is set")
+                           .arg(ByteName(m_unsendable[i])));
+    }
+
+    char terminator[2];
+    qsizetype terminatorSize = 1;
+    if (m_eia) {
+        terminator[0] = char(EiaCode::kEndOfBlock);
+    } else if (m_settings.terminator == KelPacketSettings::Cr) {
+        terminator[0] = char(kCr);
+    } else if (m_settings.terminator == KelPacketSettings::Lf) {
+        terminator[0] = char(kLf);
+    } else {
+        terminator[0] = char(kCr);
+        terminator[1] = char(kLf);
+        terminatorSize = 2;
+    }
+
+    QByteArray out;
+    if (!m_settings.header && !m_escape) {
+        out = std::move(text);
+        out.append(terminator, terminatorSize);
+    } else {
+        out.resize(1 + 2 * text.size() + terminatorSize);
+        char *w = out.data();
+        if (m_settings.header)
+            *w++ = char(kEnq);
+        for (char c : std::as_const(text)) {
+            if (m_escape && m_special[uchar(c)])
+                *w++ = char(m_escape);
+            *w++ = c;
+        }
+        std::memcpy(w, terminator, size_t(terminatorSize));
+        out.resize(w + terminatorSize - out.constData());
+    }
+
+    if (m_iso) {
+        for (char &c : out)
+            c = char(kWithEvenParity[uchar(c) & 0x7F]);
+    }
+    return out;
+}
+
+bool KelFramer::plainRunAllowed() const
+{
+    return !m_escaped && !m_sawCr && (m_inFrame || !m_settings.header);
+}
+
+qsizetype KelFramer::feed(const char *data, qsizetype size, QList<KelFrameEvent> &out, qsizetype maxEvents)
+{
+    const uchar *const begin = reinterpret_cast<const uchar *>(data);
+    const uchar *p = begin;
+    const uchar *const end = p + size;
+    const qsizetype stopAt = out.size() + qMax<qsizetype>(maxEvents, 1);
+
+    while (p < end && out.size() < stopAt) {
+        if (plainRunAllowed()) {
+            // Take a run of ordinary body bytes in one go; only the others go one by one.
+            const uchar *q = p;
+            if (m_singleSpecial >= 0) {
+                const void *hit = std::memchr(p, m_singleSpecial, size_t(end - p));
+                q = hit ? static_cast<const uchar *>(hit) : end;
+            } else {
+                while (q < end && m_plain[*q] >= 0)
+                    ++q;
+            }
+            if (q != p) {
+                appendRun(p, q, out);
+                p = q;
+                continue;
+            }
+        }
+        step(*p++, out);
+    }
+    return p - begin;
+}
+
+void KelFramer::step(uchar raw, QList<KelFrameEvent> &out)
+{
+    const bool escapedCr = m_escapedCr;
+    m_escapedCr = false;
+    uchar b = raw;
+    bool parityOk = true;
+    if (m_iso) {
+        parityOk = !OddBitCount(raw);
+        b = raw & 0x7F;
+    }
+
+    if (m_settings.header && !m_inFrame) {
+        if (parityOk && b == kEnq)
+            m_inFrame = true;
+        return;
+    }
+    if (!parityOk)
+        fail(QStringLiteral("Parity error in byte %1").arg(ByteName(raw)), out);
+
+    if (m_escaped) {
+        m_escaped = false;
+        if (m_eia && b == EiaCode::kEndOfBlock) {
+            fail(QStringLiteral("A frame ended inside an escape"), out);
+            endFrame(out);
+            return;
+        }
+        appendBody(b, out);
+        m_escapedCr = !m_eia && b == kCr && m_settings.terminator == KelPacketSettings::CrLf;
+        return;
+    }
+
+    if (m_settings.header && b == kEnq) {
+        if (!m_body.isEmpty() || m_sawCr)
+            fail(QStringLiteral("An incomplete frame was cut off by the next header"), out);
+        reset();
+        m_inFrame = true;
+        return;
+    }
+
+    if (m_eia) {
+        if (b == EiaCode::kEndOfBlock) {
+            endFrame(out);
+            return;
+        }
+    } else {
+        switch (m_settings.terminator) {
+        case KelPacketSettings::Cr:
+            if (b == kCr) {
+                endFrame(out);
+                return;
+            }
+            break;
+        case KelPacketSettings::Lf:
+            if (b == kLf) {
+                endFrame(out);
+                return;
+            }
+            break;
+        default:
+            if (b == kCr) {
+                if (m_sawCr)
+                    appendBody(kCr, out);
+                m_sawCr = true;
+                return;
+            }
+            if (b == kLf) {
+                if (escapedCr && !m_sawCr)
+                    fail(QStringLiteral("A frame ended inside an escape"), out);
+                endFrame(out);
+                return;
+            }
+            if (m_sawCr) {
+                m_sawCr = false;
+                appendBody(kCr, out);
+            }
+            break;
+        }
+    }
+
+    if (m_escape && b == m_escape) {
+        m_escaped = true;
+        return;
+    }
+    appendBody(b, out);
+}
+
+void KelFramer::appendRun(const uchar *from, const uchar *to, QList<KelFrameEvent> &out)
+{
+    m_escapedCr = false;
+    if (m_discarding)
+        return;
+    const qsizetype n = to - from;
+    const qsizetype old = m_body.size();
+    if (old + n > m_maxBody) {
+        fail(QStringLiteral("A frame body longer than %1 bytes was dropped").arg(m_maxBody), out);
+        return;
+    }
+    if (!m_iso && !m_eia) {
+        m_body.append(reinterpret_cast<const char *>(from), n);
+        return;
+    }
+    if (m_body.capacity() < old + n)
+        m_body.reserve(qMax(old + n, 2 * m_body.capacity()));
+    m_body.resize(old + n);
+    char *w = m_body.data() + old;
+    for (const uchar *p = from; p != to; ++p)
+        *w++ = char(m_plain[*p]);
+}
+
+void KelFramer::appendBody(uchar b, QList<KelFrameEvent> &out)
+{
+    if (m_discarding)
+        return;
+    if (m_eia) {
+        const char16_t c = EiaCode::ToChar(b);
+        if (!c) {
+            fail(QStringLiteral("Byte %1 is not in the EIA code").arg(ByteName(b)), out);
+            return;
+        }
+        b = uchar(c);
+    }
+    if (m_body.size() >= m_maxBody) {
+        fail(QStringLiteral("A frame body longer than %1 bytes was dropped").arg(m_maxBody), out);
+        return;
+    }
+    m_body.append(char(b));
+}
+
+void KelFramer::fail(const QString &description, QList<KelFrameEvent> &out)
+{
+    if (m_discarding)
+        return;
+    out.append(KelFrameEvent{KelFrameEvent::Error, description});
+    m_discarding = true;
+    m_body.resize(0);
+}
+
+void KelFramer::endFrame(QList<KelFrameEvent> &out)
+{
+    if (!m_discarding)
+        out.append(KelFrameEvent{KelFrameEvent::Frame, m_utf8 ? QString::fromUtf8(m_body) : QString::fromLatin1(m_body)});
+    m_body.resize(0);
+    m_discarding = false;
+    m_escaped = false;
+    m_sawCr = false;
+    m_inFrame = false;
+}
+
+void KelFramer::reset()
+{
+    m_body.resize(0);
+    m_discarding = false;
+    m_escaped = false;
+    m_sawCr = false;
+    m_escapedCr = false;
+    m_inFrame = false;
+}
+
+qsizetype KelFramer::buffered() const
+{
+    return m_body.size();
+}

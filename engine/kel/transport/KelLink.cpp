@@ -1,0 +1,232 @@
+#include "KelLink.h"
+
+#include "KelStream.h"
+#include "KelWriteBatch.h"
+#include "MivError.h"
+
+#include <QPointer>
+
+#include <atomic>
+
+namespace {
+
+// What one read takes at most.
+constexpr qint64 kChunk = 16384;
+// A batch holds back at most this much for a link: beyond it, it writes.
+constexpr qint64 kBatchedBytes = 65536;
+
+std::atomic<quint64> g_lastLinkId{0};
+
+// Answers a message on the link it came from, as long as that link is still open.
+class KelReplyChannel : public MivReplyChannel
+{
+public:
+    explicit KelReplyChannel(KelLink *link) : m_link(link), m_address(link->address()) {}
+
+    void reply(const QString &text) override
+    {
+        if (!m_link || !m_link->isOpen())
+            throw MivError(MivCode::NotConnected,
+                           QStringLiteral("Cannot reply: the connection to %1 has closed").arg(m_address));
+        m_link->sendText(text);
+    }
+
+private:
+    QPointer<KelLink> m_link;
+    QString m_address;
+};
+
+} // namespace
+
+KelLink::KelLink(std::unique_ptr<KelStream> stream, QString address, const KelPacketSettings &packet,
+                 KelLinkSink &sink, QObject *parent)
+    : QObject(parent), m_id(++g_lastLinkId), m_stream(std::move(stream)), m_address(std::move(address)),
+      m_framer(packet), m_sink(sink), m_channel(std::make_shared<KelReplyChannel>(this)),
+      m_lastActivityMs(KelSteadyMs())
+{
+    connect(m_stream.get(), &KelStream::readyRead, this, &KelLink::drain);
+    connect(m_stream.get(), &KelStream::bytesWritten, this, [this] {
+        if (m_paused)
+            drain();
+    });
+    connect(m_stream.get(), &KelStream::ended, this, &KelLink::peerEnded);
+}
+
+KelLink::~KelLink()
+{
+    // The stream dies with this object: nothing it emits on the way must reach the sink.
+    disconnect(m_stream.get(), nullptr, this, nullptr);
+    m_finished = true;
+    m_inputEnded = true;
+}
+
+void KelLink::sendText(const QString &text)
+{
+    write(text, false);
+}
+
+void KelLink::sendRequest(const QString &text)
+{
+    write(text, true);
+}
+
+void KelLink::write(const QString &text, bool now)
+{
+    if (!isOpen())
+        throw MivError(MivCode::NotConnected, QStringLiteral("The connection to %1 has closed").arg(m_address));
+    const QByteArray bytes = m_framer.encode(text);
+    const qint64 queued = m_stream->bytesToWrite();
+    if (queued + bytes.size() > kMaxQueued)
+        throw MivError(MivCode::Fail, QStringLiteral("Send refused: %1 bytes are still queued for %2, "
+                                                     "which is not reading")
+                                          .arg(queued)
+                                          .arg(m_address));
+    KelWriteBatch *batch = now ? nullptr : KelWriteBatch::current();
+    const qint64 done = batch ? 0 : m_stream->writeNow(bytes.constData(), bytes.size());
+    if (done == bytes.size())
+        return;
+    const bool hold = batch && queued + bytes.size() <= kBatchedBytes;
+    if (!m_stream->queue(bytes.constData() + done, bytes.size() - done, !hold))
+        throw MivError(MivCode::Fail, QStringLiteral("Cannot send to %1: %2").arg(m_address, m_stream->errorString()));
+    if (hold)
+        batch->add(this);
+}
+
+void KelLink::flush()
+{
+    if (isOpen())
+        m_stream->flush();
+}
+
+bool KelLink::mayRead() const
+{
+    // A request that waits reads on for its answer; without one the answers to what was read
+    // must still fit the send queue.
+    return m_request.waitsForAnswer() || m_stream->bytesToWrite() < kMaxQueued - kSendReserve;
+}
+
+void KelLink::drain()
+{
+    if (m_draining || m_finished)
+        return;
+    m_draining = true;
+    m_paused = false;
+    for (;;) {
+        const bool holding = m_heldAt < m_held.size();
+        // An empty buffer is left alone: reading it would re-arm Qt's notifier for nothing.
+        if (!holding && (m_inputEnded || m_stream->bytesAvailable() == 0))
+            break;
+        const int room = mayRead() ? m_sink.room(*this) : 0;
+        if (room <= 0) {
+            m_paused = true;
+            break;
+        }
+        if (!holding) {
+            m_held.resize(kChunk);
+            m_held.resize(m_stream->read(m_held.data(), kChunk));
+            m_heldAt = 0;
+            if (m_held.isEmpty())
+                break;
+            m_lastActivityMs = KelSteadyMs();
+        }
+        m_heldAt += m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, room);
+        report();
+    }
+    m_draining = false;
+    if (m_inputEnded && m_heldAt == m_held.size())
+        finish();
+}
+
+void KelLink::waitAndDrain(int ms)
+{
+    drain();
+    if (m_inputEnded || m_heldAt < m_held.size())
+        return;
+    // The wait may run the stream's readyRead, and with it drain(): read beside m_held.
+    char chunk[kChunk];
+    const qint64 n = m_stream->waitAndRead(chunk, kChunk, ms);
+    if (n <= 0)
+        return; // an end has been taken care of by peerEnded()
+    m_held.remove(0, m_heldAt);
+    m_heldAt = 0;
+    m_held.append(chunk, n);
+    m_lastActivityMs = KelSteadyMs();
+    drain();
+}
+
+void KelLink::report()
+{
+    if (m_events.isEmpty())
+        return;
+    QList<KelFrameEvent> events;
+    events.swap(m_events);
+    m_sink.linkReceived(*this, events);
+    // Keep the capacity for the next chunk.
+    events.clear();
+    if (m_events.isEmpty())
+        m_events.swap(events);
+}
+
+void KelLink::clearInput()
+{
+    // Also what the system holds but the stream has not fetched yet; while clearing, what
+    // the stream fetches is dropped, not framed.
+    m_draining = true;
+    char chunk[kChunk];
+    if (!m_inputEnded) {
+        while (m_stream->bytesAvailable() > 0 || m_stream->waitAndRead(chunk, kChunk, 0) > 0) {
+            while (m_stream->read(chunk, kChunk) > 0) {
+            }
+        }
+    }
+    m_draining = false;
+    m_held.resize(0);
+    m_heldAt = 0;
+    m_framer.reset();
+    m_request.dropAnswer();
+    m_paused = false;
+    if (m_inputEnded)
+        finish();
+}
+
+void KelLink::peerEnded(const QString &why)
+{
+    if (m_inputEnded)
+        return;
+    // What the stream holds came before the end: keep it to be framed as room allows.
+    m_held.remove(0, m_heldAt);
+    m_heldAt = 0;
+    char chunk[kChunk];
+    for (qint64 n; (n = m_stream->read(chunk, kChunk)) > 0;)
+        m_held.append(chunk, n);
+    m_inputEnded = true;
+    m_endReason = why;
+    m_stream->abort();
+    drain();
+}
+
+void KelLink::close()
+{
+    if (m_finished)
+        return;
+    if (!m_inputEnded) {
+        drain(); // complete frames that arrived before the end still count
+        m_inputEnded = true;
+        m_endReason = QStringLiteral("it was closed at this end");
+        m_stream->abort();
+    }
+    m_held.resize(0);
+    m_heldAt = 0;
+    finish();
+}
+
+void KelLink::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_lostBytes = m_framer.buffered();
+    m_framer.reset();
+    m_sink.linkClosed(*this);
+    emit closed();
+}

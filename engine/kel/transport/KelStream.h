@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QIODevice;
+
+// The byte stream of one link on its medium: what differs between a TCP socket and a serial
+// line. Owns the device. Reports arriving input, written bytes, and its end: the peer closed
+// it or the device went away.
+class KelStream : public QObject
+{
+    Q_OBJECT
+public:
+    // Bytes that the device's own buffer holds at most before it leaves the rest to the
+    // system, whose buffers then hold the peer back.
+    static constexpr qint64 kReadBufferSize = 16384;
+
+    // Takes the device, opened.
+    explicit KelStream(QIODevice *device);
+
+    qint64 bytesAvailable() const;
+    qint64 bytesToWrite() const;
+    // What has arrived, without waiting: bytes read, 0 when none.
+    qint64 read(char *data, qint64 maxSize);
+    // Waits up to ms for input, outside the event loop, and reads it: bytes read, 0 when none
+    // came, -1 when the stream ended (ended() has been emitted).
+    virtual qint64 waitAndRead(char *data, qint64 maxSize, int ms) = 0;
+    // Writes now what the system takes without queueing: bytes written, possibly none.
+    virtual qint64 writeNow(const char *data, qint64 size);
+    // Queues bytes behind what is queued already and, unless asked to wait, starts writing
+    // them; false when the device refuses them. Queued bytes go out from the event loop at the
+    // latest.
+    bool queue(const char *data, qint64 size, bool flushNow = true);
+    // Writes what is queued, as far as the device takes it now.
+    virtual void flush() = 0;
+    QString errorString() const;
+    // Closes the device at once; what is queued is dropped. Emits nothing.
+    virtual void abort() = 0;
+
+signals:
+    void readyRead();
+    void bytesWritten();
+    void ended(const QString &why);
+
+protected:
+    // Reports the end once.
+    void end(const QString &why);
+    bool hasEnded() const { return m_ended; }
+
+private:
+    QIODevice *m_device;
+    bool m_ended = false;
+};

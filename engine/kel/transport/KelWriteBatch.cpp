@@ -1,0 +1,32 @@
+#include "KelWriteBatch.h"
+
+#include "KelLink.h"
+
+namespace {
+thread_local KelWriteBatch *t_current = nullptr;
+} // namespace
+
+KelWriteBatch::KelWriteBatch() : m_outer(t_current)
+{
+    t_current = this;
+}
+
+KelWriteBatch::~KelWriteBatch()
+{
+    t_current = m_outer;
+    for (const QPointer<KelLink> &link : std::as_const(m_links)) {
+        if (link)
+            link->flush();
+    }
+}
+
+KelWriteBatch *KelWriteBatch::current()
+{
+    return t_current;
+}
+
+void KelWriteBatch::add(KelLink *link)
+{
+    if (!m_links.contains(link))
+        m_links.append(link);
+}

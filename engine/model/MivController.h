@@ -1,0 +1,56 @@
+#pragma once
+
+#include "MivCollection.h"
+#include "MivCommand.h"
+#include "MivMessage.h"
+#include "MivVariable.h"
+
+#include <QObject>
+
+#include <memory>
+
+class MivProvider;
+
+// A connection to one peer through a provider. Created by MivWorkspace::AddController, which
+// opens the transport; destroyed by Controllers().Remove, which closes it. After removal no
+// further OnMessage is emitted.
+class MivController : public QObject
+{
+    Q_OBJECT
+public:
+    MivController(qint32 index, QString name, std::unique_ptr<MivProvider> provider);
+    ~MivController() override;
+
+    qint32 Index() const { return m_index; }
+    QString Name() const { return m_name; }
+
+    // "Send" with a text parameter: sends it, answers arrive as messages.
+    // "Clear": drops buffered input and queued answers. Anything else is refused.
+    MivVariant Execute(const QString &command, const MivVariant &parameter = {});
+
+    MivCommand *AddCommand(const QString &name, const QString &option);
+    MivCollection<MivCommand> &Commands() { return m_commands; }
+
+    MivVariable *AddVariable(const QString &name, const QString &option);
+    MivCollection<MivVariable> &Variables() { return m_variables; }
+
+    // One synchronous request as the provider's raw text, and its answer text, under the
+    // rules of Execute(0).
+    QString transact(const QString &request);
+
+    // Where this end is: "ip:port" of the listening server or the bound client socket, or the
+    // serial device path. Lets tests find a port the system chose.
+    QString localAddress() const;
+
+    MivProvider &provider() const { return *m_provider; }
+
+signals:
+    void OnMessage(MivMessage *message);
+
+private:
+    qint32 m_index;
+    QString m_name;
+    std::unique_ptr<MivProvider> m_provider;
+    MivCollection<MivCommand> m_commands;
+    MivCollection<MivVariable> m_variables;
+};

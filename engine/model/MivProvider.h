@@ -1,0 +1,41 @@
+#pragma once
+
+#include "MivMessage.h"
+#include "MivVariant.h"
+
+#include <QObject>
+#include <QStringList>
+
+// How MivCommand.Execute runs its request.
+namespace MivExecuteMode {
+enum Mode : qint32 {
+    Wait = 0,     // send and wait for the answer; Result then holds it
+    SendOnly = 1, // send; the answer arrives as a message
+};
+} // namespace MivExecuteMode
+
+// What the object model asks of a provider; it knows no provider's wire texts. Every call
+// throws MivError on failure. Messages from the peer come through message(), from the event
+// loop of the thread that created the provider.
+class MivProvider : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // One synchronous request: sends it and returns the answer text.
+    virtual QString transact(const QString &request) = 0;
+    // Sends without waiting; answers arrive as messages.
+    virtual void send(const QString &text) = 0;
+    // Drops buffered input and the answers waiting for delivery.
+    virtual void clear() = 0;
+    // A command's parameters, run in the given mode; the result (Empty for SendOnly).
+    virtual MivVariant runCommand(const QStringList &parameters, MivExecuteMode::Mode mode) = 0;
+    virtual MivVariant readVariable(const QString &name) = 0;
+    virtual void writeVariable(const QString &name, const MivVariant &value) = 0;
+    // Where this end is, for logs and tests: an address or a device path.
+    virtual QString localAddress() const = 0;
+
+signals:
+    void message(MivMessage *message);
+};
