@@ -1,9 +1,12 @@
-// Performance check overhead: a "Write && Read" run of the performance window against a kelpeer
-// device over loopback, against a baseline of two raw-socket round trips per cycle carrying
-// the same frame bytes to the same device. Each side runs twice, interleaved; the faster
-// pass of each counts. Prints microseconds per cycle and the ratio (target <= 1.15).
+// Performance check cost, all against one kelpeer device over loopback, in one run:
+//  - the cycle with statistics (every write and read timed into histograms, the panel and the
+//    plot updated live) against the same cycle without them: the measurement's overhead;
+//  - the performance window's whole "Write && Read" run against a plain blocking socket client
+//    doing the same work: per cycle a PUT and a GET, each written and its answer read.
+// The variants run interleaved, several passes each; the median pass of each counts, and for the
+// overhead the median of the passes' ratios, since a pass's two runs share the machine's load.
 //
-//   bench_perfcheck [cycles, 1..65535, default 20000]
+//   bench_perfcheck [cycles, 1..65535, default 20000] [passes, default 9]
 
 #include "BenchRow.h"
 #include "EngineObjects.h"
@@ -12,7 +15,14 @@
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
+#include "MivVariable.h"
 #include "MivWorkspace.h"
+#include "PeerOptions.h"
+#include "PeerProcess.h"
+#include "PerfPlot.h"
+#include "PerfRun.h"
+#include "PerfStatsPanel.h"
+#include "ProcessProbe.h"
 #include "WindowControls.h"
 #include "frmPerfChk.h"
 
@@ -21,62 +31,130 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRadioButton>
-#include <QTcpSocket>
 #include <QTreeWidget>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
 const QString kValueText = QStringLiteral("abc");
-const int kBstrIndex = 10;
+constexpr int kBstrIndex = 10;
+constexpr int kDefaultCycles = 20000;
+constexpr int kDefaultPasses = 9; // a shared machine's load moves single passes by several percent
+constexpr int kTimeoutMs = 5000;
 
-QString ClientOption(quint16 port)
+double Median(std::vector<double> values)
 {
-    return QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=5000,Sync=True").arg(port);
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-// Nanoseconds for `cycles` PUT/GET round trips on a plain socket; -1 when the device fails.
+// A plain blocking client: connect, then per cycle write PUT and read to its terminator,
+// write GET and read to its terminator. Nanoseconds, or -1 when the device fails.
 qint64 RawRoundTrips(quint16 port, int cycles)
 {
-    const KelFramer framer(ParseKelOptions(ClientOption(port)).packet);
+    const KelFramer framer(ParseKelOptions(EtherClientOption(port)).packet);
     const QByteArray put = framer.encode(QStringLiteral("PUT:A:1:X:8,") + kValueText);
     const QByteArray get = framer.encode(QStringLiteral("GET:A:1:X:"));
-    QTcpSocket socket;
-    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    if (!socket.waitForConnected(5000))
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
         return -1;
-    socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    QByteArray pending;
+    }
+    char buffer[256];
     const auto roundTrip = [&](const QByteArray &frame) {
-        socket.write(frame);
+        if (::send(fd, frame.constData(), size_t(frame.size()), 0) != frame.size())
+            return false;
         for (;;) {
-            const qsizetype end = pending.indexOf('\r');
-            if (end >= 0) {
-                pending.remove(0, end + 1);
-                return true;
-            }
-            if (!socket.waitForReadyRead(5000))
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0)
                 return false;
-            pending += socket.readAll();
+            if (buffer[n - 1] == '\r')
+                return true;
         }
     };
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < cycles; ++i) {
-        if (!roundTrip(put) || !roundTrip(get))
-            return -1;
-    }
-    return timer.nsecsElapsed();
+    bool ok = true;
+    for (int i = 0; i < cycles && ok; ++i)
+        ok = roundTrip(put) && roundTrip(get);
+    const qint64 elapsed = timer.nsecsElapsed();
+    ::close(fd);
+    return ok ? elapsed : -1;
 }
 
-// Nanoseconds of one performance window run; -1 when it did not end with "END".
-qint64 WindowRun(MivVariable *variable, int cycles, qint64 &shownMs)
+struct Timing
+{
+    qint64 wallNs = -1; // -1: the run did not end well
+    qint64 cpuMs = 0;   // of this process
+};
+
+// The window's run without the window: the same steps, with or without statistics and their
+// live display.
+Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
+{
+    PerfStatistics figures;
+    PerfStatsPanel panel;
+    PerfPlot plot;
+    panel.show();
+    plot.show();
+    qint32 result = -1;
+    PerfRun run(PerfSteps{[variable](const MivVariant &value) { variable->setValue(value); },
+                          [variable] { return variable->Value(); },
+                          [](const QString &) {},
+                          [] { return false; },
+                          [] { QCoreApplication::processEvents(); },
+                          [](const QString &) {},
+                          [&result](qint32 code, const QString &, quint32) { result = code; },
+                          [&] {
+                              panel.showFigures(figures.figures());
+                              plot.showProgress(figures);
+                          }},
+                statistics ? &figures : nullptr);
+    PerfPlan plan;
+    plan.mode = ModeWriteRead;
+    plan.count = cycles;
+    plan.dataCheck = true;
+    QElapsedTimer timer;
+    const qint64 cpuBefore = ProcessCpuMs();
+    timer.start();
+    run.RunCheck(MivVariant(kValueText), plan);
+    const qint64 elapsed = timer.nsecsElapsed();
+    return {result == ResultNone ? elapsed : -1, ProcessCpuMs() - cpuBefore};
+}
+
+void PrintFigures(const RecordedPerf &run)
+{
+    std::printf("the window's last run, as its runFinished reports it: %s, %llu cycles in %lld ms, %llu errors\n",
+                run.result == PerfResult::End ? "END" : "ERROR", static_cast<unsigned long long>(run.cycles),
+                static_cast<long long>(run.elapsedMs), static_cast<unsigned long long>(run.errors));
+    for (auto [name, s] : {std::pair{"write", &run.write}, std::pair{"read", &run.read}})
+        std::printf("  %-5s n=%llu  min %.1f  mean %.1f  p50 %.1f  p95 %.1f  p99 %.1f  max %.1f us\n", name,
+                    static_cast<unsigned long long>(s->count), s->min_us, s->mean_us, s->p50_us, s->p95_us,
+                    s->p99_us, s->max_us);
+}
+
+// The whole window, as a user starts it. Nanoseconds, or -1 when it did not end with "END".
+qint64 WindowRun(MivVariable *variable, int cycles, RecordedPerf &reported)
 {
     frmPerfChk window;
+    QObject::connect(&window, &frmPerfChk::runFinished, &window, [&reported](const RecordedPerf &run) { reported = run; });
     window.m_mivVar = variable;
     Control<QRadioButton>(&window, Element("optReadWrite", ModeWriteRead))->setChecked(true);
     Control<QComboBox>(&window, "cmbValueType")->setCurrentIndex(kBstrIndex);
@@ -89,10 +167,7 @@ qint64 WindowRun(MivVariable *variable, int cycles, qint64 &shownMs)
     window.cmdStart_Click();
     const qint64 elapsed = timer.nsecsElapsed();
     const QTreeWidgetItem *end = Control<QTreeWidget>(&window, "lvResult")->topLevelItem(1);
-    if (!end || end->text(0) != QLatin1String("END"))
-        return -1;
-    shownMs = end->text(2).toLongLong();
-    return elapsed;
+    return end && end->text(0) == QLatin1String("END") ? elapsed : -1;
 }
 
 } // namespace
@@ -101,64 +176,90 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("KELPEER"))
+        qputenv("KELPEER", KELPEER_PATH);
     QApplication app(argc, argv);
-    const int cycles = argc > 1 ? std::clamp(QString::fromLocal8Bit(argv[1]).toInt(), 1, 65535) : 20000;
-    const QString kelpeer = qEnvironmentVariableIsEmpty("KELPEER") ? QStringLiteral(KELPEER_PATH)
-                                                                    : qEnvironmentVariable("KELPEER");
+    const int cycles = argc > 1 ? std::clamp(QString::fromLocal8Bit(argv[1]).toInt(), 1, 65535) : kDefaultCycles;
+    const int passes = argc > 2 ? std::max(1, QString::fromLocal8Bit(argv[2]).toInt()) : kDefaultPasses;
     EngineObjects engine;
 
-    QProcess device;
-    device.start(kelpeer, {QStringLiteral("--option"),
-                           QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:10:0,Timeout=500")});
-    device.waitForReadyRead(5000);
-    const QString ready = QString::fromUtf8(device.readLine()).trimmed();
-    if (!ready.startsWith(QLatin1String("ready "))) {
-        std::fprintf(stderr, "kelpeer did not start (%s)\n", qPrintable(kelpeer));
+    PeerProcess device;
+    if (!device.start({QStringLiteral("--option"), EtherServerOption(0)})) {
+        std::fprintf(stderr, "kelpeer did not start (%s)\n", qPrintable(PeerProcess::program()));
         return 1;
     }
-    const quint16 port = ready.mid(ready.lastIndexOf(u':') + 1).toUShort();
+    const quint16 port = device.port();
 
     int status = 0;
     try {
         MivController *controller = g_mivEngine->Workspaces().Item(0)->AddController(
-            QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), ClientOption(port));
+            QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"),
+            EtherClientOption(port, kTimeoutMs, true));
         MivVariable *variable = controller->AddVariable(QStringLiteral("A:1:X"), QString());
 
-        qint64 raw = -1, run = -1, shownMs = 0;
-        for (int pass = 0; pass < 2; ++pass) {
+        std::vector<double> raw, without, with, window;
+        std::vector<double> ratios;    // with over without, per pass
+        std::vector<double> cpuShares; // CPU time added by the statistics over the plain run's time
+        RecordedPerf measured;
+        for (int pass = 0; pass < passes && status == 0; ++pass) {
             const qint64 r = RawRoundTrips(port, cycles);
-            qint64 ms = 0;
-            const qint64 w = WindowRun(variable, cycles, ms);
-            if (r < 0 || w < 0) {
-                std::fprintf(stderr, "a pass failed (raw %lld, window %lld)\n", static_cast<long long>(r),
+            // Each goes first every other pass, so that neither always meets a warmer peer.
+            const bool withFirst = pass % 2 == 1;
+            const Timing first = CycleRun(variable, cycles, withFirst);
+            const Timing second = CycleRun(variable, cycles, !withFirst);
+            const Timing &plain = withFirst ? second : first;
+            const Timing &measuring = withFirst ? first : second;
+            const qint64 a = plain.wallNs;
+            const qint64 b = measuring.wallNs;
+            const qint64 w = WindowRun(variable, cycles, measured);
+            if (r < 0 || a < 0 || b < 0 || w < 0) {
+                std::fprintf(stderr, "pass %d failed (raw %lld, without %lld, with %lld, window %lld)\n", pass,
+                             static_cast<long long>(r), static_cast<long long>(a), static_cast<long long>(b),
                              static_cast<long long>(w));
                 status = 1;
                 break;
             }
-            raw = raw < 0 ? r : std::min(raw, r);
-            if (run < 0 || w < run) {
-                run = w;
-                shownMs = ms;
-            }
+            const auto perCycle = [cycles](qint64 ns) { return double(ns) / cycles / 1000.0; };
+            raw.push_back(perCycle(r));
+            without.push_back(perCycle(a));
+            with.push_back(perCycle(b));
+            window.push_back(perCycle(w));
+            ratios.push_back(double(b) / double(a));
+            // What measuring adds to this process's work, against the plain cycle's time. The
+            // cycle is serial (each call waits for its answer), so CPU added here is time added
+            // to the cycle; unlike wall time it hardly moves with what else the machine runs.
+            cpuShares.push_back(double(measuring.cpuMs - plain.cpuMs) * 1e6 / double(a));
+            std::printf("pass %d: raw %.2f, without statistics %.2f, with %.2f, window %.2f us/cycle; CPU without %lld, "
+                        "with %lld ms\n",
+                        pass + 1, raw.back(), without.back(), with.back(), window.back(),
+                        static_cast<long long>(plain.cpuMs), static_cast<long long>(measuring.cpuMs));
         }
         if (status == 0) {
-            const double perCycle = double(run) / cycles / 1000.0;
-            const double baseline = double(raw) / cycles / 1000.0;
-            std::printf("cycles                 %d (Write && Read, data check on, BSTR \"%s\")\n", cycles,
-                        qPrintable(kValueText));
-            std::printf("performance window     %8.2f us/cycle  (run shows %lld ms)\n", perCycle,
-                        static_cast<long long>(shownMs));
-            std::printf("raw socket baseline    %8.2f us/cycle  (two round trips)\n", baseline);
-            std::printf("ratio                  %8.3f  (target <= 1.15)\n", perCycle / baseline);
-            PrintRow("performance-check cycle vs two raw round trips", perCycle, baseline, "us/cycle",
-                     perCycle / baseline);
+            const double rawUs = Median(raw), withoutUs = Median(without), withUs = Median(with),
+                         windowUs = Median(window);
+            std::printf("cycles %d x %d passes (Write && Read, data check on, BSTR \"%s\"), medians:\n", cycles,
+                        passes, qPrintable(kValueText));
+            std::printf("  cycle with statistics    %8.2f us/cycle\n", withUs);
+            const double overhead = Median(ratios); // each pass's pair ran back to back
+            std::printf("  cycle without statistics %8.2f us/cycle  overhead %+.2f %% (median of the passes' "
+                        "ratios, which range %+.2f to %+.2f %%; target <= 2 %%)\n",
+                        withoutUs, (overhead - 1) * 100, (*std::min_element(ratios.begin(), ratios.end()) - 1) * 100,
+                        (*std::max_element(ratios.begin(), ratios.end()) - 1) * 100);
+            std::printf("  CPU time the statistics add, over the plain run's time: %+.2f %% (median)\n",
+                        Median(cpuShares) * 100);
+            std::printf("  performance window       %8.2f us/cycle\n", windowUs);
+            std::printf("  plain blocking client    %8.2f us/cycle  (two round trips)\n", rawUs);
+            PrintFigures(measured);
+            PrintRow("performance-check cycle, with vs without statistics", withUs, withoutUs, "us/cycle",
+                     overhead);
+            PrintRow("performance-check run vs two blocking round trips", windowUs, rawUs, "us/cycle",
+                     windowUs / rawUs);
         }
         g_mivEngine->Workspaces().Item(0)->Controllers().Remove(controller->Index());
     } catch (const MivError &e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.description()));
         status = 1;
     }
-    device.terminate();
-    device.waitForFinished(3000);
+    device.stop();
     return status;
 }

@@ -11,7 +11,7 @@ enum PerfPattern : qint16 { PatternTime = 0, PatternCount = 1, PatternInfinite =
 enum PerfMode : qint16 { ModeRead = 0, ModeWrite = 1, ModeWriteRead = 2 };
 
 // A run's outcome: 0, or the step of the latest failure, which is also its number in a cycle.
-enum PerfResult : qint32 { ResultNone = 0, ResultWrite = 1, ResultRead = 2, ResultCompare = 3 };
+enum PerfResultCode : qint32 { ResultNone = 0, ResultWrite = 1, ResultRead = 2, ResultCompare = 3 };
 
 struct PerfPlan
 {

@@ -38,7 +38,7 @@ QTreeWidgetItem *frmPerfChk::AddEndRow()
 void frmPerfChk::FillEndRow(QTreeWidgetItem *row, qint32 resultCode, const QString &timeStamp,
                             quint32 elapsed)
 {
-    row->setText(kActionColumn, resultCode == ResultNone ? QStringLiteral("END") : QStringLiteral("ERROR"));
+    row->setText(kActionColumn, EndAction(resultCode));
     // Once the window has been closed nobody is there to read the box.
     if (resultCode != ResultNone && !m_bUnloaded)
         ShowMessageBox(this, FailureMessage(resultCode));

@@ -5,7 +5,12 @@
 
 #include <exception>
 
-PerfRun::PerfRun(PerfSteps steps) : m_steps(std::move(steps)) {}
+using Clock = PerfStatistics::Clock;
+
+PerfRun::PerfRun(PerfSteps steps, PerfStatistics *statistics)
+    : m_steps(std::move(steps)), m_statistics(statistics)
+{
+}
 
 PerfRun::~PerfRun() = default;
 
@@ -15,6 +20,11 @@ qint32 PerfRun::RunCheck(const MivVariant &value, const PerfPlan &plan)
     const modAPI::SYSTEMTIME startTime = modAPI::GetLocalTime();
     const quint32 startTick = modAPI::GetTickCount();
     m_steps.started(TimeStampText(startTime));
+    if (m_statistics) {
+        const Clock::time_point now = Clock::now();
+        m_statistics->begin(now);
+        m_nextProgress = now; // the first cycle shows at once that a new run is under way
+    }
 
     qint32 resultCode = ResultNone;
     switch (plan.pattern) {
@@ -29,6 +39,8 @@ qint32 PerfRun::RunCheck(const MivVariant &value, const PerfPlan &plan)
         break;
     }
 
+    if (m_statistics)
+        m_statistics->end(Clock::now());
     const modAPI::SYSTEMTIME endTime = modAPI::GetLocalTime();
     const quint32 endTick = modAPI::GetTickCount();
     // Unsigned subtraction is modulo 2^32, so a wrap of the counter keeps the true duration.
@@ -69,9 +81,11 @@ qint32 PerfRun::RunInfinitePattern(const MivVariant &value)
     return state.resultCode;
 }
 
-bool PerfRun::StepFailed(CycleState &state) const
+bool PerfRun::StepFailed(CycleState &state)
 {
     state.resultCode = state.step;
+    if (m_statistics)
+        m_statistics->countError();
     return m_plan.ignoreError;
 }
 
@@ -82,12 +96,46 @@ MivConverter &PerfRun::converter()
     return *m_objConverter;
 }
 
+// Times the call into the statistics, whether it returns or throws.
+template<typename Call>
+void PerfRun::Timed(PerfOp op, Call &&call)
+{
+    if (!m_statistics) {
+        call();
+        return;
+    }
+    struct Record
+    {
+        PerfRun &run;
+        PerfOp op;
+        Clock::time_point from = Clock::now();
+        ~Record()
+        {
+            run.m_lastCallEnd = Clock::now();
+            run.m_statistics->record(op, from, run.m_lastCallEnd);
+        }
+    } record{*this, op};
+    call();
+}
+
+// The clock was read at the end of the latest call: deciding costs no further reading.
+void PerfRun::ReportProgress()
+{
+    if (!m_statistics || m_lastCallEnd < m_nextProgress)
+        return;
+    m_nextProgress = m_lastCallEnd + kProgressInterval;
+    if (m_steps.progress)
+        m_steps.progress();
+}
+
 bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
 {
+    if (m_statistics)
+        m_statistics->countCycle();
     if (m_plan.mode != ModeRead) {
         state.step = ResultWrite;
         try {
-            m_steps.write(value);
+            Timed(PerfOp::Write, [&] { m_steps.write(value); });
         } catch (const std::exception &) {
             if (!StepFailed(state))
                 return false;
@@ -96,7 +144,7 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
     if (m_plan.mode != ModeWrite) {
         state.step = ResultRead;
         try {
-            state.valueRead = m_steps.read();
+            Timed(PerfOp::Read, [&] { state.valueRead = m_steps.read(); });
         } catch (const std::exception &) {
             if (!StepFailed(state))
                 return false;
@@ -121,6 +169,7 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
         if (differ && !StepFailed(state))
             return false;
     }
+    ReportProgress();
     m_steps.yield();
     return true;
 }

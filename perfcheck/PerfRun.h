@@ -3,6 +3,7 @@
 #include "MivConverter.h"
 #include "MivVariant.h"
 #include "PerfPlan.h"
+#include "PerfStatistics.h"
 
 #include <QString>
 
@@ -19,14 +20,20 @@ struct PerfSteps
     std::function<void()> yield; // once per cycle: the only place a stop request can come in
     std::function<void(const QString &startStamp)> started; // the start row and the empty end row
     std::function<void(qint32 result, const QString &endStamp, quint32 elapsedMs)> finished;
+    // With statistics kept: between cycles, at most once per kProgressInterval, so that a
+    // long run shows how it goes. May be empty.
+    std::function<void()> progress;
 };
 
 // The performance run: a busy loop on the calling thread, cycle after cycle with no pause
-// but one yield, timed by the tick counter read at its start and end.
+// but one yield, timed by the tick counter read at its start and end. Given statistics, it also
+// times each engine call with the steady clock into them; they start afresh with every run.
 class PerfRun
 {
 public:
-    explicit PerfRun(PerfSteps steps);
+    static constexpr std::chrono::milliseconds kProgressInterval{100};
+
+    explicit PerfRun(PerfSteps steps, PerfStatistics *statistics = nullptr);
     ~PerfRun();
     PerfRun(const PerfRun &) = delete;
     PerfRun &operator=(const PerfRun &) = delete;
@@ -49,10 +56,16 @@ private:
     };
 
     bool RunCycle(const MivVariant &value, CycleState &state); // false: end the loop
-    bool StepFailed(CycleState &state) const;                  // records; true: go on
+    bool StepFailed(CycleState &state);                        // records; true: go on
     MivConverter &converter();
+    template<typename Call>
+    void Timed(PerfOp op, Call &&call);
+    void ReportProgress();
 
     PerfSteps m_steps;
     PerfPlan m_plan;
     std::unique_ptr<MivConverter> m_objConverter; // made at its first use, kept for later runs
+    PerfStatistics *m_statistics;
+    PerfStatistics::Clock::time_point m_lastCallEnd;  // of the latest timed call
+    PerfStatistics::Clock::time_point m_nextProgress;
 };

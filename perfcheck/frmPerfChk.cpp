@@ -8,6 +8,8 @@
 #include "MivError.h"
 #include "MivVariable.h"
 #include "PerfRun.h"
+#include "PerfStatistics.h"
+#include "PerfStatsPanel.h"
 #include "TypeLists.h"
 #include "VariantTypes.h"
 #include "modAPI.h"
@@ -63,20 +65,23 @@ frmPerfChk::frmPerfChk(QWidget *parent) : QDialog(parent)
     m_nPattern = PatternCount;
     m_nReadWrite = ModeRead;
 
-    m_run = std::make_unique<PerfRun>(PerfSteps{
-        [this](const MivVariant &value) { variable().setValue(value); },
-        [this] { return variable().Value(); },
-        [this](const QString &text) { WriteDebugLine(text); },
-        [this] { return m_bStop; },
-        [] { QCoreApplication::processEvents(); },
-        [this](const QString &startStamp) {
-            AddStartRow(startStamp);
-            m_endRow = AddEndRow();
+    m_statistics = std::make_unique<PerfStatistics>();
+    m_run = std::make_unique<PerfRun>(
+        PerfSteps{
+            [this](const MivVariant &value) { variable().setValue(value); },
+            [this] { return variable().Value(); },
+            [this](const QString &text) { WriteDebugLine(text); },
+            [this] { return m_bStop; },
+            [] { QCoreApplication::processEvents(); },
+            [this](const QString &startStamp) {
+                m_current.startStamp = startStamp;
+                AddStartRow(startStamp);
+                m_endRow = AddEndRow();
+            },
+            [this](qint32 result, const QString &endStamp, quint32 elapsed) { FinishRun(result, endStamp, elapsed); },
+            [this] { ShowProgress(); },
         },
-        [this](qint32 result, const QString &endStamp, quint32 elapsed) {
-            FillEndRow(m_endRow, result, endStamp, elapsed);
-        },
-    });
+        m_statistics.get());
 }
 
 frmPerfChk::~frmPerfChk()
@@ -102,6 +107,7 @@ void frmPerfChk::connectHandlers()
     connect(cmdStop, &QPushButton::clicked, this, &frmPerfChk::cmdStop_Click);
     connect(cmdClear, &QPushButton::clicked, this, &frmPerfChk::cmdClear_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmPerfChk::cmdExit_Click);
+    connect(cmdExport, &QPushButton::clicked, this, &frmPerfChk::cmdExport_Click);
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtHour, [this] { return txtHour_Validate(); });
@@ -165,6 +171,7 @@ void frmPerfChk::EnableSettings(bool enable)
     cmdExit->setEnabled(enable);
     cmdStart->setEnabled(enable);
     cmdStop->setEnabled(!enable);
+    cmdExport->setEnabled(enable);
 }
 
 bool frmPerfChk::ValidateRange(QLineEdit *field, const FieldRange &range)
@@ -249,7 +256,13 @@ void frmPerfChk::cmdStart_Click()
             if (m_nReadWrite != ModeRead)
                 value = MakeValue(txtValue->text(), cmbValueType->currentIndex());
             m_bStop = false;
-            m_run->RunCheck(value, ReadPlan());
+            const PerfPlan plan = ReadPlan();
+            m_current = PerfRunReport();
+            m_current.target = m_mivVar ? m_mivVar->Name() : QString();
+            m_current.pattern = plan.pattern;
+            m_current.mode = plan.mode;
+            m_statsPanel->setTarget(m_current.target);
+            m_run->RunCheck(value, plan);
         } catch (const MivError &error) {
             ShowMessageBox(this, error.description());
         }
@@ -266,6 +279,7 @@ void frmPerfChk::cmdStop_Click()
 void frmPerfChk::cmdClear_Click()
 {
     lvResult->clear();
+    m_reports.clear(); // the panel and the plot keep the last run
 }
 
 void frmPerfChk::cmdExit_Click()

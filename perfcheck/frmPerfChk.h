@@ -2,6 +2,7 @@
 
 #include "MivVariant.h"
 #include "PerfPlan.h"
+#include "PerfRunReport.h"
 
 #include <QDialog>
 
@@ -10,7 +11,10 @@
 struct FieldRange;
 class FocusLeaveGuard;
 class MivVariable;
+class PerfPlot;
 class PerfRun;
+class PerfStatistics;
+class PerfStatsPanel;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -24,7 +28,8 @@ class QTreeWidgetItem;
 
 // The modal performance check window: writes and/or reads one engine variable over and over
 // and records the elapsed milliseconds in its result list. The process runs in the high
-// priority class while the window is open.
+// priority class while the window is open. Beside the list, a statistics panel and a plot show
+// the latencies of the run under way and of the last one; Export... writes every run to CSV.
 class frmPerfChk : public QDialog
 {
     Q_OBJECT
@@ -49,11 +54,18 @@ public:
     void cmdStop_Click();
     void cmdClear_Click();
     void cmdExit_Click();
+    void cmdExport_Click();
 
     void EnableSettings(bool enable);
 
+signals:
+    // Each finished run with its statistics, for a session record: connect it to
+    // SessionRecorder::addPerf. Comes after the end row is filled and its message box closed.
+    void runFinished(const RecordedPerf &perf);
+
 protected:
     void done(int result) override; // every way of closing ends here: Unload
+    void showEvent(QShowEvent *event) override; // names the target
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
@@ -80,6 +92,9 @@ private:
     QLabel *lblResult;
     QTreeWidget *lvResult; // columns "Action", "Time", "Time Required (ms)"
     QPushButton *cmdExit;
+    QPushButton *cmdExport; // under the plot, level with cmdExit; "Export..."
+    PerfStatsPanel *m_statsPanel;
+    PerfPlot *m_plot;
     static constexpr int kActionColumn = 0;
     static constexpr int kTimeColumn = 1;
     static constexpr int kElapsedColumn = 2;
@@ -88,6 +103,7 @@ private:
     QWidget *buildPatternFrame();
     QWidget *buildReadWriteFrame();
     QTreeWidget *buildResultList();
+    QWidget *buildStatistics();
     void connectHandlers();
     void Form_Unload();
     bool ValidateRange(QLineEdit *field, const FieldRange &range);
@@ -101,12 +117,19 @@ private:
                     quint32 elapsed);
     void WriteDebugLine(const QString &text);
 
+    // Statistics (frmPerfChkStatistics.cpp)
+    void ShowProgress();
+    void FinishRun(qint32 resultCode, const QString &endStamp, quint32 elapsed);
+
     qint16 m_nPattern = PatternCount;
     qint16 m_nReadWrite = ModeRead;
     bool m_bStop = false;
     bool m_bRunning = false;
     bool m_bUnloaded = false;
+    std::unique_ptr<PerfStatistics> m_statistics; // of the run under way or the last one
     std::unique_ptr<PerfRun> m_run; // keeps its converter for the later runs of this opening
+    PerfRunReport m_current;        // the run under way: its settings and start
+    QList<PerfRunReport> m_reports; // the runs whose rows the list holds
     QTreeWidgetItem *m_endRow = nullptr; // of the run under way
     FocusLeaveGuard *m_guard = nullptr;
 };

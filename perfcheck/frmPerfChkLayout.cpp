@@ -3,6 +3,8 @@
 #include "ArrowUpDown.h"
 #include "Controls.h"
 #include "FieldRange.h"
+#include "PerfPlot.h"
+#include "PerfStatsPanel.h"
 #include "TimeStamp.h"
 
 #include <QCheckBox>
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -29,6 +32,8 @@ constexpr int kClientWidthTwips = 7500;
 constexpr int kClientHeightTwips = 4980;
 constexpr int kColumnTwips[] = {900, 1800, 1700};
 constexpr int kDataCheckIndent = 18; // under the option buttons' captions
+constexpr int kStatisticsWidth = 560;  // room for the latency table and the plot's axes
+constexpr int kStatisticsHeight = 520;
 constexpr int kHourDigits = 3;
 constexpr int kMinuteDigits = 2;
 constexpr int kCountDigits = 5;
@@ -88,7 +93,10 @@ void frmPerfChk::buildControls()
     bottom->addStretch(1);
     bottom->addWidget(cmdExit);
 
-    auto *grid = new QGridLayout(this);
+    // The described window on the left, at least at its designed size; the statistics beside it.
+    auto *described = new QWidget(this);
+    auto *grid = new QGridLayout(described);
+    grid->setContentsMargins(0, 0, 0, 0);
     grid->addLayout(left, 0, 0);
     grid->addLayout(right, 0, 1);
     grid->addLayout(bottom, 1, 0, 1, 2);
@@ -112,15 +120,49 @@ void frmPerfChk::buildControls()
                        static_cast<QWidget *>(txtValue)})
         w->setEnabled(false);
 
+    QWidget *statistics = buildStatistics();
     SetTabOrder({fraPattern, optPattern[0], txtHour, lblTimeDelimiter, txtMinute, optPattern[1],
                  txtPatternCount, udPatternCount, optPattern[2], fraReadWrite, optReadWrite[0],
                  optReadWrite[1], optReadWrite[2], chkDataCheck, lblValue, cmbValueType, txtValue,
-                 chkIgnore, chkOutput, cmdStart, cmdStop, cmdClear, lblResult, lvResult, cmdExit});
+                 chkIgnore, chkOutput, cmdStart, cmdStop, cmdClear, lblResult, lvResult, cmdExit, cmdExport});
+
+    auto *splitter = Named(new QSplitter(Qt::Horizontal, this), "splStatistics");
+    splitter->addWidget(described);
+    splitter->addWidget(statistics);
+    splitter->setCollapsible(0, false);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    auto *whole = new QVBoxLayout(this);
+    whole->addWidget(splitter);
 
     const QFontMetrics metrics(font());
     const QSize designed(TwipsToPixels(kClientWidthTwips, metrics), TwipsToPixels(kClientHeightTwips, metrics));
     const QSize original(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
-    resize(sizeHint().expandedTo(designed).expandedTo(original));
+    const QSize leftSize = described->sizeHint().expandedTo(designed).expandedTo(original);
+    const int rightWidth = std::max(statistics->sizeHint().width(), kStatisticsWidth);
+    splitter->setSizes({leftSize.width(), rightWidth});
+    const QMargins margins = whole->contentsMargins();
+    resize(QSize(leftSize.width() + splitter->handleWidth() + rightWidth + margins.left() + margins.right(),
+                 std::max({leftSize.height(), statistics->sizeHint().height(), kStatisticsHeight}) + margins.top()
+                     + margins.bottom()));
+}
+
+QWidget *frmPerfChk::buildStatistics()
+{
+    auto *pane = new QWidget(this);
+    m_statsPanel = new PerfStatsPanel(pane);
+    m_plot = new PerfPlot(pane);
+    // Export... stands here, level with Exit, so that the described row of buttons stays as it is.
+    cmdExport = MakeButton(pane, "cmdExport", QStringLiteral("&Export..."));
+    auto *exportRow = new QHBoxLayout;
+    exportRow->addStretch(1);
+    exportRow->addWidget(cmdExport);
+    auto *column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(m_statsPanel);
+    column->addWidget(m_plot, 1);
+    column->addLayout(exportRow);
+    return pane;
 }
 
 QWidget *frmPerfChk::buildPatternFrame()

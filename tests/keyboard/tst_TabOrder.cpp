@@ -147,7 +147,7 @@ void tst_TabOrder::walk_data()
         << QStringList{"cmbConnType", "txtPortNumber", "txtConnMax", "txtConnTimeout", "txtMyIP"} + packet
                + bottom;
 
-    const QStringList perfEnd{"chkIgnore", "chkOutput", "cmdStart", "cmdClear", "lvResult", "cmdExit"};
+    const QStringList perfEnd{"chkIgnore", "chkOutput", "cmdStart", "cmdClear", "lvResult", "cmdExit", "cmdExport"};
     QTest::newRow("performance, after load")
         << Scene::PerfStart
         << QStringList{"optPattern(0)", "optPattern(1)", "txtPatternCount", "udPatternCount",

@@ -14,7 +14,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QTextStream>
 #include <QTreeWidget>
 
@@ -199,6 +201,8 @@ bool Tour::runPerformanceCheck()
         bool finished = false;
         bool pictured = false;
         QString endRow;
+        QString cycles; // as the statistics panel counts them
+        QString readP50;
     };
     auto outcome = std::make_shared<Outcome>();
     WhenModal<frmPerfChk>(
@@ -219,6 +223,8 @@ bool Tour::runPerformanceCheck()
                 const QTreeWidgetItem *end = results->topLevelItem(1);
                 outcome->endRow = end->text(0) + u' ' + end->text(2) + QLatin1String(" ms");
             }
+            outcome->cycles = Control<QLabel>(window, "lblCycles")->text();
+            outcome->readP50 = Control<QTableWidget>(window, "tblLatency")->item(1, 2)->text();
             outcome->pictured = snapshot(window, QStringLiteral("perfcheck.png"));
             Click(Control(window, "cmdExit"));
         },
@@ -228,9 +234,12 @@ bool Tour::runPerformanceCheck()
     if (!check(outcome->seen, QStringLiteral("open the performance check"))
         || !check(outcome->finished && outcome->endRow.startsWith(QLatin1String("END ")),
                   QStringLiteral("run %1 write-and-read cycles with the data check: ").arg(kPerfCycles) + outcome->endRow)
+        || !check(outcome->cycles == QString::number(kPerfCycles),
+                  QStringLiteral("count %1 cycles in the statistics, it shows: ").arg(kPerfCycles) + outcome->cycles)
         || !check(outcome->pictured, QStringLiteral("save perfcheck.png")))
         return false;
-    say(QStringLiteral("performance check, %1 x Write && Read with Check Data: ").arg(kPerfCycles) + outcome->endRow);
+    say(QStringLiteral("performance check, %1 x Write && Read with Check Data: ").arg(kPerfCycles) + outcome->endRow
+        + QStringLiteral(", read p50 ") + outcome->readP50);
     return true;
 }
 

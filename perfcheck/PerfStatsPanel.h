@@ -1,0 +1,28 @@
+#pragma once
+
+#include "PerfStatistics.h"
+
+#include <QWidget>
+
+class QLabel;
+class QTableWidget;
+
+// The figures of the run under way or of the last one: target, cycles, cycles per second,
+// errors, and for write and read each min, mean, p50, p95, p99 and max. Its controls are
+// named lblTarget, lblCycles, lblRate, lblErrors and tblLatency.
+class PerfStatsPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PerfStatsPanel(QWidget *parent = nullptr);
+
+    void setTarget(const QString &name);
+    void showFigures(const PerfFigures &figures);
+
+private:
+    QLabel *lblTarget;
+    QLabel *lblCycles;
+    QLabel *lblRate;
+    QLabel *lblErrors;
+    QTableWidget *tblLatency; // a row per operation, a column per figure
+};
