@@ -44,6 +44,9 @@ private:
     void sendWithoutWaiting();
     void noWaitTimedOut();
     void finish(int code);
+    void noClientCame();
+    void verbose(const QString &line);
+    QString requestText() const; // the next request's
 
     KelPeerConfig m_config;
     KelDevice m_device;
@@ -59,4 +62,5 @@ private:
     int m_answered = 0;
     QTimer m_answerTimer; // --no-wait: the rest of the answers
     QTimer m_intervalTimer;
+    QTimer m_clientTimer; // --wait-client
 };

@@ -36,14 +36,15 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const KelPeerArgs args = ParseKelPeerArgs(app.arguments().mid(1));
-    if (args.outcome == KelPeerArgs::Help) {
-        std::fputs(KelPeerUsage().toUtf8().constData(), stdout);
-        return 0;
+    if (args.outcome == KelPeerArgs::Help || args.outcome == KelPeerArgs::Version) {
+        const QString text = args.outcome == KelPeerArgs::Help ? KelPeerUsage() : KelPeerVersion() + u'\n';
+        std::fputs(text.toUtf8().constData(), stdout);
+        return KelPeerExit::Ok;
     }
     if (args.outcome == KelPeerArgs::Usage) {
         printLine(stderr, QStringLiteral("kelpeer: ") + args.error);
-        std::fputs(KelPeerUsage().toUtf8().constData(), stderr);
-        return 2;
+        std::fputs((KelPeerSynopsis() + QStringLiteral("Try kelpeer --help.\n")).toUtf8().constData(), stderr);
+        return KelPeerExit::Usage;
     }
 
     // SIGINT/SIGTERM end the event loop through a self-pipe: exit 0, sockets closed cleanly.
