@@ -15,6 +15,9 @@ struct KelAnswer
 // Throws MivError (E_FAIL) when the text does not start with a signed 32-bit decimal.
 KelAnswer ParseKelAnswer(const QString &text);
 
+// "E_FAIL" for the common codes, else empty.
+QString KelHresultName(qint32 hresult);
+
 // "E_FAIL (0x80004005)" for the common codes, else "0x80001234".
 QString KelHresultText(qint32 hresult);
 

@@ -1,3 +1,4 @@
+#include "KelLoad.h"
 #include "KelPeer.h"
 #include "KelPeerConfig.h"
 #include "KelPeerText.h"
@@ -28,6 +29,22 @@ void printLine(FILE *stream, const QString &line)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
+}
+
+// Prints what the peer or the load run says and runs until it has finished.
+template<typename Runner>
+int run(QCoreApplication &app, Runner &runner)
+{
+    QObject::connect(&runner, &Runner::output, &app, [](const QString &line) { printLine(stdout, line); });
+    QObject::connect(&runner, &Runner::failure, &app, [](const QString &line) { printLine(stderr, line); });
+    QObject::connect(&runner, &Runner::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    try {
+        runner.start();
+    } catch (const MivError &e) {
+        printLine(stderr, QStringLiteral("kelpeer: ") + e.description());
+        return KelPeerExit::Failure;
+    }
+    return app.exec();
 }
 
 } // namespace
@@ -61,15 +78,10 @@ int main(int argc, char **argv)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    KelPeer peer(args.config);
-    QObject::connect(&peer, &KelPeer::output, &app, [](const QString &line) { printLine(stdout, line); });
-    QObject::connect(&peer, &KelPeer::failure, &app, [](const QString &line) { printLine(stderr, line); });
-    QObject::connect(&peer, &KelPeer::finished, &app, [](int code) { QCoreApplication::exit(code); });
-    try {
-        peer.start();
-    } catch (const MivError &e) {
-        printLine(stderr, QStringLiteral("kelpeer: ") + e.description());
-        return 1;
+    if (args.config.load) {
+        KelLoad load(args.config);
+        return run(app, load);
     }
-    return app.exec();
+    KelPeer peer(args.config);
+    return run(app, peer);
 }
