@@ -48,6 +48,15 @@ QString KelHresultName(qint32 hresult)
     return {};
 }
 
+std::optional<qint32> KelHresultOfName(const QString &name)
+{
+    for (const NamedCode &named : kNames) {
+        if (name == QLatin1String(named.name))
+            return qint32(named.code);
+    }
+    return std::nullopt;
+}
+
 QString KelHresultText(qint32 hresult)
 {
     const quint32 code = quint32(hresult);

@@ -8,7 +8,7 @@
 #include "KelPeerText.h"
 
 KelPeer::KelPeer(KelPeerConfig config, QObject *parent)
-    : QObject(parent), m_config(std::move(config)), m_device(m_config.failPrefixes),
+    : QObject(parent), m_config(std::move(config)), m_responder(m_config),
       m_answerTimer(this), m_intervalTimer(this), m_clientTimer(this)
 {
     m_answerTimer.setSingleShot(true);
@@ -24,6 +24,7 @@ KelPeer::~KelPeer() = default;
 void KelPeer::start()
 {
     const KelSettings settings = ParseKelOptions(m_config.option);
+    m_responder.load(); // a bad rules file or record is refused before anything opens
     m_timeoutMs = settings.timeoutMs;
     m_server = settings.kind == KelConnKind::TcpServer;
     m_answerTimer.setInterval(m_timeoutMs);
@@ -91,15 +92,63 @@ void KelPeer::onMessage(MivMessage *message)
     }
 }
 
+void KelPeer::reloadRules()
+{
+    if (m_config.rulesPath.isEmpty())
+        return;
+    QString error;
+    if (m_responder.reload(&error))
+        emit output(QStringLiteral("reloaded %1: %2 rules").arg(m_config.rulesPath).arg(m_responder.ruleCount()));
+    else
+        emit failure(QStringLiteral("kelpeer: not reloaded, the old rules stay: ") + error);
+}
+
 void KelPeer::answerRequest(const MivMessage &message)
 {
-    const QString answer = m_device.answer(message.Value().bstr());
-    if (m_config.delayMs <= 0) {
-        sendAnswer(message, answer);
+    const KelReply reply = m_responder.reply(message.Value().bstr(), message.replyChannel());
+    if (!reply.report.isEmpty())
+        emit failure(reply.report);
+    if (reply.delayMs <= 0) {
+        sendReply(message, reply);
         return;
     }
     // A timer, not a sleep: other clients are answered meanwhile.
-    QTimer::singleShot(m_config.delayMs, this, [this, message, answer] { sendAnswer(message, answer); });
+    QTimer::singleShot(reply.delayMs, this, [this, message, reply] { sendReply(message, reply); });
+}
+
+void KelPeer::sendReply(const MivMessage &message, const KelReply &reply)
+{
+    const std::shared_ptr<MivReplyChannel> &channel = message.replyChannel();
+    if (reply.splitParts <= 1 || !reply.text || !channel) {
+        if (reply.text)
+            sendAnswer(message, *reply.text);
+        if (reply.close && channel)
+            channel->close();
+        return;
+    }
+    verbose(QStringLiteral("> ") + *reply.text);
+    writePieces(channel, channel->frame(*reply.text), reply.splitParts, reply.splitGapMs, reply.close);
+}
+
+// The frame's bytes in pieces of about the same size, gapMs apart.
+void KelPeer::writePieces(std::shared_ptr<MivReplyChannel> channel, QByteArray frame, int parts, int gapMs, bool close)
+{
+    const qsizetype size = (frame.size() + parts - 1) / parts;
+    try {
+        channel->writeRaw(frame.left(size));
+    } catch (const MivError &e) {
+        emit failure(QStringLiteral("kelpeer: ") + e.description());
+        return;
+    }
+    frame.remove(0, size);
+    if (frame.isEmpty() || parts <= 1) {
+        if (close)
+            channel->close();
+        return;
+    }
+    QTimer::singleShot(gapMs, this, [this, channel, frame, parts, gapMs, close] {
+        writePieces(channel, frame, parts - 1, gapMs, close);
+    });
 }
 
 void KelPeer::sendAnswer(const MivMessage &message, const QString &answer)

@@ -52,6 +52,7 @@ public:
     // SIGTERM (the clean way out), then a kill when it does not end within 3 s.
     void stop();
     void terminate() { m_process.terminate(); }
+    qint64 processId() const { return m_process.processId(); }
     void setBlockingWaits(bool blocking) { m_blocking = blocking; }
 
 private:

@@ -16,9 +16,12 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+constexpr char kEnd = 1;
+constexpr char kReload = 2;
+
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = signal == SIGHUP ? kReload : kEnd;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
@@ -65,23 +68,32 @@ int main(int argc, char **argv)
     }
 
     // SIGINT/SIGTERM end the event loop through a self-pipe: exit 0, sockets closed cleanly.
+    // SIGHUP reloads the rules file.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
         std::perror("kelpeer: socketpair");
         return 1;
     }
+    KelPeer peer(args.config);
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&peer] {
+        char byte = kEnd;
+        if (::read(g_signalPipe[0], &byte, 1) == 1 && byte == kReload)
+            peer.reloadRules();
+        else
+            QCoreApplication::exit(0);
+    });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    if (!args.config.rulesPath.isEmpty())
+        sigaction(SIGHUP, &action, nullptr);
 
     if (args.config.load) {
         KelLoad load(args.config);
         return run(app, load);
     }
-    KelPeer peer(args.config);
     return run(app, peer);
 }
