@@ -39,16 +39,31 @@ KelAnswer ParseKelAnswer(const QString &text)
     return answer;
 }
 
+QString KelHresultName(qint32 hresult)
+{
+    for (const NamedCode &named : kNames) {
+        if (named.code == quint32(hresult))
+            return QLatin1String(named.name);
+    }
+    return {};
+}
+
+std::optional<qint32> KelHresultOfName(const QString &name)
+{
+    for (const NamedCode &named : kNames) {
+        if (name == QLatin1String(named.name))
+            return qint32(named.code);
+    }
+    return std::nullopt;
+}
+
 QString KelHresultText(qint32 hresult)
 {
     const quint32 code = quint32(hresult);
     const QString hex = QStringLiteral("0x%1").arg(code, 8, 16, QLatin1Char('0')).toUpper().replace(
         QLatin1String("0X"), QLatin1String("0x"));
-    for (const NamedCode &named : kNames) {
-        if (named.code == code)
-            return QStringLiteral("%1 (%2)").arg(QLatin1String(named.name), hex);
-    }
-    return hex;
+    const QString name = KelHresultName(hresult);
+    return name.isEmpty() ? hex : QStringLiteral("%1 (%2)").arg(name, hex);
 }
 
 MivVariant KelAnswerValue(const KelAnswer &answer, const QString &request)

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // An answer frame: "hresult" or "hresult,type,value".
 struct KelAnswer
 {
@@ -14,6 +16,11 @@ struct KelAnswer
 
 // Throws MivError (E_FAIL) when the text does not start with a signed 32-bit decimal.
 KelAnswer ParseKelAnswer(const QString &text);
+
+// "E_FAIL" for the common codes, else empty.
+QString KelHresultName(qint32 hresult);
+// The code of a common name such as "E_FAIL".
+std::optional<qint32> KelHresultOfName(const QString &name);
 
 // "E_FAIL (0x80004005)" for the common codes, else "0x80001234".
 QString KelHresultText(qint32 hresult);

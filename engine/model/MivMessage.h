@@ -31,6 +31,9 @@ public:
     // Sends a text (VT_BSTR) back on the connection the message came from. Throws MivError
     // when that connection has gone or the message cannot be answered.
     void Reply(const MivVariant &value) const;
+    // The connection the message came from, for a simulated peer that answers with faults;
+    // null for a message that cannot be answered.
+    const std::shared_ptr<MivReplyChannel> &replyChannel() const { return m_channel; }
 
 private:
     MivMessageKind::Kind m_kind = MivMessageKind::Request;
@@ -44,4 +47,10 @@ class MivReplyChannel
 public:
     virtual ~MivReplyChannel() = default;
     virtual void reply(const QString &text) = 0; // throws MivError
+    // The bytes that reply() writes for the text (header, escapes, terminator).
+    virtual QByteArray frame(const QString &text) const = 0;
+    // Writes bytes as they are. Throws MivError when the connection has closed.
+    virtual void writeRaw(const QByteArray &bytes) = 0;
+    // Closes the connection from this end; nothing when it has closed already.
+    virtual void close() = 0;
 };

@@ -9,6 +9,7 @@
 #include "ScriptedPeer.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -37,6 +38,7 @@ private slots:
     void exitCodes_data();
     void exitCodes();
     void terminateEndsCleanly();
+    void waitClientGivesUp();
     void verboseLinesAndDelay();
     void hostRole_data();
     void hostRole();
@@ -117,6 +119,23 @@ void tst_KelPeer::exitCodes_data()
         << QStringList{"--option", QStringLiteral("Conn=eth::%1,EtherOpt=1:1:0,MyIP=127.0.0.1").arg(held.serverPort())}
         << 1 << "Cannot listen";
     QTest::newRow("cannot connect") << QStringList{"--option", ClientOption(closedPort)} << 1 << "Cannot connect";
+    QTest::newRow("short help") << QStringList{"-h", "--loud"} << 0 << "";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "";
+    QTest::newRow("repeated option") << QStringList{"--option", kServer, "--delay", "1", "--delay=2"} << 2
+                                     << "--delay is given more than once";
+    QTest::newRow("flag with a value") << QStringList{"--option", kServer, "--verbose=yes"} << 2 << "takes no value";
+    QTest::newRow("device option on the host") << QStringList{"--option", kServer, "--send", "X", "--delay", "5"} << 2
+                                               << "--delay does nothing with --send";
+    QTest::newRow("load option on the device") << QStringList{"--option", kServer, "--clients", "2"} << 2
+                                               << "--clients does nothing without --send";
+    QTest::newRow("interval in a load run")
+        << QStringList{"--option", ClientOption(closedPort), "--send", "X", "--rate", "5", "--interval", "1"} << 2
+        << "--interval does not go with the load options";
+    QTest::newRow("clients on a server") << QStringList{"--option", kServer, "--send", "X", "--clients", "2"} << 2
+                                         << "needs a TCP client option string";
+    QTest::newRow("wait for a client as a client")
+        << QStringList{"--option", ClientOption(closedPort), "--send", "X", "--wait-client", "1"} << 2
+        << "--wait-client does nothing on a client";
 }
 
 void tst_KelPeer::exitCodes()
@@ -143,6 +162,15 @@ void tst_KelPeer::terminateEndsCleanly()
     QCOMPARE(peer.exitCode(), 0);
 }
 
+void tst_KelPeer::waitClientGivesUp()
+{
+    PeerProcess peer;
+    QVERIFY(peer.start({"--option=" + kServer, "--send=X", "--wait-client=0.2"}));
+    QVERIFY(peer.waitForFinished(3000));
+    QCOMPARE(peer.exitCode(), 1);
+    QVERIFY2(peer.errorOutput().contains("no client connected within 0.2 s"), qPrintable(peer.errorOutput()));
+}
+
 void tst_KelPeer::verboseLinesAndDelay()
 {
     constexpr int delayMs = 400;
@@ -165,8 +193,15 @@ void tst_KelPeer::verboseLinesAndDelay()
     QVERIFY2(elapsed >= delayMs - 10 && elapsed < 2 * delayMs - 50, qPrintable(QString::number(elapsed)));
     QVERIFY(peer.waitForReceived(2, 3000));
     QCOMPARE(peer.received(), (QStringList{"PUT:A:1:X:3,1", "GET:B:1:X:"}));
+    a.disconnectFromHost();
+    b.disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT((peer.pump(), peer.links().size()), 4, 3000); // each connected and disconnected
+    QVERIFY(peer.links().constFirst().startsWith("connected 127.0.0.1:"));
+    QVERIFY(peer.links().constLast().startsWith("disconnected 127.0.0.1:"));
     peer.stop();
     QCOMPARE(peer.sent(), (QStringList{"0", "0,0"}));
+    const QRegularExpression stamped("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d x$");
+    QVERIFY(stamped.match(StampedLine("x")).hasMatch());
 }
 
 void tst_KelPeer::hostRole_data()

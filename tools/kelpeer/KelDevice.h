@@ -13,6 +13,10 @@ public:
     // The answer text ("hresult[,type,value]") to one request.
     QString answer(const QString &request);
 
+    // The stored value text of "part:number:sub", "0" when never written.
+    QString value(const QString &key) const { return m_values.value(key, QStringLiteral("0")); }
+    void store(const QString &key, const QString &valueText) { m_values.insert(key, valueText); }
+
 private:
     QStringList m_failPrefixes;
     QHash<QString, QString> m_values; // "part:number:sub" -> value text

@@ -5,15 +5,18 @@
 #include "MivController.h"
 #include "MivError.h"
 #include "MivMessage.h"
+#include "KelPeerText.h"
 
 KelPeer::KelPeer(KelPeerConfig config, QObject *parent)
-    : QObject(parent), m_config(std::move(config)), m_device(m_config.failPrefixes),
-      m_answerTimer(this), m_intervalTimer(this)
+    : QObject(parent), m_config(std::move(config)), m_responder(m_config),
+      m_answerTimer(this), m_intervalTimer(this), m_clientTimer(this)
 {
     m_answerTimer.setSingleShot(true);
     m_intervalTimer.setSingleShot(true);
+    m_clientTimer.setSingleShot(true);
     connect(&m_answerTimer, &QTimer::timeout, this, &KelPeer::noWaitTimedOut);
     connect(&m_intervalTimer, &QTimer::timeout, this, &KelPeer::sendRequest);
+    connect(&m_clientTimer, &QTimer::timeout, this, &KelPeer::noClientCame);
 }
 
 KelPeer::~KelPeer() = default;
@@ -21,6 +24,7 @@ KelPeer::~KelPeer() = default;
 void KelPeer::start()
 {
     const KelSettings settings = ParseKelOptions(m_config.option);
+    m_responder.load(); // a bad rules file or record is refused before anything opens
     m_timeoutMs = settings.timeoutMs;
     m_server = settings.kind == KelConnKind::TcpServer;
     m_answerTimer.setInterval(m_timeoutMs);
@@ -30,10 +34,29 @@ void KelPeer::start()
     m_address = m_controller->localAddress();
     emit output(QStringLiteral("ready ") + m_address);
     // A host on a server line waits for its first client.
-    if (m_config.sendText && !m_server) {
+    if (m_config.isHost() && !m_server) {
         m_hostStarted = true;
         QMetaObject::invokeMethod(this, &KelPeer::sendRequest, Qt::QueuedConnection);
+    } else if (m_config.isHost() && m_config.waitClientMs) {
+        m_clientTimer.start(*m_config.waitClientMs);
     }
+}
+
+void KelPeer::noClientCame()
+{
+    emit failure(QStringLiteral("kelpeer: no client connected within %1 s").arg(*m_config.waitClientMs / 1000.0));
+    finish(1);
+}
+
+void KelPeer::verbose(const QString &line)
+{
+    if (m_config.verbose)
+        emit output(StampedLine(line));
+}
+
+QString KelPeer::requestText() const
+{
+    return m_config.sendTexts.at(m_sent % m_config.sendTexts.size());
 }
 
 void KelPeer::onMessage(MivMessage *message)
@@ -42,9 +65,8 @@ void KelPeer::onMessage(MivMessage *message)
     case MivMessageKind::Request:
     case MivMessageKind::Unsolicited: {
         const QString text = message->Value().bstr();
-        if (m_config.verbose)
-            emit output(QStringLiteral("< ") + text);
-        if (m_config.sendText)
+        verbose(QStringLiteral("< ") + text);
+        if (m_config.isHost())
             takeFrame(text);
         else
             answerRequest(*message);
@@ -54,12 +76,15 @@ void KelPeer::onMessage(MivMessage *message)
         emit failure(QStringLiteral("kelpeer: ") + message->Value().bstr());
         break;
     case MivMessageKind::Connected:
-        if (m_config.sendText && !m_hostStarted) {
+        verbose(QStringLiteral("connected ") + message->Value().bstr());
+        if (m_config.isHost() && !m_hostStarted) {
             m_hostStarted = true;
+            m_clientTimer.stop();
             sendRequest();
         }
         break;
     case MivMessageKind::Disconnected:
+        verbose(QStringLiteral("disconnected ") + message->Value().bstr());
         lineGone(message->Value().bstr());
         break;
     default:
@@ -67,15 +92,63 @@ void KelPeer::onMessage(MivMessage *message)
     }
 }
 
+void KelPeer::reloadRules()
+{
+    if (m_config.rulesPath.isEmpty())
+        return;
+    QString error;
+    if (m_responder.reload(&error))
+        emit output(QStringLiteral("reloaded %1: %2 rules").arg(m_config.rulesPath).arg(m_responder.ruleCount()));
+    else
+        emit failure(QStringLiteral("kelpeer: not reloaded, the old rules stay: ") + error);
+}
+
 void KelPeer::answerRequest(const MivMessage &message)
 {
-    const QString answer = m_device.answer(message.Value().bstr());
-    if (m_config.delayMs <= 0) {
-        sendAnswer(message, answer);
+    const KelReply reply = m_responder.reply(message.Value().bstr(), message.replyChannel());
+    if (!reply.report.isEmpty())
+        emit failure(reply.report);
+    if (reply.delayMs <= 0) {
+        sendReply(message, reply);
         return;
     }
     // A timer, not a sleep: other clients are answered meanwhile.
-    QTimer::singleShot(m_config.delayMs, this, [this, message, answer] { sendAnswer(message, answer); });
+    QTimer::singleShot(reply.delayMs, this, [this, message, reply] { sendReply(message, reply); });
+}
+
+void KelPeer::sendReply(const MivMessage &message, const KelReply &reply)
+{
+    const std::shared_ptr<MivReplyChannel> &channel = message.replyChannel();
+    if (reply.splitParts <= 1 || !reply.text || !channel) {
+        if (reply.text)
+            sendAnswer(message, *reply.text);
+        if (reply.close && channel)
+            channel->close();
+        return;
+    }
+    verbose(QStringLiteral("> ") + *reply.text);
+    writePieces(channel, channel->frame(*reply.text), reply.splitParts, reply.splitGapMs, reply.close);
+}
+
+// The frame's bytes in pieces of about the same size, gapMs apart.
+void KelPeer::writePieces(std::shared_ptr<MivReplyChannel> channel, QByteArray frame, int parts, int gapMs, bool close)
+{
+    const qsizetype size = (frame.size() + parts - 1) / parts;
+    try {
+        channel->writeRaw(frame.left(size));
+    } catch (const MivError &e) {
+        emit failure(QStringLiteral("kelpeer: ") + e.description());
+        return;
+    }
+    frame.remove(0, size);
+    if (frame.isEmpty() || parts <= 1) {
+        if (close)
+            channel->close();
+        return;
+    }
+    QTimer::singleShot(gapMs, this, [this, channel, frame, parts, gapMs, close] {
+        writePieces(channel, frame, parts - 1, gapMs, close);
+    });
 }
 
 void KelPeer::sendAnswer(const MivMessage &message, const QString &answer)
@@ -85,8 +158,7 @@ void KelPeer::sendAnswer(const MivMessage &message, const QString &answer)
             message.Reply(answer);
         else
             m_controller->Execute(QStringLiteral("Send"), answer);
-        if (m_config.verbose)
-            emit output(QStringLiteral("> ") + answer);
+        verbose(QStringLiteral("> ") + answer);
     } catch (const MivError &e) {
         emit failure(QStringLiteral("kelpeer: ") + e.description());
     }
@@ -110,7 +182,7 @@ void KelPeer::takeFrame(const QString &text)
 // The peer, the server or the serial line has gone. A server's clients come and go.
 void KelPeer::lineGone(const QString &address)
 {
-    if (m_done || (m_server && !m_config.sendText))
+    if (m_done || (m_server && !m_config.isHost()))
         return;
     emit failure(QStringLiteral("kelpeer: the line to %1 has gone").arg(address));
     finish(1);
@@ -128,11 +200,11 @@ void KelPeer::sendRequest()
 
 void KelPeer::transactRequest()
 {
+    const QString text = requestText();
     ++m_sent;
-    if (m_config.verbose)
-        emit output(QStringLiteral("> ") + *m_config.sendText);
+    verbose(QStringLiteral("> ") + text);
     try {
-        const QString answer = m_controller->transact(*m_config.sendText);
+        const QString answer = m_controller->transact(text);
         ++m_answered;
         emit output(QStringLiteral("= ") + answer);
     } catch (const MivError &e) {
@@ -156,16 +228,16 @@ void KelPeer::transactRequest()
 
 void KelPeer::sendWithoutWaiting()
 {
+    const QString text = requestText();
     try {
-        m_controller->Execute(QStringLiteral("Send"), *m_config.sendText);
+        m_controller->Execute(QStringLiteral("Send"), text);
     } catch (const MivError &e) {
         emit failure(QStringLiteral("kelpeer: ") + e.description());
         finish(1);
         return;
     }
     ++m_sent;
-    if (m_config.verbose)
-        emit output(QStringLiteral("> ") + *m_config.sendText);
+    verbose(QStringLiteral("> ") + text);
     if (m_sent < m_config.count)
         m_intervalTimer.start(m_config.intervalMs);
     else if (m_answered < m_sent)
@@ -188,6 +260,7 @@ void KelPeer::finish(int code)
     m_done = true;
     m_answerTimer.stop();
     m_intervalTimer.stop();
+    m_clientTimer.stop();
     // After the messages already on their way, so that their lines come first.
     QMetaObject::invokeMethod(this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
 }

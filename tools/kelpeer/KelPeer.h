@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KelDevice.h"
+#include "KelResponder.h"
 #include "KelPeerConfig.h"
 #include "MivEngine.h"
 
@@ -27,6 +27,8 @@ public:
     // Opens the connection and emits the "ready" line. Throws MivError with the reason.
     void start();
     QString address() const { return m_address; }
+    // Reads the rules file again (SIGHUP), keeping the stored values.
+    void reloadRules();
 
 signals:
     void output(const QString &line);      // one stdout line, without the newline
@@ -37,6 +39,8 @@ private:
     void onMessage(MivMessage *message);
     void answerRequest(const MivMessage &message);
     void sendAnswer(const MivMessage &message, const QString &answer);
+    void sendReply(const MivMessage &message, const KelReply &reply);
+    void writePieces(std::shared_ptr<MivReplyChannel> channel, QByteArray frame, int parts, int gapMs, bool close);
     void takeFrame(const QString &text);
     void lineGone(const QString &address);
     void sendRequest();
@@ -44,9 +48,12 @@ private:
     void sendWithoutWaiting();
     void noWaitTimedOut();
     void finish(int code);
+    void noClientCame();
+    void verbose(const QString &line);
+    QString requestText() const; // the next request's
 
     KelPeerConfig m_config;
-    KelDevice m_device;
+    KelResponder m_responder;
     MivEngine m_engine;
     MivController *m_controller = nullptr;
     QString m_address;
@@ -59,4 +66,5 @@ private:
     int m_answered = 0;
     QTimer m_answerTimer; // --no-wait: the rest of the answers
     QTimer m_intervalTimer;
+    QTimer m_clientTimer; // --wait-client
 };

@@ -1,90 +1,249 @@
 #include "KelPeerConfig.h"
 
+#include "KelOptions.h"
+#include "MivError.h"
+
+#include <QMap>
+
+#include <cmath>
+
 namespace {
 
-bool readCount(const QString &text, int min, int *out)
+enum class Role { Any, Device, Host, Plain, Load };
+
+struct OptionSpec
+{
+    const char *name;
+    bool takesValue;
+    bool repeatable;
+    Role role;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--option", true, false, Role::Any},       {"--verbose", false, false, Role::Any},
+    {"--delay", true, false, Role::Device},      {"--fail", true, true, Role::Device},
+    {"--rules", true, false, Role::Device},      {"--replay", true, false, Role::Device},
+    {"--replay-delays", false, false, Role::Device},
+    {"--send", true, true, Role::Host},         {"--count", true, false, Role::Host},
+    {"--wait-client", true, false, Role::Host},  {"--interval", true, false, Role::Plain},
+    {"--no-wait", false, false, Role::Plain},    {"--clients", true, false, Role::Load},
+    {"--pipeline", true, false, Role::Load},     {"--rate", true, false, Role::Load},
+    {"--duration", true, false, Role::Load},     {"--json", true, false, Role::Load},
+    {"--max-p99", true, false, Role::Load},      {"--max-errors", true, false, Role::Load},
+};
+
+constexpr int kMaxClients = 1000;
+constexpr int kMaxPipeline = 1000;
+constexpr double kMsPerSecond = 1000.0;
+constexpr double kMaxSeconds = 24 * 3600.0; // a day: longer would overflow the timers
+
+bool anyGiven(const QMap<QString, QStringList> &given, Role role)
+{
+    for (const OptionSpec &spec : kOptions) {
+        if (spec.role == role && given.contains(QLatin1String(spec.name)))
+            return true;
+    }
+    return false;
+}
+
+const OptionSpec *findOption(const QString &name)
+{
+    for (const OptionSpec &spec : kOptions) {
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    }
+    return nullptr;
+}
+
+bool readInt(const QString &text, qint64 min, qint64 max, qint64 *out)
 {
     bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < min)
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || value < min || value > max)
         return false;
     *out = value;
     return true;
 }
 
+bool readNumber(const QString &text, double min, double max, double *out)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < min || value > max)
+        return false;
+    *out = value;
+    return true;
+}
+
+// The values given on the command line, by option name, in order.
+using Given = QMap<QString, QStringList>;
+
+// Turns the given values into the config; an empty string when all are good.
+QString readValues(const Given &given, KelPeerConfig &config)
+{
+    qint64 whole = 0;
+    double number = 0;
+    auto one = [&given](const char *name) { return given.value(QLatin1String(name)).value(0); };
+    auto has = [&given](const char *name) { return given.contains(QLatin1String(name)); };
+
+    config.option = one("--option");
+    config.verbose = has("--verbose");
+    config.failPrefixes = given.value(QStringLiteral("--fail"));
+    for (const QString &prefix : config.failPrefixes) {
+        if (prefix.isEmpty())
+            return QStringLiteral("--fail needs a request prefix");
+    }
+    config.rulesPath = one("--rules");
+    config.replayPath = one("--replay");
+    config.replayDelays = has("--replay-delays");
+    config.sendTexts = given.value(QStringLiteral("--send"));
+    config.noWait = has("--no-wait");
+    config.jsonPath = one("--json");
+    if (has("--delay")) {
+        if (!readInt(one("--delay"), 0, INT_MAX, &whole))
+            return QStringLiteral("--delay needs a number of milliseconds");
+        config.delayMs = int(whole);
+    }
+    if (has("--count")) {
+        if (!readInt(one("--count"), 1, INT_MAX, &whole))
+            return QStringLiteral("--count needs a number of at least 1");
+        config.count = int(whole);
+        config.countGiven = true;
+    }
+    if (has("--interval")) {
+        if (!readInt(one("--interval"), 0, INT_MAX, &whole))
+            return QStringLiteral("--interval needs a number of milliseconds");
+        config.intervalMs = int(whole);
+    }
+    if (has("--wait-client")) {
+        if (!readNumber(one("--wait-client"), 0, kMaxSeconds, &number))
+            return QStringLiteral("--wait-client needs a number of seconds");
+        config.waitClientMs = int(std::lround(number * kMsPerSecond));
+    }
+    if (has("--clients")) {
+        if (!readInt(one("--clients"), 1, kMaxClients, &whole))
+            return QStringLiteral("--clients needs a number from 1 to %1").arg(kMaxClients);
+        config.clients = int(whole);
+    }
+    if (has("--pipeline")) {
+        if (!readInt(one("--pipeline"), 1, kMaxPipeline, &whole))
+            return QStringLiteral("--pipeline needs a number from 1 to %1").arg(kMaxPipeline);
+        config.pipeline = int(whole);
+    }
+    if (has("--rate")) {
+        if (!readNumber(one("--rate"), 0, 1e9, &number) || number <= 0)
+            return QStringLiteral("--rate needs a number of requests per second above 0");
+        config.rate = number;
+    }
+    if (has("--duration")) {
+        if (!readNumber(one("--duration"), 0, kMaxSeconds, &number) || number <= 0)
+            return QStringLiteral("--duration needs a number of seconds above 0");
+        config.durationMs = int(std::lround(number * kMsPerSecond));
+    }
+    if (has("--max-p99")) {
+        if (!readNumber(one("--max-p99"), 0, kMaxSeconds * kMsPerSecond, &number))
+            return QStringLiteral("--max-p99 needs a number of milliseconds");
+        config.maxP99Ms = number;
+    }
+    if (has("--max-errors")) {
+        if (!readInt(one("--max-errors"), 0, LLONG_MAX, &whole))
+            return QStringLiteral("--max-errors needs a number of at least 0");
+        config.maxErrors = whole;
+    }
+    return {};
+}
+
+// An option that would do nothing in the role the others choose is refused.
+QString checkRoles(const Given &given, const KelPeerConfig &config)
+{
+    const bool host = given.contains(QStringLiteral("--send"));
+    const bool load = anyGiven(given, Role::Load);
+    for (const OptionSpec &spec : kOptions) {
+        const QString name = QLatin1String(spec.name);
+        if (!given.contains(name))
+            continue;
+        if (spec.role == Role::Device && host)
+            return QStringLiteral("%1 does nothing with --send (it shapes the device's answers)").arg(name);
+        if ((spec.role == Role::Host || spec.role == Role::Plain || spec.role == Role::Load) && !host)
+            return QStringLiteral("%1 does nothing without --send").arg(name);
+        if (spec.role == Role::Plain && load)
+            return QStringLiteral("%1 does not go with the load options (--clients, --pipeline, --rate, "
+                                  "--duration, --json, --max-p99, --max-errors)")
+                .arg(name);
+    }
+    if (config.countGiven && config.durationMs)
+        return QStringLiteral("--count and --duration cannot both be given");
+    if (config.replayDelays && config.replayPath.isEmpty())
+        return QStringLiteral("--replay-delays goes with --replay");
+    // What the option string says about the role; a bad one is refused later, when opening.
+    try {
+        const KelConnKind kind = ParseKelOptions(config.option).kind;
+        if (config.waitClientMs && kind != KelConnKind::TcpServer)
+            return QStringLiteral("--wait-client does nothing on a client or serial option string");
+        if (config.clients > 1 && kind != KelConnKind::TcpClient)
+            return QStringLiteral("--clients above 1 needs a TCP client option string (Conn=eth:<address>:<port>)");
+    } catch (const MivError &) {
+    }
+    return {};
+}
+
 } // namespace
 
-QString KelPeerUsage()
+QString KelPeerVersion()
 {
-    return QStringLiteral(
-        "usage: kelpeer --option \"<option string>\" [--delay MS] [--fail PREFIX]... [--verbose]\n"
-        "               [--send TEXT [--count N] [--interval MS] [--no-wait]] [--help]\n"
-        "Without --send it plays the device: START/STOP answer 0, PUT stores, GET returns.\n"
-        "With --send it plays the host: sends TEXT N times and prints each answer as \"= text\",\n"
-        "and a frame that answers no request as \"~ text\"; exit status 1 when answers are missing.\n"
-        "Prints \"ready <address>\" once open; with --verbose \"< text\" and \"> text\" per frame.\n"
-        "Control characters in a text are written as escapes (\\n, \\xHH, ...): one line per frame.\n");
+    return QStringLiteral("kelpeer " KEL_VERSION);
 }
 
 KelPeerArgs ParseKelPeerArgs(const QStringList &args)
 {
     KelPeerArgs result;
-    KelPeerConfig &config = result.config;
-    bool haveOption = false;
-    bool haveCount = false;
-    bool haveInterval = false;
     auto usage = [&result](const QString &error) {
         result.outcome = KelPeerArgs::Usage;
         result.error = error;
         return result;
     };
+    Given given;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        auto value = [&](QString *out) {
-            if (i + 1 >= args.size())
-                return false;
-            *out = args.at(++i);
-            return true;
-        };
-        QString text;
-        if (arg == QLatin1String("--help")) {
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             result.outcome = KelPeerArgs::Help;
             return result;
-        } else if (arg == QLatin1String("--verbose")) {
-            config.verbose = true;
-        } else if (arg == QLatin1String("--no-wait")) {
-            config.noWait = true;
-        } else if (arg == QLatin1String("--option")) {
-            if (!value(&config.option))
-                return usage(QStringLiteral("--option needs the option string"));
-            haveOption = true;
-        } else if (arg == QLatin1String("--fail")) {
-            if (!value(&text) || text.isEmpty())
-                return usage(QStringLiteral("--fail needs a request prefix"));
-            config.failPrefixes << text;
-        } else if (arg == QLatin1String("--send")) {
-            if (!value(&text))
-                return usage(QStringLiteral("--send needs a text"));
-            config.sendText = text;
-        } else if (arg == QLatin1String("--delay")) {
-            if (!value(&text) || !readCount(text, 0, &config.delayMs))
-                return usage(QStringLiteral("--delay needs a number of milliseconds"));
-        } else if (arg == QLatin1String("--count")) {
-            if (!value(&text) || !readCount(text, 1, &config.count))
-                return usage(QStringLiteral("--count needs a number of at least 1"));
-            haveCount = true;
-        } else if (arg == QLatin1String("--interval")) {
-            if (!value(&text) || !readCount(text, 0, &config.intervalMs))
-                return usage(QStringLiteral("--interval needs a number of milliseconds"));
-            haveInterval = true;
-        } else {
-            return usage(QStringLiteral("unknown argument \"%1\"").arg(arg));
         }
+        if (arg == QLatin1String("--version")) {
+            result.outcome = KelPeerArgs::Version;
+            return result;
+        }
+        const qsizetype eq = arg.indexOf(u'=');
+        const QString name = eq < 0 ? arg : arg.left(eq);
+        const OptionSpec *spec = arg.startsWith(QLatin1String("--")) ? findOption(name) : nullptr;
+        if (!spec)
+            return usage(QStringLiteral("unknown argument \"%1\"").arg(arg));
+        if (!spec->repeatable && given.contains(name))
+            return usage(QStringLiteral("%1 is given more than once").arg(name));
+        if (!spec->takesValue) {
+            if (eq >= 0)
+                return usage(QStringLiteral("%1 takes no value").arg(name));
+            given[name];
+            continue;
+        }
+        if (eq >= 0)
+            given[name] << arg.mid(eq + 1);
+        else if (i + 1 < args.size())
+            given[name] << args.at(++i);
+        else
+            return usage(QStringLiteral("%1 needs a value").arg(name));
     }
-    if (!haveOption)
+    if (!given.contains(QStringLiteral("--option")))
         return usage(QStringLiteral("--option is required"));
-    if (!config.sendText && (haveCount || haveInterval || config.noWait))
-        return usage(QStringLiteral("--count, --interval and --no-wait go with --send"));
+    KelPeerConfig &config = result.config;
+    QString error = readValues(given, config);
+    if (error.isEmpty())
+        error = checkRoles(given, config);
+    if (!error.isEmpty())
+        return usage(error);
+    config.load = anyGiven(given, Role::Load);
+    if (config.load && !config.countGiven && !config.durationMs)
+        config.count = config.clients; // one request per client
     result.outcome = KelPeerArgs::Run;
     return result;
 }

@@ -5,22 +5,42 @@
 
 #include <optional>
 
-// What kelpeer was asked to do.
+// What kelpeer was asked to do. Without send texts it plays the device; with them the host,
+// and with any load option (clients, pipeline, rate, duration, json, maxP99Ms, maxErrors) the
+// host is a load generator that prints a summary instead of each answer.
 struct KelPeerConfig
 {
     QString option;            // the connection option string
-    int delayMs = 0;           // device role: each answer waits this long
-    QStringList failPrefixes;  // device role: requests starting with one answer E_FAIL
-    bool verbose = false;      // "< text" / "> text" per frame
-    std::optional<QString> sendText; // host role when set
-    int count = 1;
+    bool verbose = false;      // a time-stamped line per frame, connect and disconnect
+    // device
+    int delayMs = 0;           // each answer waits this long (a rule's own delay wins)
+    QStringList failPrefixes;  // requests starting with one answer E_FAIL
+    QString rulesPath;         // a rules file (TOML)
+    QString replayPath;        // a session record to answer from
+    bool replayDelays = false; // with the record's delays
+    // host
+    QStringList sendTexts;     // taken in turn
+    int count = 1;             // requests in all
+    bool countGiven = false;
     int intervalMs = 0;
     bool noWait = false;
+    std::optional<int> waitClientMs; // a server option: how long to wait for the first client
+    // load
+    bool load = false;
+    int clients = 1;
+    int pipeline = 1;
+    double rate = 0; // requests per second in all; 0: as fast as possible
+    std::optional<int> durationMs;
+    QString jsonPath;
+    std::optional<double> maxP99Ms;
+    std::optional<qint64> maxErrors;
+
+    bool isHost() const { return !sendTexts.isEmpty(); }
 };
 
 struct KelPeerArgs
 {
-    enum Outcome { Run, Help, Usage };
+    enum Outcome { Run, Help, Version, Usage };
     Outcome outcome = Usage;
     KelPeerConfig config;
     QString error; // with Usage
@@ -29,4 +49,15 @@ struct KelPeerArgs
 // Reads the command line (without the program name).
 KelPeerArgs ParseKelPeerArgs(const QStringList &args);
 
+// The full help (--help) and the short reminder after a usage error.
 QString KelPeerUsage();
+QString KelPeerSynopsis();
+QString KelPeerVersion();
+
+// Exit statuses.
+namespace KelPeerExit {
+constexpr int Ok = 0;
+constexpr int Failure = 1;
+constexpr int Usage = 2;
+constexpr int LimitExceeded = 3;
+} // namespace KelPeerExit

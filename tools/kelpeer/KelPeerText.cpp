@@ -1,5 +1,8 @@
 #include "KelPeerText.h"
 
+#include <QRegularExpression>
+#include <QTime>
+
 namespace {
 
 bool IsControl(char32_t c)
@@ -88,4 +91,20 @@ QString UnescapeLine(const QString &line)
         i = end - 1;
     }
     return out;
+}
+
+namespace {
+const QString kStampFormat = QStringLiteral("HH:mm:ss.zzz");
+const QRegularExpression kStamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d "));
+} // namespace
+
+QString StampedLine(const QString &line)
+{
+    return QTime::currentTime().toString(kStampFormat) + u' ' + line;
+}
+
+QString WithoutStamp(const QString &line)
+{
+    const QRegularExpressionMatch match = kStamp.match(line);
+    return match.hasMatch() ? line.mid(match.capturedLength()) : line;
 }

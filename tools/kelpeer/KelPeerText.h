@@ -13,3 +13,9 @@ QString EscapeLine(const QString &text);
 
 // The text of an escaped line; an escape it does not know stays as it is.
 QString UnescapeLine(const QString &line);
+
+// A --verbose line: the local time of day as "HH:MM:SS.mmm", a blank, then the line.
+QString StampedLine(const QString &line);
+
+// The line without a leading time stamp, if it has one.
+QString WithoutStamp(const QString &line);

@@ -46,7 +46,7 @@ quint16 PeerProcess::port() const
 
 void PeerProcess::takeLine(const QByteArray &raw)
 {
-    const QString line = UnescapeLine(QString::fromUtf8(raw));
+    const QString line = WithoutStamp(UnescapeLine(QString::fromUtf8(raw)));
     if (line.startsWith(QLatin1String("ready ")))
         m_address = line.mid(6);
     else if (line.startsWith(QLatin1String("< ")))
@@ -57,6 +57,8 @@ void PeerProcess::takeLine(const QByteArray &raw)
         m_answers << line.mid(2);
     else if (line.startsWith(QLatin1String("~ ")))
         m_unsolicited << line.mid(2);
+    else if (line.startsWith(QLatin1String("connected ")) || line.startsWith(QLatin1String("disconnected ")))
+        m_links << line;
 }
 
 void PeerProcess::pump()

@@ -9,6 +9,8 @@
 //   "> <text>"         -> sent()       (only with --verbose)
 //   "= <text>"         -> answers()    (host role)
 //   "~ <text>"         -> unsolicited() (host role: a frame that answers no request)
+//   "connected <address>", "disconnected <address>" -> links() (only with --verbose)
+// A leading "HH:MM:SS.mmm " time stamp (--verbose) is dropped.
 // Texts come unescaped (KelPeerText.h). Output is read when pump() or a wait function runs. Waits are bounded and run the caller's
 // event loop (so that an engine or window on this thread keeps working while kelpeer talks to
 // it); setBlockingWaits(true) makes them block without it. Killed in the destructor.
@@ -35,6 +37,7 @@ public:
     QStringList sent() const { return m_sent; }
     QStringList answers() const { return m_answers; }
     QStringList unsolicited() const { return m_unsolicited; }
+    QStringList links() const { return m_links; }
     QString errorOutput() const { return m_stderr; } // everything seen on stderr so far
     QString startError() const { return m_process.errorString(); } // why start() failed
 
@@ -49,6 +52,7 @@ public:
     // SIGTERM (the clean way out), then a kill when it does not end within 3 s.
     void stop();
     void terminate() { m_process.terminate(); }
+    qint64 processId() const { return m_process.processId(); }
     void setBlockingWaits(bool blocking) { m_blocking = blocking; }
 
 private:
@@ -63,6 +67,7 @@ private:
     QStringList m_sent;
     QStringList m_answers;
     QStringList m_unsolicited;
+    QStringList m_links;
     QString m_stderr;
     bool m_blocking = false;
 };

@@ -1,3 +1,4 @@
+#include "KelLoad.h"
 #include "KelPeer.h"
 #include "KelPeerConfig.h"
 #include "KelPeerText.h"
@@ -15,9 +16,12 @@ namespace {
 
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int)
+constexpr char kEnd = 1;
+constexpr char kReload = 2;
+
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = signal == SIGHUP ? kReload : kEnd;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
@@ -30,45 +34,66 @@ void printLine(FILE *stream, const QString &line)
     std::fflush(stream);
 }
 
+// Prints what the peer or the load run says and runs until it has finished.
+template<typename Runner>
+int run(QCoreApplication &app, Runner &runner)
+{
+    QObject::connect(&runner, &Runner::output, &app, [](const QString &line) { printLine(stdout, line); });
+    QObject::connect(&runner, &Runner::failure, &app, [](const QString &line) { printLine(stderr, line); });
+    QObject::connect(&runner, &Runner::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    try {
+        runner.start();
+    } catch (const MivError &e) {
+        printLine(stderr, QStringLiteral("kelpeer: ") + e.description());
+        return KelPeerExit::Failure;
+    }
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const KelPeerArgs args = ParseKelPeerArgs(app.arguments().mid(1));
-    if (args.outcome == KelPeerArgs::Help) {
-        std::fputs(KelPeerUsage().toUtf8().constData(), stdout);
-        return 0;
+    if (args.outcome == KelPeerArgs::Help || args.outcome == KelPeerArgs::Version) {
+        const QString text = args.outcome == KelPeerArgs::Help ? KelPeerUsage() : KelPeerVersion() + u'\n';
+        std::fputs(text.toUtf8().constData(), stdout);
+        return KelPeerExit::Ok;
     }
     if (args.outcome == KelPeerArgs::Usage) {
         printLine(stderr, QStringLiteral("kelpeer: ") + args.error);
-        std::fputs(KelPeerUsage().toUtf8().constData(), stderr);
-        return 2;
+        std::fputs((KelPeerSynopsis() + QStringLiteral("Try kelpeer --help.\n")).toUtf8().constData(), stderr);
+        return KelPeerExit::Usage;
     }
 
     // SIGINT/SIGTERM end the event loop through a self-pipe: exit 0, sockets closed cleanly.
+    // SIGHUP reloads the rules file.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
         std::perror("kelpeer: socketpair");
         return 1;
     }
+    KelPeer peer(args.config);
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&peer] {
+        char byte = kEnd;
+        if (::read(g_signalPipe[0], &byte, 1) == 1 && byte == kReload)
+            peer.reloadRules();
+        else
+            QCoreApplication::exit(0);
+    });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    if (!args.config.rulesPath.isEmpty())
+        sigaction(SIGHUP, &action, nullptr);
 
-    KelPeer peer(args.config);
-    QObject::connect(&peer, &KelPeer::output, &app, [](const QString &line) { printLine(stdout, line); });
-    QObject::connect(&peer, &KelPeer::failure, &app, [](const QString &line) { printLine(stderr, line); });
-    QObject::connect(&peer, &KelPeer::finished, &app, [](int code) { QCoreApplication::exit(code); });
-    try {
-        peer.start();
-    } catch (const MivError &e) {
-        printLine(stderr, QStringLiteral("kelpeer: ") + e.description());
-        return 1;
+    if (args.config.load) {
+        KelLoad load(args.config);
+        return run(app, load);
     }
-    return app.exec();
+    return run(app, peer);
 }

@@ -31,6 +31,24 @@ public:
         m_link->sendText(text);
     }
 
+    QByteArray frame(const QString &text) const override { return m_link ? m_link->encode(text) : QByteArray(); }
+
+    void writeRaw(const QByteArray &bytes) override
+    {
+        if (!m_link || !m_link->isOpen())
+            throw MivError(MivCode::NotConnected,
+                           QStringLiteral("Cannot write: the connection to %1 has closed").arg(m_address));
+        m_link->writeBytes(bytes, true);
+    }
+
+    void close() override
+    {
+        if (!m_link)
+            return;
+        m_link->flush(); // an answer just given goes out before the close
+        m_link->close();
+    }
+
 private:
     QPointer<KelLink> m_link;
     QString m_address;
@@ -74,7 +92,16 @@ void KelLink::write(const QString &text, bool now)
 {
     if (!isOpen())
         throw MivError(MivCode::NotConnected, QStringLiteral("The connection to %1 has closed").arg(m_address));
-    const QByteArray bytes = m_framer.encode(text);
+    writeBytes(m_framer.encode(text), now);
+}
+
+QByteArray KelLink::encode(const QString &text) const
+{
+    return m_framer.encode(text);
+}
+
+void KelLink::writeBytes(const QByteArray &bytes, bool now)
+{
     const qint64 queued = m_stream->bytesToWrite();
     if (queued + bytes.size() > kMaxQueued)
         throw MivError(MivCode::Fail, QStringLiteral("Send refused: %1 bytes are still queued for %2, "

@@ -62,6 +62,10 @@ public:
     void sendText(const QString &text);
     // The same, written now whatever the batch: a synchronous request.
     void sendRequest(const QString &text);
+    // The frame of a text, as sendText() writes it. Throws MivError when unencodable.
+    QByteArray encode(const QString &text) const;
+    // Writes a frame's bytes (or a piece of one), under the same cap as sendText().
+    void writeBytes(const QByteArray &bytes, bool now);
     // Writes what is queued.
     void flush();
     // Frames what has arrived, as far as the sink takes frames, and hands them to it.

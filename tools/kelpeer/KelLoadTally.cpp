@@ -1,0 +1,95 @@
+#include "KelLoadTally.h"
+
+#include "KelAnswer.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+constexpr double kUsPerMs = 1000.0;
+
+QString Figure(double us)
+{
+    return QString::number(us / kUsPerMs, 'f', 3);
+}
+
+QJsonObject LatencyJson(const QString &operation, const LatencyHistogram &histogram)
+{
+    const LatencySummary s = histogram.summary();
+    return {{"operation", operation}, {"count", qint64(s.count)}, {"min_us", s.min_us},
+            {"mean_us", s.mean_us},   {"p50_us", s.p50_us},       {"p95_us", s.p95_us},
+            {"p99_us", s.p99_us},     {"max_us", s.max_us}};
+}
+
+} // namespace
+
+qint64 KelLoadTally::errors() const
+{
+    return std::accumulate(errorsByCode.cbegin(), errorsByCode.cend(), unreadable);
+}
+
+double KelLoadTally::requestsPerSecond() const
+{
+    return elapsedMs > 0 ? double(requests) * kUsPerMs / elapsedMs : 0;
+}
+
+QString LoadSummaryText(const KelLoadTally &t)
+{
+    QString out = QStringLiteral("requests %1  answers %2  errors %3  timeouts %4  closed %5  stray %6\n")
+                      .arg(t.requests).arg(t.answers).arg(t.errors()).arg(t.timeouts).arg(t.closed).arg(t.stray);
+    out += QStringLiteral("connections %1  closes %2  elapsed %3 s  %4 requests/s\n")
+               .arg(t.connections)
+               .arg(t.closes)
+               .arg(QString::number(t.elapsedMs / kUsPerMs, 'f', 3))
+               .arg(QString::number(t.requestsPerSecond(), 'f', 1));
+    for (auto it = t.errorsByCode.cbegin(); it != t.errorsByCode.cend(); ++it)
+        out += QStringLiteral("error %1 %2  %3\n").arg(it.key()).arg(KelHresultName(it.key())).arg(it.value());
+    if (t.unreadable > 0)
+        out += QStringLiteral("error unreadable  %1\n").arg(t.unreadable);
+    qsizetype width = QStringLiteral("all").size();
+    for (const QString &op : t.operations)
+        width = std::max(width, op.size());
+    out += QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8  (ms)\n")
+               .arg(QStringLiteral("latency"), -int(width))
+               .arg(QStringLiteral("count"), 8).arg(QStringLiteral("min"), 9).arg(QStringLiteral("mean"), 9)
+               .arg(QStringLiteral("p50"), 9).arg(QStringLiteral("p95"), 9).arg(QStringLiteral("p99"), 9)
+               .arg(QStringLiteral("max"), 9);
+    auto row = [&](const QString &name, const LatencyHistogram &h) {
+        const LatencySummary s = h.summary();
+        out += QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8\n")
+                   .arg(name, -int(width))
+                   .arg(qint64(s.count), 8).arg(Figure(s.min_us), 9).arg(Figure(s.mean_us), 9)
+                   .arg(Figure(s.p50_us), 9).arg(Figure(s.p95_us), 9).arg(Figure(s.p99_us), 9)
+                   .arg(Figure(s.max_us), 9);
+    };
+    for (qsizetype i = 0; i < t.operations.size(); ++i)
+        row(t.operations.at(i), t.latencies.at(i));
+    row(QStringLiteral("all"), t.all);
+    return out;
+}
+
+QByteArray LoadSummaryJson(const KelLoadTally &t)
+{
+    QJsonArray byCode;
+    for (auto it = t.errorsByCode.cbegin(); it != t.errorsByCode.cend(); ++it)
+        byCode.append(QJsonObject{{"hresult", it.key()}, {"name", KelHresultName(it.key())}, {"count", it.value()}});
+    QJsonArray latency;
+    for (qsizetype i = 0; i < t.operations.size(); ++i)
+        latency.append(LatencyJson(t.operations.at(i), t.latencies.at(i)));
+    latency.append(LatencyJson(QStringLiteral("all"), t.all));
+    const QJsonObject root{
+        {"requests", t.requests},   {"answers", t.answers},
+        {"errors", t.errors()},     {"errors_by_hresult", byCode},
+        {"unreadable", t.unreadable}, {"timeouts", t.timeouts},
+        {"closed", t.closed},       {"stray", t.stray},
+        {"connections", t.connections}, {"closes", t.closes},
+        {"elapsed_ms", t.elapsedMs}, {"requests_per_s", t.requestsPerSecond()},
+        {"latency", latency},
+    };
+    return QJsonDocument(root).toJson();
+}

@@ -1,0 +1,262 @@
+#include "KelRules.h"
+
+#include "KelAnswer.h"
+#include "MivConverter.h"
+#include "MivError.h"
+
+#include <toml++/toml.h>
+
+#include <QFile>
+
+#include <string_view>
+
+namespace {
+
+constexpr int kMaxDelayMs = 3600 * 1000;
+constexpr int kMaxSplitParts = 64;
+const QRegularExpression kPlaceholder(QStringLiteral("\\{([^}]*)\\}"));
+const QStringList kPlaceholders{"value", "request", "command", "part", "number", "sub", "param"};
+
+// A complaint about one line of the file.
+struct RuleError
+{
+    int line;
+    QString what;
+};
+
+int LineOf(const toml::node &node)
+{
+    return int(node.source().begin.line);
+}
+
+QString Name(std::string_view key)
+{
+    return QString::fromUtf8(key.data(), qsizetype(key.size()));
+}
+
+QString TextOf(const toml::node &node, const QString &key)
+{
+    const auto text = node.value<std::string>();
+    if (!text || !node.is_string())
+        throw RuleError{LineOf(node), QStringLiteral("%1 must be a text in quotes").arg(key)};
+    return QString::fromStdString(*text);
+}
+
+int MsOf(const toml::node &node, const QString &key)
+{
+    const auto ms = node.value<std::int64_t>();
+    if (!node.is_integer() || !ms || *ms < 0 || *ms > kMaxDelayMs)
+        throw RuleError{LineOf(node), QStringLiteral("%1 must be whole milliseconds from 0 to %2").arg(key).arg(kMaxDelayMs)};
+    return int(*ms);
+}
+
+void ReadDelay(const toml::node &node, KelRule &rule)
+{
+    if (const toml::array *range = node.as_array()) {
+        if (range->size() != 2)
+            throw RuleError{LineOf(node), QStringLiteral("delay must be milliseconds or a range [min, max]")};
+        rule.delayMinMs = MsOf(*range->get(0), QStringLiteral("delay"));
+        rule.delayMaxMs = MsOf(*range->get(1), QStringLiteral("delay"));
+        if (rule.delayMinMs > rule.delayMaxMs)
+            throw RuleError{LineOf(node), QStringLiteral("delay range [%1, %2] runs backwards").arg(rule.delayMinMs).arg(rule.delayMaxMs)};
+        return;
+    }
+    rule.delayMinMs = rule.delayMaxMs = MsOf(node, QStringLiteral("delay"));
+}
+
+qint32 ErrorOf(const toml::node &node)
+{
+    if (node.is_string()) {
+        const QString name = TextOf(node, QStringLiteral("error"));
+        if (const auto code = KelHresultOfName(name); code && *code < 0)
+            return *code;
+        throw RuleError{LineOf(node), QStringLiteral("error \"%1\" is not a known HRESULT name").arg(name)};
+    }
+    const auto code = node.value<std::int64_t>();
+    if (!node.is_integer() || !code || *code >= 0 || *code < INT32_MIN)
+        throw RuleError{LineOf(node), QStringLiteral("error must be a negative HRESULT (-2147467259) or a name (\"E_FAIL\")")};
+    return qint32(*code);
+}
+
+KelFault FaultOf(const toml::node &node)
+{
+    const QString name = TextOf(node, QStringLiteral("fault"));
+    if (name == u"none")
+        return KelFault::None;
+    if (name == u"no-answer")
+        return KelFault::NoAnswer;
+    if (name == u"garble")
+        return KelFault::Garble;
+    if (name == u"split")
+        return KelFault::Split;
+    throw RuleError{LineOf(node), QStringLiteral("fault \"%1\" is none of none, no-answer, garble, split").arg(name)};
+}
+
+void CheckPlaceholders(const toml::node &node, const QString &answer)
+{
+    for (auto it = kPlaceholder.globalMatch(answer); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        if (!kPlaceholders.contains(name))
+            throw RuleError{LineOf(node), QStringLiteral("answer has an unknown placeholder {%1}").arg(name)};
+    }
+}
+
+KelRule ReadRule(const toml::table &table)
+{
+    KelRule rule;
+    rule.line = LineOf(table);
+    for (const auto &[key, node] : table) {
+        const QString name = Name(key.str());
+        if (name == u"command")
+            rule.command = TextOf(node, name);
+        else if (name == u"part")
+            rule.part = TextOf(node, name);
+        else if (name == u"number")
+            rule.number = node.is_integer() ? QString::number(*node.value<std::int64_t>()) : TextOf(node, name);
+        else if (name == u"sub")
+            rule.sub = TextOf(node, name);
+        else if (name == u"match") {
+            QRegularExpression re(TextOf(node, name));
+            if (!re.isValid())
+                throw RuleError{LineOf(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
+                                                  .arg(re.errorString())
+                                                  .arg(re.patternErrorOffset())};
+            rule.match = re;
+        } else if (name == u"answer") {
+            rule.answer = TextOf(node, name);
+            CheckPlaceholders(node, *rule.answer);
+        } else if (name == u"delay")
+            ReadDelay(node, rule);
+        else if (name == u"error_rate") {
+            const auto rate = node.value<double>();
+            if (!(node.is_number()) || !rate || *rate < 0 || *rate > 1)
+                throw RuleError{LineOf(node), QStringLiteral("error_rate must be a number from 0 to 1")};
+            rule.errorRate = *rate;
+        } else if (name == u"error")
+            rule.error = ErrorOf(node);
+        else if (name == u"fault")
+            rule.fault = FaultOf(node);
+        else if (name == u"split_parts") {
+            const auto parts = node.value<std::int64_t>();
+            if (!node.is_integer() || !parts || *parts < 2 || *parts > kMaxSplitParts)
+                throw RuleError{LineOf(node), QStringLiteral("split_parts must be from 2 to %1").arg(kMaxSplitParts)};
+            rule.splitParts = int(*parts);
+        } else if (name == u"split_gap")
+            rule.splitGapMs = MsOf(node, name);
+        else if (name == u"close_after") {
+            const auto n = node.value<std::int64_t>();
+            if (!node.is_integer() || !n || *n < 1 || *n > INT32_MAX)
+                throw RuleError{LineOf(node), QStringLiteral("close_after must be a number of requests of at least 1")};
+            rule.closeAfter = int(*n);
+        } else
+            throw RuleError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" in a rule").arg(name)};
+    }
+    return rule;
+}
+
+KelRuleSet ReadRuleSet(const toml::table &root)
+{
+    KelRuleSet set;
+    for (const auto &[key, node] : root) {
+        const QString name = Name(key.str());
+        if (name == u"values") {
+            const toml::table *values = node.as_table();
+            if (!values)
+                throw RuleError{LineOf(node), QStringLiteral("values must be a table of \"part:number:sub\" = \"value text\"")};
+            for (const auto &[valueKey, valueNode] : *values) {
+                const QString text = TextOf(valueNode, Name(valueKey.str()));
+                try {
+                    const MivConverter converter;
+                    set.values.append({Name(valueKey.str()), converter.ValueToText(converter.TextToValue(text))});
+                } catch (const MivError &e) {
+                    throw RuleError{LineOf(valueNode), e.description()};
+                }
+            }
+        } else if (name == u"rule") {
+            const toml::array *rules = node.as_array();
+            if (!rules || !rules->is_array_of_tables())
+                throw RuleError{LineOf(node), QStringLiteral("rules are written [[rule]]")};
+            for (const toml::node &rule : *rules)
+                set.rules.append(ReadRule(*rule.as_table()));
+        } else {
+            throw RuleError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" (values or [[rule]])").arg(name)};
+        }
+    }
+    return set;
+}
+
+} // namespace
+
+KelRequestFields KelRequestFields::of(const QString &request)
+{
+    const QStringList parts = request.split(u':');
+    KelRequestFields f;
+    f.command = parts.value(0);
+    f.part = parts.value(1);
+    f.number = parts.value(2);
+    f.sub = parts.value(3);
+    f.param = parts.size() > 4 ? QStringList(parts.mid(4)).join(u':') : QString();
+    return f;
+}
+
+bool KelRule::matches(const QString &request, const KelRequestFields &f) const
+{
+    return (!command || *command == f.command) && (!part || *part == f.part) && (!number || *number == f.number)
+           && (!sub || *sub == f.sub) && (!match || match->match(request).hasMatch());
+}
+
+qsizetype KelRuleSet::find(const QString &request, const KelRequestFields &fields) const
+{
+    for (qsizetype i = 0; i < rules.size(); ++i) {
+        if (rules.at(i).matches(request, fields))
+            return i;
+    }
+    return -1;
+}
+
+std::optional<KelRuleSet> LoadKelRules(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    try {
+        const toml::table root = toml::parse(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+        return ReadRuleSet(root);
+    } catch (const toml::parse_error &e) {
+        *error = QStringLiteral("%1:%2: %3").arg(path).arg(e.source().begin.line).arg(Name(e.description()));
+    } catch (const RuleError &e) {
+        *error = QStringLiteral("%1:%2: %3").arg(path).arg(e.line).arg(e.what);
+    }
+    return std::nullopt;
+}
+
+QString FillAnswer(const QString &answer, const QString &request, const KelRequestFields &f, const QString &storedValue)
+{
+    QString out;
+    qsizetype at = 0;
+    for (auto it = kPlaceholder.globalMatch(answer); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(answer).sliced(at, m.capturedStart() - at);
+        const QString name = m.captured(1);
+        out += name == u"value"     ? storedValue
+               : name == u"request" ? request
+               : name == u"command" ? f.command
+               : name == u"part"    ? f.part
+               : name == u"number"  ? f.number
+               : name == u"sub"     ? f.sub
+                                    : f.param;
+        at = m.capturedEnd();
+    }
+    return out + answer.mid(at);
+}
+
+QString GarbleAnswer(const QString &answer)
+{
+    QString out = QStringLiteral("~");
+    for (qsizetype i = answer.size() - 1; i >= 0; --i)
+        out += answer.at(i);
+    return out;
+}
