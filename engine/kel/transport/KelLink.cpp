@@ -44,7 +44,7 @@ KelLink::KelLink(std::unique_ptr<KelStream> stream, QString address, const KelPa
       m_framer(packet), m_sink(sink), m_channel(std::make_shared<KelReplyChannel>(this)),
       m_lastActivityMs(KelSteadyMs())
 {
-    connect(m_stream.get(), &KelStream::readyRead, this, &KelLink::drain);
+    connect(m_stream.get(), &KelStream::readyRead, this, &KelLink::readable);
     connect(m_stream.get(), &KelStream::bytesWritten, this, [this] {
         if (m_paused)
             drain();
@@ -56,8 +56,24 @@ KelLink::~KelLink()
 {
     // The stream dies with this object: nothing it emits on the way must reach the sink.
     disconnect(m_stream.get(), nullptr, this, nullptr);
+    // Destroyed from a slot that the sink delivered to while the stream emits readyRead: the
+    // stream closes now and goes once its emission is over.
+    if (m_inReadable) {
+        if (!m_inputEnded)
+            m_stream->abort();
+        m_stream.release()->deleteLater();
+    }
     m_finished = true;
     m_inputEnded = true;
+}
+
+void KelLink::readable()
+{
+    const QPointer<KelLink> self(this);
+    m_inReadable = true;
+    m_sink.linkReadable(*this);
+    if (self)
+        m_inReadable = false;
 }
 
 void KelLink::sendText(const QString &text)
