@@ -15,8 +15,8 @@ constexpr uchar kLf = '\n';
 constexpr qsizetype kMaxUtf8PerChar = 3;
 constexpr qsizetype kMaxTerminator = 2;
 
-// Copies the leading ASCII chars, in blocks that the compiler vectorises; returns their count.
-// A block holding any other char is left to the caller.
+// Copies the leading ASCII chars, most in blocks that the compiler vectorises; returns their
+// count.
 qsizetype NarrowAscii(const char16_t *from, qsizetype n, char *to)
 {
     constexpr qsizetype kBlock = 16;
@@ -30,6 +30,8 @@ qsizetype NarrowAscii(const char16_t *from, qsizetype n, char *to)
         for (qsizetype k = 0; k < kBlock; ++k)
             to[i + k] = char(from[i + k]);
     }
+    for (; i < n && from[i] < 0x80; ++i)
+        to[i] = char(from[i]);
     return i;
 }
 
@@ -137,8 +139,6 @@ char *KelFramer::writeText(QStringView body, char *to) const
             const qsizetype ascii = NarrowAscii(chars + i, n - i, to);
             to += ascii;
             i += ascii;
-            for (; i < n && chars[i] < 0x80; ++i)
-                *to++ = char(chars[i]);
             if (i == n)
                 break;
             if (chars[i] > limit)
@@ -153,8 +153,6 @@ char *KelFramer::writeText(QStringView body, char *to) const
         const qsizetype ascii = NarrowAscii(chars + i, n - i, to);
         to += ascii;
         i += ascii;
-        for (; i < n && chars[i] < 0x80; ++i)
-            *to++ = char(chars[i]);
         if (i == n)
             break;
         char32_t c = chars[i];
