@@ -15,24 +15,23 @@ constexpr uchar kLf = '\n';
 constexpr qsizetype kMaxUtf8PerChar = 3;
 constexpr qsizetype kMaxTerminator = 2;
 
-// Copies the leading ASCII chars, most in blocks that the compiler vectorises; returns their
-// count.
-qsizetype NarrowAscii(const char16_t *from, qsizetype n, char *to)
+// Copies the ASCII chars from chars[i] on, most in blocks that the compiler vectorises, and
+// moves i and to past them; true when that is the end of the text.
+bool TakeAscii(const char16_t *chars, qsizetype n, qsizetype &i, char *&to)
 {
     constexpr qsizetype kBlock = 16;
-    qsizetype i = 0;
-    for (; i + kBlock <= n; i += kBlock) {
+    for (; i + kBlock <= n; i += kBlock, to += kBlock) {
         char16_t any = 0;
         for (qsizetype k = 0; k < kBlock; ++k)
-            any |= from[i + k];
+            any |= chars[i + k];
         if (any >= 0x80)
             break;
         for (qsizetype k = 0; k < kBlock; ++k)
-            to[i + k] = char(from[i + k]);
+            to[k] = char(chars[i + k]);
     }
-    for (; i < n && from[i] < 0x80; ++i)
-        to[i] = char(from[i]);
-    return i;
+    for (; i < n && chars[i] < 0x80; ++i)
+        *to++ = char(chars[i]);
+    return i == n;
 }
 
 constexpr bool OddBitCount(uchar b)
@@ -135,12 +134,7 @@ char *KelFramer::writeText(QStringView body, char *to) const
     }
     if (!m_utf8 || m_iso) {
         const char16_t limit = m_iso ? 0x7F : 0xFF;
-        for (qsizetype i = 0; i < n; ++i) {
-            const qsizetype ascii = NarrowAscii(chars + i, n - i, to);
-            to += ascii;
-            i += ascii;
-            if (i == n)
-                break;
+        for (qsizetype i = 0; !TakeAscii(chars, n, i, to); ++i) {
             if (chars[i] > limit)
                 CannotSend(m_iso ? QStringLiteral("ISO takes 7-bit text only, not %1").arg(CharName(body, i))
                                  : QStringLiteral("Latin-1 has no character %1").arg(CharName(body, i)));
@@ -149,12 +143,7 @@ char *KelFramer::writeText(QStringView body, char *to) const
         return to;
     }
     // UTF-8 as QString::toUtf8 writes it: a lone surrogate becomes '?'.
-    for (qsizetype i = 0; i < n; ++i) {
-        const qsizetype ascii = NarrowAscii(chars + i, n - i, to);
-        to += ascii;
-        i += ascii;
-        if (i == n)
-            break;
+    for (qsizetype i = 0; !TakeAscii(chars, n, i, to); ++i) {
         char32_t c = chars[i];
         if (c < 0x800) {
             *to++ = char(0xC0 | c >> 6);
