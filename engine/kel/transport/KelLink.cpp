@@ -56,24 +56,18 @@ KelLink::~KelLink()
 {
     // The stream dies with this object: nothing it emits on the way must reach the sink.
     disconnect(m_stream.get(), nullptr, this, nullptr);
-    // Destroyed from a slot that the sink delivered to while the stream emits readyRead: the
-    // stream closes now and goes once its emission is over.
-    if (m_inReadable) {
-        if (!m_inputEnded)
-            m_stream->abort();
-        m_stream.release()->deleteLater();
-    }
+    // A slot that the sink delivered to from the stream's readyRead may destroy this link:
+    // the stream closes now and goes once its signal is over.
+    if (!m_inputEnded)
+        m_stream->abort();
+    KelStream::release(std::move(m_stream));
     m_finished = true;
     m_inputEnded = true;
 }
 
 void KelLink::readable()
 {
-    const QPointer<KelLink> self(this);
-    m_inReadable = true;
     m_sink.linkReadable(*this);
-    if (self)
-        m_inReadable = false;
 }
 
 void KelLink::sendText(const QString &text)

@@ -119,5 +119,4 @@ private:
     bool m_finished = false;
     bool m_draining = false;
     bool m_paused = false;
-    bool m_inReadable = false; // the stream is emitting readyRead
 };
