@@ -41,7 +41,7 @@ void KelDelivery::dropFrames()
 
 void KelDelivery::schedule()
 {
-    if (m_posted || m_delivering || m_turns.empty())
+    if (m_posted || m_delivering || m_holding || m_turns.empty())
         return;
     m_posted = true;
     QMetaObject::invokeMethod(this, &KelDelivery::deliver, Qt::QueuedConnection);

@@ -34,6 +34,18 @@ public:
     qsizetype waiting(const KelLink &link) const;
     // Drops the requests and frames that wait (Execute "Clear").
     void dropFrames();
+    // Runs take, which posts, and delivers what waits right after it rather than from a
+    // queued call: for input the event loop hands over. Deletes this object when a slot
+    // removes the controller.
+    template <typename Take>
+    void takeAndDeliver(Take take)
+    {
+        ++m_holding;
+        take();
+        --m_holding;
+        if (!m_delivering && !m_turns.empty())
+            deliver();
+    }
 
 signals:
     void message(MivMessage *message);
@@ -52,6 +64,7 @@ private:
 
     std::unordered_map<quint64, Inbox> m_inboxes; // by link id; 0 is the transport's
     std::deque<quint64> m_turns;                   // inboxes with messages, in serving order
+    int m_holding = 0; // inside takeAndDeliver: delivery follows, nothing is queued
     bool m_posted = false;
     bool m_delivering = false;
 };

@@ -8,6 +8,7 @@
 
 #include <QDeadlineTimer>
 #include <QPointer>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -43,6 +44,7 @@ QString KelProvider::localAddress() const
 
 QString KelProvider::transact(const QString &request)
 {
+    const QScopedValueRollback waits(m_waits, m_waits + 1);
     QPointer<KelLink> link(m_transport->target());
     // Frames already here came before the request: they are not its answer.
     link->drain();
@@ -75,6 +77,7 @@ void KelProvider::send(const QString &text)
 
 void KelProvider::clear()
 {
+    const QScopedValueRollback waits(m_waits, m_waits + 1);
     for (KelLink *link : m_transport->links())
         link->clearInput();
     m_delivery.dropFrames();
@@ -133,6 +136,16 @@ void KelProvider::linkReceived(KelLink &link, const QList<KelFrameEvent> &events
             break;
         }
     }
+}
+
+void KelProvider::linkReadable(KelLink &link)
+{
+    // From the event loop, what came is delivered at once; inside a synchronous call (a
+    // serial wait emits readyRead) it waits for the event loop.
+    if (m_waits > 0)
+        link.drain();
+    else
+        m_delivery.takeAndDeliver([&link] { link.drain(); });
 }
 
 void KelProvider::linkClosed(KelLink &link)

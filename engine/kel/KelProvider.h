@@ -37,6 +37,7 @@ public:
 private:
     void linkOpened(KelLink &link) override;
     void linkReceived(KelLink &link, const QList<KelFrameEvent> &events) override;
+    void linkReadable(KelLink &link) override;
     void linkClosed(KelLink &link) override;
     void transportError(const QString &description) override;
     int room(const KelLink &link) const override;
@@ -45,4 +46,5 @@ private:
     KelDelivery m_delivery;
     std::unique_ptr<KelTransport> m_transport;
     quint64 m_frameSeq = 0;
+    int m_waits = 0; // inside a synchronous call: messages wait for the event loop
 };

@@ -11,37 +11,47 @@ using namespace ValueText;
 
 namespace {
 
+// Room for a type code and its comma.
+constexpr qsizetype kMaxCodeText = 8;
+
 bool isElementType(quint16 type)
 {
     return (type >= VT_I2 && type <= VT_BSTR) || type == VT_BOOL || type == VT_VARIANT || type == VT_UI1;
 }
 
-QString scalarText(const MivVariant &value)
+// The value text of a number, currency value, date or Boolean, into a kMaxNumberText buffer.
+char *writeNumber(char *to, const MivVariant &value)
 {
     switch (value.type()) {
     case VT_I2:
-        return QString::number(value.i2());
+        return writeInteger(to, value.i2());
     case VT_I4:
-        return QString::number(value.i4());
-    case VT_R4:
-        return writeReal(value.r4());
-    case VT_R8:
-        return writeReal(value.r8());
-    case VT_CY:
-        return writeCurrency(value.cy());
-    case VT_DATE:
-        return writeDate(value.date());
-    case VT_BSTR:
-        return value.bstr();
-    case VT_BOOL:
-        return writeBool(value.boolean());
+        return writeInteger(to, value.i4());
     case VT_UI1:
-        return QString::number(value.ui1());
+        return writeInteger(to, value.ui1());
+    case VT_R4:
+        return writeReal(to, value.r4());
+    case VT_R8:
+        return writeReal(to, value.r8());
+    case VT_CY:
+        return writeCurrency(to, value.cy());
+    case VT_DATE:
+        return writeDate(to, value.date());
+    case VT_BOOL:
+        return writeBool(to, value.boolean());
     }
     throw mismatchAbout(QStringLiteral("%1 has no value text").arg(MivTypeName(value.type())));
 }
 
-MivVariant readScalar(quint16 type, const QString &text)
+QString scalarText(const MivVariant &value)
+{
+    if (value.type() == VT_BSTR)
+        return value.bstr();
+    char buffer[kMaxNumberText];
+    return QString::fromLatin1(buffer, writeNumber(buffer, value) - buffer);
+}
+
+MivVariant readScalar(quint16 type, QStringView text)
 {
     switch (type) {
     case VT_I2:
@@ -61,7 +71,7 @@ MivVariant readScalar(quint16 type, const QString &text)
     case VT_DATE:
         return MivVariant(readDate(text));
     case VT_BSTR:
-        return MivVariant(text);
+        return MivVariant(text.toString());
     case VT_BOOL:
         return MivVariant(readBool(text));
     }
@@ -78,9 +88,9 @@ MivError atElement(const MivError &error, qsizetype index, quint16 arrayType)
 }
 
 // The type code before the first comma: decimal digits with blanks around, or -1.
-qint32 readCode(const QString &codeText)
+qint32 readCode(QStringView codeText)
 {
-    const QString t = codeText.trimmed();
+    const QStringView t = codeText.trimmed();
     if (t.isEmpty() || t.size() > 5)
         return -1;
     qint32 code = 0;
@@ -97,15 +107,23 @@ qint32 readCode(const QString &codeText)
 QString MivConverter::ValueToText(const MivVariant &value, qint32) const
 {
     const quint16 type = value.type();
-    const QString code = QString::number(type);
+    // The code, a comma and a number's text are written into one buffer and copied once.
+    char buffer[kMaxNumberText + kMaxCodeText];
+    char *const afterCode = writeInteger(buffer, type);
     if (type == VT_EMPTY || type == VT_NULL)
-        return code;
-    if (!value.isArray())
-        return code + u',' + scalarText(value);
+        return QString::fromLatin1(buffer, afterCode - buffer);
+    *afterCode = ',';
+    if (!value.isArray()) {
+        if (type != VT_BSTR)
+            return QString::fromLatin1(buffer, writeNumber(afterCode + 1, value) - buffer);
+        const QString &bstr = value.bstr();
+        QString text;
+        text.reserve(afterCode + 1 - buffer + bstr.size());
+        text.append(QLatin1StringView(buffer, afterCode + 1)).append(bstr);
+        return text;
+    }
     const MivArray &array = value.array();
-    if (array.elements.isEmpty())
-        return code;
-    QString text = code;
+    QString text = QString::fromLatin1(buffer, afterCode - buffer);
     for (const MivVariant &element : array.elements) {
         text += u',';
         text += quoteElement(array.elementType == VT_VARIANT ? ValueToText(element) : scalarText(element));
@@ -115,9 +133,15 @@ QString MivConverter::ValueToText(const MivVariant &value, qint32) const
 
 MivVariant MivConverter::TextToValue(const QString &text) const
 {
-    const qsizetype comma = text.indexOf(u',');
-    const QString valuePart = comma < 0 ? QString() : text.mid(comma + 1);
-    const qint32 code = readCode(comma < 0 ? text : text.left(comma));
+    const QStringView all(text);
+    // The code is short: a plain scan finds its comma sooner than a vectorised search.
+    qsizetype comma = 0;
+    while (comma < all.size() && all[comma] != u',')
+        ++comma;
+    if (comma == all.size())
+        comma = -1;
+    const QStringView valuePart = comma < 0 ? QStringView() : all.sliced(comma + 1);
+    const qint32 code = readCode(comma < 0 ? all : all.first(comma));
     if (code < 0)
         throw mismatchAbout(QStringLiteral("'%1' does not start with a type code").arg(shown(text)));
     const auto type = quint16(code);

@@ -23,7 +23,7 @@ QString quoteElement(const QString &element)
     return u'"' + quoted + u'"';
 }
 
-QStringList splitElements(const QString &valuePart, quint16 arrayType)
+QStringList splitElements(QStringView valuePart, quint16 arrayType)
 {
     QStringList elements;
     if (valuePart.isEmpty())
@@ -63,7 +63,7 @@ QStringList splitElements(const QString &valuePart, quint16 arrayType)
             qsizetype comma = valuePart.indexOf(u',', pos);
             if (comma < 0)
                 comma = n;
-            elements.append(valuePart.mid(pos, comma - pos));
+            elements.append(valuePart.sliced(pos, comma - pos).toString());
             pos = comma;
         }
         if (pos == n)

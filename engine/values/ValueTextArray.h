@@ -12,6 +12,6 @@ QString quoteElement(const QString &element);
 
 // The element texts, unquoted; the empty text is the empty list. Throws a type mismatch that
 // names arrayType for a quote that is not closed or is followed by more than blanks.
-QStringList splitElements(const QString &valuePart, quint16 arrayType);
+QStringList splitElements(QStringView valuePart, quint16 arrayType);
 
 } // namespace ValueText

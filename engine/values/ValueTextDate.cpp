@@ -56,9 +56,35 @@ int daysInMonth(qint64 y, int m)
     return m == 2 && leap ? 29 : Days[m - 1];
 }
 
-QString padded(qint64 value, int width)
+// Exactly width digits, zeros in front; the value has no more.
+char *padded(char *to, qint64 value, int width)
 {
-    return QStringLiteral("%1").arg(value, width, 10, QChar(u'0'));
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        to[i] = char('0' + value % 10);
+    return to + width;
+}
+
+char *writeDay(char *to, const Civil &c)
+{
+    to = padded(to, c.year, 4);
+    *to++ = '-';
+    to = padded(to, c.month, 2);
+    *to++ = '-';
+    return padded(to, c.day, 2);
+}
+
+char *writeTime(char *to, qint64 msecsInDay)
+{
+    const qint64 seconds = msecsInDay / 1000;
+    to = padded(to, seconds / 3600, 2);
+    *to++ = ':';
+    to = padded(to, seconds / 60 % 60, 2);
+    *to++ = ':';
+    to = padded(to, seconds % 60, 2);
+    if (msecsInDay % 1000 == 0)
+        return to;
+    *to++ = '.';
+    return padded(to, msecsInDay % 1000, 3);
 }
 
 // A cursor over the text that reads fixed fields and fails by returning false.
@@ -140,7 +166,7 @@ bool readTimePart(Reader &r, Fields &f)
 
 } // namespace
 
-MivDate readDate(const QString &text)
+MivDate readDate(QStringView text)
 {
     Reader r(text);
     Fields f;
@@ -164,7 +190,7 @@ MivDate readDate(const QString &text)
     return MivDate{msecs};
 }
 
-QString writeDate(MivDate value)
+char *writeDate(char *to, MivDate value)
 {
     if (value.msecs < FirstMsecs || value.msecs > LastMsecs)
         throw overflow(QStringLiteral("the date %1 ms").arg(value.msecs), VT_DATE);
@@ -174,16 +200,13 @@ QString writeDate(MivDate value)
         inDay += MsecsPerDay;
         --days;
     }
-    const Civil c = civilFromDays(days + EpochDays);
-    const QString date = QStringLiteral("%1-%2-%3").arg(padded(c.year, 4), padded(c.month, 2), padded(c.day, 2));
-    if (inDay == 0 && days != 0)
-        return date;
-    const qint64 seconds = inDay / 1000;
-    QString time = QStringLiteral("%1:%2:%3").arg(padded(seconds / 3600, 2), padded(seconds / 60 % 60, 2),
-                                                  padded(seconds % 60, 2));
-    if (inDay % 1000 != 0)
-        time += u'.' + padded(inDay % 1000, 3);
-    return days == 0 ? time : date + u' ' + time;
+    if (days != 0) {
+        to = writeDay(to, civilFromDays(days + EpochDays));
+        if (inDay == 0)
+            return to;
+        *to++ = ' ';
+    }
+    return writeTime(to, inDay);
 }
 
 } // namespace ValueText

@@ -8,14 +8,14 @@ namespace {
 constexpr qsizetype ShownLength = 80;
 }
 
-QString shown(const QString &text)
+QString shown(QStringView text)
 {
     if (text.size() <= ShownLength)
-        return text;
-    return text.left(ShownLength) + QStringLiteral("...");
+        return text.toString();
+    return text.first(ShownLength).toString() + QStringLiteral("...");
 }
 
-MivError mismatch(const QString &text, quint16 type, const QString &note)
+MivError mismatch(QStringView text, quint16 type, const QString &note)
 {
     QString description = QStringLiteral("Type mismatch: '%1' is not a %2 value")
                               .arg(shown(text), MivTypeName(type));
@@ -29,7 +29,7 @@ MivError mismatchAbout(const QString &what)
     return MivError(MivCode::TypeMismatch, QStringLiteral("Type mismatch: ") + what);
 }
 
-MivError overflow(const QString &text, quint16 type)
+MivError overflow(QStringView text, quint16 type)
 {
     return MivError(MivCode::Overflow, QStringLiteral("Overflow: %1 does not fit %2")
                                            .arg(shown(text), MivTypeName(type)));

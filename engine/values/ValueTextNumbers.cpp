@@ -2,14 +2,29 @@
 
 #include "ValueTextError.h"
 
+#include <QVarLengthArray>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 #include <system_error>
 
 namespace ValueText {
 
 namespace {
+
+// Currency is a count of ten-thousandths: four fraction digits.
+constexpr quint64 kCurrencyScale = 10000;
+constexpr int kCurrencyDigits = 4;
+// Number texts up to this length are read without a heap buffer.
+constexpr qsizetype kShortNumber = 128;
+
+char *copied(char *to, std::string_view text)
+{
+    return std::copy(text.begin(), text.end(), to);
+}
 
 bool isDigit(QChar c)
 {
@@ -20,6 +35,9 @@ enum class RealRead { Ok, NotNumber, Overflow };
 
 std::optional<double> special(QStringView text)
 {
+    // Every special spelling has a letter within its first two chars; numbers do not.
+    if (text.size() < 3 || (text[0].unicode() < u'A' && text[1].unicode() < u'A'))
+        return std::nullopt;
     if (text.compare(u"NaN", Qt::CaseInsensitive) == 0)
         return std::numeric_limits<double>::quiet_NaN();
     if (text.compare(u"Inf", Qt::CaseInsensitive) == 0 || text.compare(u"+Inf", Qt::CaseInsensitive) == 0)
@@ -97,23 +115,24 @@ RealRead readReal(QStringView text, F *out)
     bool tiny = false;
     if (!isDecimalText(t, &tiny))
         return RealRead::NotNumber;
-    QByteArray ascii = t.toLatin1();
-    const bool negative = ascii.startsWith('-');
-    if (ascii.startsWith('+'))
-        ascii.remove(0, 1);
+    // The grammar holds: every char is ASCII. from_chars takes no plus sign.
+    const QStringView digits = t.startsWith(u'+') ? t.sliced(1) : t;
+    QVarLengthArray<char, kShortNumber> ascii(digits.size());
+    for (qsizetype i = 0; i < digits.size(); ++i)
+        ascii[i] = char(digits[i].unicode());
     const char *begin = ascii.constData();
     const auto [end, ec] = std::from_chars(begin, begin + ascii.size(), *out);
     if (ec == std::errc::result_out_of_range) {
         if (!tiny)
             return RealRead::Overflow;
-        *out = negative ? -F(0) : F(0);
+        *out = t.startsWith(u'-') ? -F(0) : F(0);
         return RealRead::Ok;
     }
     return ec == std::errc() && end == begin + ascii.size() ? RealRead::Ok : RealRead::NotNumber;
 }
 
 template <typename F>
-F readRealOrThrow(const QString &text, quint16 type)
+F readRealOrThrow(QStringView text, quint16 type)
 {
     F value{};
     switch (readReal(text, &value)) {
@@ -128,22 +147,20 @@ F readRealOrThrow(const QString &text, quint16 type)
 }
 
 template <typename F>
-QString writeRealAs(F value)
+char *writeRealAs(char *to, F value)
 {
     if (std::isnan(value))
-        return QStringLiteral("NaN");
+        return copied(to, "NaN");
     if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+        return copied(to, value < 0 ? "-Inf" : "Inf");
+    return std::to_chars(to, to + kMaxNumberText, value).ptr;
 }
 
 } // namespace
 
-qint64 readInteger(const QString &text, quint16 type, qint64 min, qint64 max)
+qint64 readInteger(QStringView text, quint16 type, qint64 min, qint64 max)
 {
-    const QString t = text.trimmed();
+    const QStringView t = text.trimmed();
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
@@ -165,12 +182,12 @@ qint64 readInteger(const QString &text, quint16 type, qint64 min, qint64 max)
     return value;
 }
 
-double readR8(const QString &text)
+double readR8(QStringView text)
 {
     return readRealOrThrow<double>(text, VT_R8);
 }
 
-float readR4(const QString &text)
+float readR4(QStringView text)
 {
     return readRealOrThrow<float>(text, VT_R4);
 }
@@ -190,9 +207,9 @@ std::optional<double> numberOfText(QStringView text)
     return std::nullopt;
 }
 
-MivCurrency readCurrency(const QString &text)
+MivCurrency readCurrency(QStringView text)
 {
-    const QString t = text.trimmed();
+    const QStringView t = text.trimmed();
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
@@ -214,7 +231,7 @@ MivCurrency readCurrency(const QString &text)
     int fractionDigits = 0;
     if (i < t.size() && t[i] == u'.') {
         for (++i; i < t.size() && isDigit(t[i]); ++i, ++digits) {
-            if (fractionDigits < 4) {
+            if (fractionDigits < kCurrencyDigits) {
                 addDigit(t[i]);
                 ++fractionDigits;
             } else if (t[i] != u'0') {
@@ -224,7 +241,7 @@ MivCurrency readCurrency(const QString &text)
     }
     if (digits == 0 || i != t.size())
         throw mismatch(text, VT_CY);
-    for (; fractionDigits < 4; ++fractionDigits) {
+    for (; fractionDigits < kCurrencyDigits; ++fractionDigits) {
         if (scaled > Limit / 10)
             tooLarge = true;
         else
@@ -235,9 +252,9 @@ MivCurrency readCurrency(const QString &text)
     return MivCurrency{negative ? qint64(0 - scaled) : qint64(scaled)};
 }
 
-bool readBool(const QString &text)
+bool readBool(QStringView text)
 {
-    const QString t = text.trimmed();
+    const QStringView t = text.trimmed();
     if (t.compare(u"True", Qt::CaseInsensitive) == 0)
         return true;
     if (t.compare(u"False", Qt::CaseInsensitive) == 0)
@@ -248,38 +265,45 @@ bool readBool(const QString &text)
     return *number != 0;
 }
 
-QString writeReal(double value)
+char *writeInteger(char *to, qint64 value)
 {
-    return writeRealAs(value);
+    return std::to_chars(to, to + kMaxNumberText, value).ptr;
 }
 
-QString writeReal(float value)
+char *writeReal(char *to, double value)
 {
-    return writeRealAs(value);
+    return writeRealAs(to, value);
 }
 
-QString writeCurrency(MivCurrency value)
+char *writeReal(char *to, float value)
+{
+    return writeRealAs(to, value);
+}
+
+char *writeCurrency(char *to, MivCurrency value)
 {
     const bool negative = value.scaled < 0;
     const quint64 magnitude = negative ? 0 - quint64(value.scaled) : quint64(value.scaled);
-    QString text = QString::number(magnitude / 10000);
     if (negative)
-        text.prepend(u'-');
-    quint64 fraction = magnitude % 10000;
-    if (fraction != 0) {
-        int width = 4;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --width;
-        }
-        text += u'.' + QStringLiteral("%1").arg(fraction, width, 10, QChar(u'0'));
+        *to++ = '-';
+    to = std::to_chars(to, to + kMaxNumberText, magnitude / kCurrencyScale).ptr;
+    quint64 fraction = magnitude % kCurrencyScale;
+    if (fraction == 0)
+        return to;
+    int width = kCurrencyDigits;
+    while (fraction % 10 == 0) {
+        fraction /= 10;
+        --width;
     }
-    return text;
+    *to++ = '.';
+    for (int i = width - 1; i >= 0; --i, fraction /= 10)
+        to[i] = char('0' + fraction % 10);
+    return to + width;
 }
 
-QString writeBool(bool value)
+char *writeBool(char *to, bool value)
 {
-    return value ? QStringLiteral("True") : QStringLiteral("False");
+    return copied(to, value ? "True" : "False");
 }
 
 } // namespace ValueText

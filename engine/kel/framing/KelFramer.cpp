@@ -11,6 +11,28 @@ namespace {
 constexpr uchar kEnq = 0x05;
 constexpr uchar kCr = '\r';
 constexpr uchar kLf = '\n';
+// A UTF-16 code unit gives at most three UTF-8 bytes (a surrogate pair four for two).
+constexpr qsizetype kMaxUtf8PerChar = 3;
+constexpr qsizetype kMaxTerminator = 2;
+
+// Copies the ASCII chars from chars[i] on, most in blocks that the compiler vectorises, and
+// moves i and to past them; true when that is the end of the text.
+bool TakeAscii(const char16_t *chars, qsizetype n, qsizetype &i, char *&to)
+{
+    constexpr qsizetype kBlock = 16;
+    for (; i + kBlock <= n; i += kBlock, to += kBlock) {
+        char16_t any = 0;
+        for (qsizetype k = 0; k < kBlock; ++k)
+            any |= chars[i + k];
+        if (any >= 0x80)
+            break;
+        for (qsizetype k = 0; k < kBlock; ++k)
+            to[k] = char(chars[i + k]);
+    }
+    for (; i < n && chars[i] < 0x80; ++i)
+        *to++ = char(chars[i]);
+    return i == n;
+}
 
 constexpr bool OddBitCount(uchar b)
 {
@@ -97,80 +119,107 @@ KelFramer::KelFramer(const KelPacketSettings &settings, qsizetype maxBody)
     m_body.reserve(256);
 }
 
-QByteArray KelFramer::textBytes(const QString &body) const
+char *KelFramer::writeText(QStringView body, char *to) const
 {
-    QByteArray bytes;
+    const char16_t *const chars = body.utf16();
+    const qsizetype n = body.size();
     if (m_eia) {
-        bytes.resize(body.size());
-        for (qsizetype i = 0; i < body.size(); ++i) {
-            const uchar code = EiaCode::FromChar(body[i].unicode());
+        for (qsizetype i = 0; i < n; ++i) {
+            const uchar code = EiaCode::FromChar(chars[i]);
             if (!code)
                 CannotSend(QStringLiteral("the EIA code has no character %1").arg(CharName(body, i)));
-            bytes[i] = char(code);
+            *to++ = char(code);
         }
-        return bytes;
+        return to;
     }
-    if (m_utf8 && !m_iso)
-        return body.toUtf8();
-    const char16_t limit = m_iso ? 0x7F : 0xFF;
-    for (qsizetype i = 0; i < body.size(); ++i) {
-        if (body[i].unicode() > limit)
-            CannotSend(m_iso ? QStringLiteral("ISO takes 7-bit text only, not %1").arg(CharName(body, i))
-                             : QStringLiteral("Latin-1 has no character %1").arg(CharName(body, i)));
+    if (!m_utf8 || m_iso) {
+        const char16_t limit = m_iso ? 0x7F : 0xFF;
+        for (qsizetype i = 0; !TakeAscii(chars, n, i, to); ++i) {
+            if (chars[i] > limit)
+                CannotSend(m_iso ? QStringLiteral("ISO takes 7-bit text only, not %1").arg(CharName(body, i))
+                                 : QStringLiteral("Latin-1 has no character %1").arg(CharName(body, i)));
+            *to++ = char(chars[i]);
+        }
+        return to;
     }
-    return m_utf8 ? body.toUtf8() : body.toLatin1();
+    // UTF-8 as QString::toUtf8 writes it: a lone surrogate becomes '?'.
+    for (qsizetype i = 0; !TakeAscii(chars, n, i, to); ++i) {
+        char32_t c = chars[i];
+        if (c < 0x800) {
+            *to++ = char(0xC0 | c >> 6);
+            *to++ = char(0x80 | (c & 0x3F));
+        } else if (!QChar::isSurrogate(c)) {
+            *to++ = char(0xE0 | c >> 12);
+            *to++ = char(0x80 | (c >> 6 & 0x3F));
+            *to++ = char(0x80 | (c & 0x3F));
+        } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(chars[i + 1])) {
+            c = QChar::surrogateToUcs4(char16_t(c), chars[++i]);
+            *to++ = char(0xF0 | c >> 18);
+            *to++ = char(0x80 | (c >> 12 & 0x3F));
+            *to++ = char(0x80 | (c >> 6 & 0x3F));
+            *to++ = char(0x80 | (c & 0x3F));
+        } else {
+            *to++ = '?';
+        }
+    }
+    return to;
 }
 
 QByteArray KelFramer::encode(const QString &body) const
 {
-    QByteArray text = textBytes(body);
-    if (text.size() > m_maxBody)
-        CannotSend(QStringLiteral("the text is %1 bytes, more than %2").arg(text.size()).arg(m_maxBody));
+    // One allocation, for the longest frame the text can give: the text is written into it,
+    // escaped in place and the unused tail cut off.
+    const qsizetype longestText = (m_utf8 && !m_iso ? kMaxUtf8PerChar : 1) * body.size();
+    const qsizetype header = m_settings.header ? 1 : 0;
+    QByteArray out(header + (m_escape ? 2 : 1) * longestText + kMaxTerminator, Qt::Uninitialized);
+    char *const begin = out.data();
+    if (header)
+        *begin = char(kEnq);
+    char *const text = begin + header;
+    char *w = writeText(body, text);
+    if (w - text > m_maxBody)
+        CannotSend(QStringLiteral("the text is %1 bytes, more than %2").arg(w - text).arg(m_maxBody));
 
     for (int i = 0; i < m_unsendableCount; ++i) {
-        if (std::memchr(text.constData(), m_unsendable[i], size_t(text.size())))
+        if (std::memchr(text, m_unsendable[i], size_t(w - text)))
             CannotSend(QStringLiteral("the text holds the byte %1, which ends or starts a frame, "
                                       "and no escape byte is set")
                            .arg(ByteName(m_unsendable[i])));
     }
+    if (m_escape)
+        w = escapeInPlace(text, w);
 
-    char terminator[2];
-    qsizetype terminatorSize = 1;
     if (m_eia) {
-        terminator[0] = char(EiaCode::kEndOfBlock);
-    } else if (m_settings.terminator == KelPacketSettings::Cr) {
-        terminator[0] = char(kCr);
-    } else if (m_settings.terminator == KelPacketSettings::Lf) {
-        terminator[0] = char(kLf);
+        *w++ = char(EiaCode::kEndOfBlock);
     } else {
-        terminator[0] = char(kCr);
-        terminator[1] = char(kLf);
-        terminatorSize = 2;
+        if (m_settings.terminator != KelPacketSettings::Lf)
+            *w++ = char(kCr);
+        if (m_settings.terminator != KelPacketSettings::Cr)
+            *w++ = char(kLf);
     }
-
-    QByteArray out;
-    if (!m_settings.header && !m_escape) {
-        out = std::move(text);
-        out.append(terminator, terminatorSize);
-    } else {
-        out.resize(1 + 2 * text.size() + terminatorSize);
-        char *w = out.data();
-        if (m_settings.header)
-            *w++ = char(kEnq);
-        for (char c : std::as_const(text)) {
-            if (m_escape && m_special[uchar(c)])
-                *w++ = char(m_escape);
-            *w++ = c;
-        }
-        std::memcpy(w, terminator, size_t(terminatorSize));
-        out.resize(w + terminatorSize - out.constData());
-    }
-
     if (m_iso) {
-        for (char &c : out)
-            c = char(kWithEvenParity[uchar(c) & 0x7F]);
+        for (char *p = begin; p != w; ++p)
+            *p = char(kWithEvenParity[uchar(*p) & 0x7F]);
     }
+    out.truncate(w - begin);
     return out;
+}
+
+char *KelFramer::escapeInPlace(char *text, char *end) const
+{
+    qsizetype escapes = 0;
+    for (const char *p = text; p != end; ++p)
+        escapes += m_special[uchar(*p)];
+    // From the back, so that every byte moves once.
+    char *to = end + escapes;
+    const char *const newEnd = to;
+    for (char *from = end; from != text && to != from;) {
+        const char c = *--from;
+        *--to = c;
+        if (m_special[uchar(c)])
+            *--to = char(m_escape);
+    }
+    return const_cast<char *>(newEnd);
 }
 
 bool KelFramer::plainRunAllowed() const

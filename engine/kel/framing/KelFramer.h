@@ -53,7 +53,11 @@ public:
     qsizetype buffered() const;   // bytes held for the partial frame
 
 private:
-    QByteArray textBytes(const QString &body) const;
+    // Writes the body's text in the character code, before escaping, and returns its end;
+    // throws at a character the code lacks.
+    char *writeText(QStringView body, char *to) const;
+    // Puts the escape byte before each special byte of [text, end); returns the new end.
+    char *escapeInPlace(char *text, char *end) const;
     void step(uchar raw, QList<KelFrameEvent> &out);
     void appendRun(const uchar *from, const uchar *to, QList<KelFrameEvent> &out);
     void appendBody(uchar b, QList<KelFrameEvent> &out);

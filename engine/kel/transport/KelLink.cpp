@@ -62,7 +62,7 @@ KelLink::KelLink(std::unique_ptr<KelStream> stream, QString address, const KelPa
       m_framer(packet), m_sink(sink), m_channel(std::make_shared<KelReplyChannel>(this)),
       m_lastActivityMs(KelSteadyMs())
 {
-    connect(m_stream.get(), &KelStream::readyRead, this, &KelLink::drain);
+    connect(m_stream.get(), &KelStream::readyRead, this, &KelLink::readable);
     connect(m_stream.get(), &KelStream::bytesWritten, this, [this] {
         if (m_paused)
             drain();
@@ -74,8 +74,18 @@ KelLink::~KelLink()
 {
     // The stream dies with this object: nothing it emits on the way must reach the sink.
     disconnect(m_stream.get(), nullptr, this, nullptr);
+    // A slot that the sink delivered to from the stream's readyRead may destroy this link:
+    // the stream closes now and goes once its signal is over.
+    if (!m_inputEnded)
+        m_stream->abort();
+    KelStream::release(std::move(m_stream));
     m_finished = true;
     m_inputEnded = true;
+}
+
+void KelLink::readable()
+{
+    m_sink.linkReadable(*this);
 }
 
 void KelLink::sendText(const QString &text)

@@ -18,6 +18,9 @@ public:
     virtual ~KelLinkSink() = default;
     virtual void linkOpened(KelLink &link) = 0;
     virtual void linkReceived(KelLink &link, const QList<KelFrameEvent> &events) = 0;
+    // The event loop has input for the link: the sink has it drained, and may deliver what
+    // came. The link may be destroyed inside.
+    virtual void linkReadable(KelLink &link) = 0;
     virtual void linkClosed(KelLink &link) = 0;
     virtual void transportError(const QString &description) = 0;
     // How many more frames the link may hand over now; at 0 it stops reading.
@@ -95,6 +98,7 @@ signals:
 
 private:
     void write(const QString &text, bool now);
+    void readable();
     void peerEnded(const QString &why);
     bool mayRead() const;
     void report();

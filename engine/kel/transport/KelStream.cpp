@@ -5,8 +5,24 @@
 KelStream::KelStream(QIODevice *device) : m_device(device)
 {
     m_device->setParent(this);
-    connect(m_device, &QIODevice::readyRead, this, &KelStream::readyRead);
+    connect(m_device, &QIODevice::readyRead, this, &KelStream::deviceReadyRead);
     connect(m_device, &QIODevice::bytesWritten, this, &KelStream::bytesWritten);
+}
+
+void KelStream::deviceReadyRead()
+{
+    ++m_emitting;
+    emit readyRead();
+    // Deleted from the outermost emission's level: a deferred deletion asked for below a
+    // nested event loop would run inside that loop, under the device's signal.
+    if (--m_emitting == 0 && m_released)
+        deleteLater();
+}
+
+void KelStream::release(std::unique_ptr<KelStream> stream)
+{
+    if (stream && stream->m_emitting > 0)
+        stream.release()->m_released = true;
 }
 
 qint64 KelStream::bytesAvailable() const

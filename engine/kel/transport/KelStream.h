@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class QIODevice;
 
 // The byte stream of one link on its medium: what differs between a TCP socket and a serial
@@ -37,6 +39,9 @@ public:
     QString errorString() const;
     // Closes the device at once; what is queued is dropped. Emits nothing.
     virtual void abort() = 0;
+    // For an owner that goes: deletes the stream now, or, while a slot of readyRead() runs
+    // (the device is inside its signal, perhaps below a nested event loop), once that returns.
+    static void release(std::unique_ptr<KelStream> stream);
 
 signals:
     void readyRead();
@@ -49,6 +54,10 @@ protected:
     bool hasEnded() const { return m_ended; }
 
 private:
+    void deviceReadyRead();
+
     QIODevice *m_device;
+    int m_emitting = 0; // readyRead() slots that run
+    bool m_released = false;
     bool m_ended = false;
 };

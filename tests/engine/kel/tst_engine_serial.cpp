@@ -28,6 +28,7 @@ private slots:
     void roundTrip();
     void hostOverSerial();
     void receiveErrorIsOneMessage();
+    void removeInsideOnMessage();
     void openFails_data();
     void openFails();
 
@@ -113,6 +114,27 @@ void tst_EngineSerial::receiveErrorIsOneMessage()
     QVERIFY(log.waitForKind(MivMessageKind::Unsolicited, 1));
     QCOMPARE(log.ofKind(MivMessageKind::Error).size(), 1);
     QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), QStringList{"OK"});
+}
+
+// Delivered straight from the line's input: the port closes at once and goes after its signal.
+void tst_EngineSerial::removeInsideOnMessage()
+{
+    MivEngine engine;
+    MivWorkspace *ws = engine.Workspaces().Item(0);
+    MivController *ctrl = Connect(engine, SerialOption(2));
+    const qint32 index = ctrl->Index();
+    MessageLog log(ctrl);
+    log.onMessage = [&](const MivMessage &m) {
+        if (m.Kind() == MivMessageKind::Unsolicited && ws->Controllers().Count() > 0)
+            ws->Controllers().Remove(index);
+    };
+    QSerialPort far(m_pty->second());
+    QVERIFY(far.open(QIODevice::ReadWrite));
+    far.write("ONE\rTWO\r");
+    QVERIFY(log.waitForKind(MivMessageKind::Unsolicited, 1));
+    Pump(200);
+    QCOMPARE(ws->Controllers().Count(), 0);
+    QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), QStringList{"ONE"});
 }
 
 void tst_EngineSerial::openFails_data()
