@@ -1,5 +1,5 @@
-// Start-up time until the main window has painted, against a minimal window holding one label
-// (so that its fonts are loaded too), and the resident memory of a full log list (LogModel at
+// Start-up time until the main window has painted, against a minimal window of the same size
+// holding one label (so that its fonts are loaded and as many pixels painted), and the resident memory of a full log list (LogModel at
 // its 32,767 lines) against a QStringList of the same lines. Each figure comes from a fresh
 // child process (this program run with --child MODE).
 // Usage: QT_QPA_PLATFORM=offscreen bench_startup [runs, default 5]
@@ -36,7 +36,8 @@ QString LogLine(int i)
         .arg(i);
 }
 
-// The baseline: a window with one label in a layout, nothing else.
+// The baseline: a window with one label in a layout, nothing else; sized like the main window
+// by the arguments after the mode.
 class LabelWindow : public QWidget
 {
 public:
@@ -44,6 +45,9 @@ public:
     {
         auto *layout = new QVBoxLayout(this);
         layout->addWidget(new QLabel(QStringLiteral("KELTester"), this));
+        const QStringList args = QCoreApplication::arguments();
+        if (args.size() > 4)
+            resize(args[3].toInt(), args[4].toInt());
     }
 };
 
@@ -82,7 +86,8 @@ int ShowTime(int argc, char **argv, Clock::time_point start)
             QApplication::processEvents(QEventLoop::AllEvents, 10);
         if (Clock::now() >= deadline)
             status = 1;
-        std::printf("%.3f\n", std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        std::printf("%.3f %d %d\n", std::chrono::duration<double, std::milli>(Clock::now() - start).count(),
+                    window.width(), window.height());
     }
     return status;
 }
@@ -122,21 +127,26 @@ int Child(const char *mode, int argc, char **argv, Clock::time_point start)
     return 2;
 }
 
-// The median of what `runs` children in `mode` print; negative when one fails.
-double Measure(const QString &self, const char *mode, int runs)
+// The median of the first figure that `runs` children in `mode` print; negative when one fails.
+// `size` gets the window size the last child printed, if any.
+double Measure(const QString &self, const char *mode, int runs, QStringList *size = nullptr,
+               const QStringList &extra = {})
 {
     std::vector<double> figures;
     for (int i = 0; i < runs; ++i) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(self, {QStringLiteral("--child"), QString::fromLatin1(mode)});
+        child.start(self, QStringList{QStringLiteral("--child"), QString::fromLatin1(mode)} + extra);
         if (!child.waitForFinished(30000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
             child.kill();
             child.waitForFinished(3000);
             std::fprintf(stderr, "bench_startup: the %s child failed\n", mode);
             return -1;
         }
-        figures.push_back(child.readAllStandardOutput().trimmed().toDouble());
+        const QStringList printed = QString::fromLatin1(child.readAllStandardOutput()).split(u' ', Qt::SkipEmptyParts);
+        figures.push_back(printed.value(0).toDouble());
+        if (size)
+            *size = printed.mid(1);
     }
     std::sort(figures.begin(), figures.end());
     return figures[figures.size() / 2];
@@ -154,10 +164,11 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     const QString self = QCoreApplication::applicationFilePath();
-    Measure(self, "window", 1); // warm the file cache for both
-    Measure(self, "label", 1);
+    QStringList size;
+    Measure(self, "window", 1, &size); // warms the file cache for both, and gives the size
+    Measure(self, "label", 1, nullptr, size);
     const double window = Measure(self, "window", runs);
-    const double label = Measure(self, "label", runs);
+    const double label = Measure(self, "label", runs, nullptr, size);
     const double log = Measure(self, "log", runs);
     const double list = Measure(self, "list", runs);
     if (window < 0 || label < 0 || log < 0 || list < 0)
