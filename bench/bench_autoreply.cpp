@@ -1,9 +1,11 @@
-// Automatic reply throughput: kelpeer hosts fire requests at a tester window's Ether(Server)
-// (delay 0, logging on) with 1 and with 10 clients at once; the same load against a kelpeer
-// device is the baseline. Prints requests answered per second and, for the window, the 99th
-// percentile and maximum of event-loop stalls seen by a 10 ms timer.
+// Automatic reply throughput: kelpeer hosts send requests to the tester window in Ether(Server)
+// (delay 0, logging on, window shown), one at a time from one host and pipelined from 1 and from
+// 10 hosts; the same hosts against a kelpeer device are the baseline. While the window serves, a
+// 10 ms ticker in this process measures how late the event loop runs it; the same ticker while
+// this process only waits for the kelpeer device is the stall baseline. This process waits in
+// its event loop (blocked in poll), never spinning, so it does not compete with the peers.
 //
-//   bench_autoreply [requests per run, default 20000]
+//   bench_autoreply [requests one at a time, default 10000] [pipelined, default 20000]
 
 #include "BenchRow.h"
 #include "EngineObjects.h"
@@ -15,6 +17,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
 
@@ -26,11 +29,23 @@
 
 namespace {
 
+constexpr int kTickMs = 10;
+constexpr int kRunLimitMs = 300000;
+constexpr int kStartMs = 5000;
+const QString kServerOption = QStringLiteral(
+    "Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:20:0,Timeout=500,MyIP=127.0.0.1");
+
+struct Load
+{
+    const char *name;
+    int clients;
+    bool pipelined;
+};
+
 struct Figures
 {
     double perSecond = 0;
-    qint64 stallP99 = 0;
-    qint64 stallMax = 0;
+    double stallP99Ms = 0;
     bool complete = false;
 };
 
@@ -44,57 +59,67 @@ quint16 PortOf(const QString &address)
     return address.mid(address.lastIndexOf(u':') + 1).toUShort();
 }
 
-// Runs `clients` hosts of `perClient` requests each against the port, with the event loop
-// running; measures from their start to the last host's exit.
-Figures Fire(const QString &kelpeer, quint16 port, int clients, int perClient)
+// Runs the load's hosts against the port, `total` requests shared among them; measures from their
+// start to the last host's exit, and the gaps between ticks of a timer in this process.
+Figures Fire(const QString &kelpeer, quint16 port, const Load &load, int total)
 {
-    std::vector<std::unique_ptr<QProcess>> hosts;
-    std::vector<qint64> gaps;
+    std::vector<qint64> gapsNs;
     QElapsedTimer sinceTick;
     QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] { gaps.push_back(sinceTick.restart()); });
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(kTickMs);
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] { gapsNs.push_back(sinceTick.nsecsElapsed()); sinceTick.start(); });
 
+    QEventLoop loop;
+    int running = load.clients;
+    Figures figures;
+    figures.complete = true;
+    std::vector<std::unique_ptr<QProcess>> hosts;
+    QStringList arguments{QStringLiteral("--option"), HostOption(port), QStringLiteral("--send"),
+                          QStringLiteral("GET:A:1:X:"), QStringLiteral("--count"),
+                          QString::number(total / load.clients)};
+    if (load.pipelined)
+        arguments << QStringLiteral("--no-wait");
     QElapsedTimer run;
     run.start();
     sinceTick.start();
     ticker.start();
-    for (int i = 0; i < clients; ++i) {
+    for (int i = 0; i < load.clients; ++i) {
         auto host = std::make_unique<QProcess>();
         host->setStandardOutputFile(QProcess::nullDevice());
-        host->start(kelpeer, {QStringLiteral("--option"), HostOption(port), QStringLiteral("--send"),
-                              QStringLiteral("GET:A:1:X:"), QStringLiteral("--count"),
-                              QString::number(perClient), QStringLiteral("--no-wait")});
+        QProcess *raw = host.get();
+        QObject::connect(raw, &QProcess::finished, &loop, [&, raw](int code, QProcess::ExitStatus status) {
+            figures.complete = figures.complete && status == QProcess::NormalExit && code == 0;
+            if (--running == 0)
+                loop.quit();
+        });
+        host->start(kelpeer, arguments);
         hosts.push_back(std::move(host));
     }
-    Figures figures;
-    figures.complete = true;
-    for (auto &host : hosts) {
-        while (host->state() != QProcess::NotRunning && run.elapsed() < 300000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        figures.complete = figures.complete && host->exitStatus() == QProcess::NormalExit
-                           && host->exitCode() == 0;
-    }
-    const qint64 elapsed = run.elapsed();
+    QTimer::singleShot(kRunLimitMs, &loop, [&] {
+        figures.complete = false;
+        loop.quit();
+    });
+    loop.exec();
+    const qint64 elapsedNs = run.nsecsElapsed();
     ticker.stop();
-
-    figures.perSecond = double(clients) * perClient * 1000.0 / double(qMax<qint64>(elapsed, 1));
-    std::sort(gaps.begin(), gaps.end());
-    if (!gaps.empty()) {
-        figures.stallP99 = gaps[std::min(gaps.size() - 1, gaps.size() * 99 / 100)];
-        figures.stallMax = gaps.back();
+    for (auto &host : hosts) {
+        host->kill();
+        host->waitForFinished(kStartMs);
     }
+
+    figures.perSecond = double(load.clients * (total / load.clients)) * 1e9 / double(qMax<qint64>(elapsedNs, 1));
+    std::sort(gapsNs.begin(), gapsNs.end());
+    if (!gapsNs.empty())
+        figures.stallP99Ms = gapsNs[std::min(gapsNs.size() - 1, gapsNs.size() * 99 / 100)] / 1e6;
     return figures;
 }
 
-void Print(const char *what, int clients, const Figures &figures, bool stalls)
+void Print(const char *what, const Load &load, const Figures &figures)
 {
-    std::printf("%-10s %2d client(s): %9.0f requests/s%s", what, clients, figures.perSecond,
+    std::printf("%-8s %-26s %9.0f requests/s, tick gap p99 %6.2f ms%s\n", what, load.name,
+                figures.perSecond, figures.stallP99Ms,
                 figures.complete ? "" : "  (INCOMPLETE: a host failed)");
-    if (stalls)
-        std::printf("   stall p99 %3lld ms, max %4lld ms", static_cast<long long>(figures.stallP99),
-                    static_cast<long long>(figures.stallMax));
-    std::printf("\n");
 }
 
 } // namespace
@@ -104,7 +129,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int requests = argc > 1 ? qMax(10, QString::fromLocal8Bit(argv[1]).toInt()) : 20000;
+    const int oneAtATime = argc > 1 ? qMax(10, QString::fromLocal8Bit(argv[1]).toInt()) : 10000;
+    const int pipelined = argc > 2 ? qMax(10, QString::fromLocal8Bit(argv[2]).toInt()) : 20000;
     const QString kelpeer = qEnvironmentVariableIsEmpty("KELPEER")
                                 ? QStringLiteral(KELPEER_PATH)
                                 : qEnvironmentVariable("KELPEER");
@@ -112,11 +138,9 @@ int main(int argc, char **argv)
     int status = 0;
     {
         EngineObjects engine;
-        // Baseline: a kelpeer device answering the same requests.
         QProcess device;
-        device.start(kelpeer, {QStringLiteral("--option"),
-                               QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:20:0,Timeout=500,MyIP=127.0.0.1")});
-        device.waitForReadyRead(5000);
+        device.start(kelpeer, {QStringLiteral("--option"), kServerOption});
+        device.waitForReadyRead(kStartMs);
         const QString ready = QString::fromUtf8(device.readLine()).trimmed();
         if (!ready.startsWith(QLatin1String("ready "))) {
             std::fprintf(stderr, "kelpeer device did not start: %s\n", qPrintable(kelpeer));
@@ -127,33 +151,35 @@ int main(int argc, char **argv)
         frmKELTester window;
         window.show();
         MivController *controller = g_mivEngine->Workspaces().Item(0)->AddController(
-            QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"),
-            QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:20:0,Timeout=500,MyIP=127.0.0.1"));
+            QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), kServerOption);
         window.setMivCtrl(controller);
         window.m_lClient = 0;
         window.m_strAutoReply = QStringLiteral("0,3,1");
         window.m_strReplyDelay = QStringLiteral("0");
         const quint16 windowPort = PortOf(controller->localAddress());
 
-        std::printf("%d requests per run\n", requests);
-        for (int clients : {1, 10}) {
-            const Figures baseline = Fire(kelpeer, devicePort, clients, requests / clients);
-            Print("kelpeer", clients, baseline, false);
+        const Load loads[] = {{"one at a time, 1 client", 1, false},
+                              {"pipelined, 1 client", 1, true},
+                              {"pipelined, 10 clients", 10, true}};
+        for (const Load &load : loads) {
+            const int total = load.pipelined ? pipelined : oneAtATime;
+            const Figures baseline = Fire(kelpeer, devicePort, load, total);
+            Print("kelpeer", load, baseline);
             window.logModel()->clear();
-            const Figures tester = Fire(kelpeer, windowPort, clients, requests / clients);
-            Print("window", clients, tester, true);
-            const std::string name = "server auto-reply, " + std::to_string(clients) + " client(s)";
-            PrintRow(name.c_str(), tester.perSecond, baseline.perSecond, "requests/s",
+            const Figures tester = Fire(kelpeer, windowPort, load, total);
+            Print("window", load, tester);
+            const std::string rate = std::string("auto-reply, ") + load.name;
+            PrintRow(rate.c_str(), tester.perSecond, baseline.perSecond, "requests/s",
                      baseline.perSecond / qMax(tester.perSecond, 1.0));
-            const std::string stall = "event-loop stall p99, " + std::to_string(clients) + " client(s)";
-            PrintRow(stall.c_str(), double(tester.stallP99), 16.0, "ms (vs one frame)",
-                     double(tester.stallP99) / 16.0);
+            const std::string stall = std::string("event-loop stall p99, ") + load.name;
+            PrintRow(stall.c_str(), tester.stallP99Ms, baseline.stallP99Ms, "ms between 10 ms ticks",
+                     tester.stallP99Ms / qMax(baseline.stallP99Ms, 1e-3));
             if (!baseline.complete || !tester.complete)
                 status = 1;
         }
         window.RemoveController();
         device.terminate();
-        device.waitForFinished(3000);
+        device.waitForFinished(kStartMs);
     }
     return status;
 }

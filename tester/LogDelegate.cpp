@@ -57,6 +57,15 @@ qreal LogDelegate::tabStopFor(const QFontMetricsF &metrics)
     return widestShort + gap;
 }
 
+qreal LogDelegate::tabStop(const QFont &font) const
+{
+    if (m_stop < 0 || font != m_stopFont) {
+        m_stopFont = font;
+        m_stop = tabStopFor(QFontMetricsF(font));
+    }
+    return m_stop;
+}
+
 void LogDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                         const QModelIndex &index) const
 {
@@ -70,7 +79,7 @@ void LogDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
 
     QTextOption textOption(Qt::AlignLeft | Qt::AlignVCenter);
     textOption.setWrapMode(QTextOption::NoWrap);
-    textOption.setTabStopDistance(tabStopFor(QFontMetricsF(opt.font)));
+    textOption.setTabStopDistance(tabStop(opt.font));
     const bool selected = opt.state & QStyle::State_Selected;
     const QPalette::ColorGroup group = (opt.state & QStyle::State_Enabled) ? QPalette::Normal
                                                                            : QPalette::Disabled;
@@ -85,7 +94,7 @@ QSize LogDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelInde
 {
     const QFontMetricsF metrics(option.font);
     const QString text = index.data(Qt::DisplayRole).toString();
-    const int stop = qRound(tabStopFor(metrics));
+    const int stop = qRound(tabStop(option.font));
     const QSizeF size = metrics.size(Qt::TextSingleLine | Qt::TextExpandTabs, text, stop);
     return QSize(qCeil(size.width()) + 2 * kMargin, qCeil(metrics.height()) + 2);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QStyledItemDelegate>
 
 // Draws a log line with its tabs as column stops. The stop distance is chosen from the font so
@@ -16,4 +17,11 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     static qreal tabStopFor(const QFontMetricsF &metrics);
+
+private:
+    // Measuring the captions shapes nine texts: done again only when the font changes.
+    qreal tabStop(const QFont &font) const;
+
+    mutable QFont m_stopFont;
+    mutable qreal m_stop = -1;
 };

@@ -1,6 +1,7 @@
 #include "frmKELTester.h"
 
 #include "LogModel.h"
+#include "LogView.h"
 #include "VariantTypes.h"
 
 #include <QAction>
@@ -8,11 +9,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QTime>
-#include <QTimer>
 
 void frmKELTester::AddLog(const QString &caption, const MivVariant &value)
 {
@@ -25,32 +23,14 @@ void frmKELTester::AddLog(const QString &caption, const QString &value)
 {
     if (!chkLog->isChecked())
         return;
-    const QString time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
-    m_logModel->append(caption + u'(' + time + QStringLiteral(") : ") + value);
-    // Selecting and scrolling cost a layout of the view: do it once per event-loop pass however
-    // many lines arrive in it.
-    if (!m_selectPending) {
-        m_selectPending = true;
-        QTimer::singleShot(0, this, &frmKELTester::selectLastLine);
-    }
+    m_logModel->append(caption + u'(' + m_timeOfDay.now() + QStringLiteral(") : ") + value);
+    // The model and the selection take the line now; the view scrolls and repaints with its
+    // next frame.
+    lstLog->setCurrentIndex(m_logModel->index(m_logModel->count() - 1));
 }
 
-void frmKELTester::selectLastLine()
+QString frmKELTester::selectedLogLine() const
 {
-    if (!m_selectPending)
-        return;
-    m_selectPending = false;
-    const int last = m_logModel->count() - 1;
-    if (last < 0)
-        return;
-    const QModelIndex index = m_logModel->index(last);
-    lstLog->setCurrentIndex(index);
-    lstLog->scrollTo(index);
-}
-
-QString frmKELTester::selectedLogLine()
-{
-    selectLastLine();
     const QModelIndexList selected = lstLog->selectionModel()->selectedIndexes();
     return selected.isEmpty() ? QString() : m_logModel->line(selected.first().row());
 }
@@ -110,6 +90,5 @@ void frmKELTester::mnuRightCopyAll_Click()
 
 void frmKELTester::mnuRightClear_Click()
 {
-    m_selectPending = false;
     m_logModel->clear();
 }

@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivError.h"
+#include "StatusLine.h"
 #include "TypeLists.h"
 #include "modMain.h"
 
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTime>
 #include <QTimer>
 #include <QVersionNumber>
 
@@ -136,7 +136,7 @@ QString frmKELTester::statusText() const
 
 void frmKELTester::updateClock()
 {
-    stbMainClock->setText(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    stbMainClock->setText(m_timeOfDay.now());
 }
 
 void frmKELTester::mnuFileExit_Click()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TimeOfDayText.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -7,6 +9,7 @@
 class FocusLeaveGuard;
 class frmConn;
 class LogModel;
+class LogView;
 class MivController;
 class MivMessage;
 class MivVariant;
@@ -16,10 +19,10 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListView;
 class QMenu;
 class QPushButton;
 class QStatusBar;
+class StatusLine;
 class QTimer;
 
 // The main tester window: connection, command sending, log list and auto-reply settings.
@@ -67,8 +70,8 @@ public:
     void m_mivCtrl_OnMessage(MivMessage *pIMivMess); // MessageHandling.cpp
 
     LogModel *logModel() const { return m_logModel; }
-    // The selected log line, with a selection still due applied first ("" when none).
-    QString selectedLogLine();
+    // The selected log line ("" when none).
+    QString selectedLogLine() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -82,7 +85,6 @@ private:
     void setTabOrder();
     void cmdSetButton_Click(); // Set from the button: failures reported like Connect's
     void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
-    void selectLastLine();
     void updateClock();
     // The connected controller; MivError "No controller is connected" without one.
     MivController &connectedController() const;
@@ -103,9 +105,10 @@ private:
     QLineEdit *txtVarName[3] = {};
     QPushButton *cmdPerfchk = nullptr;
     QCheckBox *chkLog = nullptr, *chkInterp = nullptr;
-    QListView *lstLog = nullptr;
+    LogView *lstLog = nullptr;
     QStatusBar *stbMain = nullptr;
-    QLabel *stbMainText = nullptr, *stbMainClock = nullptr;
+    StatusLine *stbMainText = nullptr;
+    QLabel *stbMainClock = nullptr;
 
     QMenu *mnuFile = nullptr, *mnuHelp = nullptr, *mnuRight = nullptr;
     QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
@@ -117,5 +120,5 @@ private:
     LogModel *m_logModel = nullptr;
     FocusLeaveGuard *m_guard = nullptr;
     QTimer *m_clock = nullptr;
-    bool m_selectPending = false;
+    TimeOfDayText m_timeOfDay;
 };

@@ -3,6 +3,8 @@
 #include "Controls.h"
 #include "LogDelegate.h"
 #include "LogModel.h"
+#include "LogView.h"
+#include "StatusLine.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -46,11 +47,10 @@ void frmKELTester::buildControls()
     column->addLayout(switches);
 
     m_logModel = new LogModel(this);
-    lstLog = Named(new QListView(central), "lstLog");
+    lstLog = Named(new LogView(central), "lstLog");
     lstLog->setAccessibleName(QStringLiteral("Log list")); // no caption, hint or label of its own
     lstLog->setModel(m_logModel);
     lstLog->setItemDelegate(new LogDelegate(lstLog));
-    lstLog->setUniformItemSizes(true);
     lstLog->setSelectionMode(QAbstractItemView::SingleSelection);
     lstLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -60,7 +60,7 @@ void frmKELTester::buildControls()
 
     stbMain = Named(new QStatusBar(this), "stbMain");
     stbMain->setSizeGripEnabled(true);
-    stbMainText = Named(new QLabel(stbMain), "stbMainText");
+    stbMainText = Named(new StatusLine(stbMain), "stbMainText");
     stbMainClock = Named(new QLabel(stbMain), "stbMainClock");
     stbMain->addWidget(stbMainText, 1);
     stbMain->addPermanentWidget(stbMainClock);

@@ -10,12 +10,12 @@
 #include "frmKELTester.h"
 #include "frmPerfChk.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -206,13 +206,13 @@ void tst_Mnemonics::logPopup()
     QVERIFY(ShowActive(&w));
     QGuiApplication::clipboard()->setText(QStringLiteral("stale"));
 
-    QWidget *viewport = Control<QListView>(&w, "lstLog")->viewport();
+    QWidget *viewport = Control<QAbstractItemView>(&w, "lstLog")->viewport();
     if (opener == 0) {
         QTest::mouseClick(w.windowHandle(), Qt::RightButton, {},
                           viewport->mapTo(&w, viewport->rect().center()));
     } else {
-        Control<QListView>(&w, "lstLog")->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(Control<QListView>(&w, "lstLog"), Qt::Key(opener), Qt::KeyboardModifiers(openerModifiers));
+        Control<QAbstractItemView>(&w, "lstLog")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Control<QAbstractItemView>(&w, "lstLog"), Qt::Key(opener), Qt::KeyboardModifiers(openerModifiers));
     }
     QTRY_COMPARE(QApplication::activePopupWidget(), Control<QMenu>(&w, "mnuRight"));
     Type(itemKey);

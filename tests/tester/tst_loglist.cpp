@@ -8,10 +8,10 @@
 #include "MivVariant.h"
 #include "WindowTestMain.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFontMetricsF>
-#include <QListView>
 #include <QMenu>
 #include <QRegularExpression>
 
@@ -23,7 +23,7 @@ namespace {
 
 int SelectedRow(const MainWindowFixture &ui)
 {
-    const QModelIndexList rows = ui.control<QListView>("lstLog")->selectionModel()->selectedIndexes();
+    const QModelIndexList rows = ui.control<QAbstractItemView>("lstLog")->selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -35,7 +35,7 @@ void ClickMenuItem(QMenu *menu, QAction *action)
 // Opens the pop-up menu with a right click on the list, as a user does.
 QMenu *OpenPopup(const MainWindowFixture &ui)
 {
-    UserActions::Click(ui.control<QListView>("lstLog")->viewport(), Qt::RightButton);
+    UserActions::Click(ui.control<QAbstractItemView>("lstLog")->viewport(), Qt::RightButton);
     return ui.control<QMenu>("mnuRight");
 }
 
@@ -52,6 +52,9 @@ private slots:
     void valueWithoutTextFails();
     void logOffWritesNothing();
     void newLineIsSelected();
+    void readersSeeLineAtOnce();
+    void keysMoveCurrentLine_data();
+    void keysMoveCurrentLine();
     void menuEnableRule_data();
     void menuEnableRule();
     void copyCopyAllClear_data();
@@ -91,7 +94,7 @@ void tst_LogList::lineFormat()
     QVERIFY2(match.hasMatch(), qPrintable(line));
     QVERIFY(match.captured(1).toInt() < 24);
     QCOMPARE(match.captured(4), text);
-    const QAbstractItemModel *model = ui.control<QListView>("lstLog")->model();
+    const QAbstractItemModel *model = ui.control<QAbstractItemView>("lstLog")->model();
     QCOMPARE(model->data(model->index(0, 0)).toString(), line);
 }
 
@@ -140,6 +143,52 @@ void tst_LogList::newLineIsSelected()
     w->mnuRightCopy_Click();
     QCOMPARE(QGuiApplication::clipboard()->text(), w->logModel()->line(3));
     QCOMPARE(SelectedRow(w), 3);
+}
+
+void tst_LogList::readersSeeLineAtOnce()
+{
+    MainWindowFixture &w = fixture();
+    const int lines = 500; // more than the list shows
+    for (int i = 0; i < lines; ++i)
+        w->AddLog(QStringLiteral("n\t"), QString::number(i));
+    // No event has run: the clipboard, the selection and the current line already have it.
+    w->mnuRightCopyAll_Click();
+    QCOMPARE(QGuiApplication::clipboard()->text().count(QStringLiteral("\r\n")), lines);
+    QCOMPARE(SelectedRow(w), lines - 1);
+    auto *list = w.control<QAbstractItemView>("lstLog");
+    QCOMPARE(list->currentIndex().row(), lines - 1);
+    // The view scrolls with its next frame, and the newest line is then in view.
+    QTRY_VERIFY_WITH_TIMEOUT(list->viewport()->rect().contains(list->visualRect(list->currentIndex())), 2000);
+    QCOMPARE(list->indexAt(list->visualRect(list->currentIndex()).center()).row(), lines - 1);
+}
+
+void tst_LogList::keysMoveCurrentLine_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::newRow("down") << int(Qt::Key_Down) << 3 << 4;
+    QTest::newRow("up at the top") << int(Qt::Key_Up) << 0 << 0;
+    QTest::newRow("end") << int(Qt::Key_End) << 3 << 99;
+    QTest::newRow("home") << int(Qt::Key_Home) << 50 << 0;
+    QTest::newRow("down at the bottom") << int(Qt::Key_Down) << 99 << 99;
+}
+
+void tst_LogList::keysMoveCurrentLine()
+{
+    QFETCH(int, key);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    MainWindowFixture &w = fixture();
+    for (int i = 0; i < 100; ++i)
+        w->AddLog(QStringLiteral("n\t"), QString::number(i));
+    auto *list = w.control<QAbstractItemView>("lstLog");
+    list->setCurrentIndex(w->logModel()->index(from));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key(key));
+    QCOMPARE(SelectedRow(w), to);
+    w->mnuRightCopy_Click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), w->logModel()->line(to));
 }
 
 void tst_LogList::menuEnableRule_data()
@@ -210,7 +259,7 @@ void tst_LogList::rightClickKeepsSelection()
     for (int i = 0; i < 3; ++i)
         w->AddLog(QStringLiteral("n\t"), QString::number(i));
     QTRY_COMPARE_WITH_TIMEOUT(SelectedRow(w), 2, 2000);
-    auto *list = w.control<QListView>("lstLog");
+    auto *list = w.control<QAbstractItemView>("lstLog");
     UserActions::Click(list->viewport(), Qt::LeftButton, list->visualRect(w->logModel()->index(0)).center());
     QCOMPARE(SelectedRow(w), 0);
     UserActions::Click(list->viewport(), Qt::RightButton, list->visualRect(w->logModel()->index(1)).center());
