@@ -75,6 +75,13 @@ void KelLink::write(const QString &text, bool now)
     if (!isOpen())
         throw MivError(MivCode::NotConnected, QStringLiteral("The connection to %1 has closed").arg(m_address));
     const QByteArray bytes = m_framer.encode(text);
+    put(bytes, now);
+    if (MivTap *tap = m_sink.linkTap())
+        tapSent(*tap, text, bytes);
+}
+
+void KelLink::put(const QByteArray &bytes, bool now)
+{
     const qint64 queued = m_stream->bytesToWrite();
     if (queued + bytes.size() > kMaxQueued)
         throw MivError(MivCode::Fail, QStringLiteral("Send refused: %1 bytes are still queued for %2, "
@@ -129,7 +136,9 @@ void KelLink::drain()
                 break;
             m_lastActivityMs = KelSteadyMs();
         }
-        m_heldAt += m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, room);
+        MivTap *tap = m_sink.linkTap();
+        m_heldAt += tap ? feedTapped(*tap, room)
+                        : m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, room);
         report();
     }
     m_draining = false;
@@ -183,6 +192,7 @@ void KelLink::clearInput()
     m_held.resize(0);
     m_heldAt = 0;
     m_framer.reset();
+    m_tapWire.clear();
     m_request.dropAnswer();
     m_paused = false;
     if (m_inputEnded)
@@ -227,6 +237,7 @@ void KelLink::finish()
     m_finished = true;
     m_lostBytes = m_framer.buffered();
     m_framer.reset();
+    m_tapWire.clear();
     m_sink.linkClosed(*this);
     emit closed();
 }
