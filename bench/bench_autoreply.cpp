@@ -1,7 +1,8 @@
 // Automatic reply throughput: kelpeer hosts fire requests at a tester window's Ether(Server)
 // (delay 0, logging on) with 1 and with 10 clients at once; the same load against a kelpeer
 // device is the baseline. Prints requests answered per second and, for the window, the 99th
-// percentile and maximum of event-loop stalls seen by a 10 ms timer.
+// percentile and maximum of event-loop stalls seen by a 10 ms timer. Then, with 1 client, the
+// window with the Traffic pane open, recording, and both, against the window with neither.
 //
 //   bench_autoreply [requests per run, default 20000]
 
@@ -11,11 +12,13 @@
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivWorkspace.h"
+#include "TrafficSetting.h"
 #include "frmKELTester.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -136,12 +139,15 @@ int main(int argc, char **argv)
         const quint16 windowPort = PortOf(controller->localAddress());
 
         std::printf("%d requests per run\n", requests);
+        double plainWindow = 0;
         for (int clients : {1, 10}) {
             const Figures baseline = Fire(kelpeer, devicePort, clients, requests / clients);
             Print("kelpeer", clients, baseline, false);
             window.logModel()->clear();
             const Figures tester = Fire(kelpeer, windowPort, clients, requests / clients);
             Print("window", clients, tester, true);
+            if (clients == 1)
+                plainWindow = tester.perSecond;
             const std::string name = "server auto-reply, " + std::to_string(clients) + " client(s)";
             PrintRow(name.c_str(), tester.perSecond, baseline.perSecond, "requests/s",
                      baseline.perSecond / qMax(tester.perSecond, 1.0));
@@ -151,6 +157,21 @@ int main(int argc, char **argv)
             if (!baseline.complete || !tester.complete)
                 status = 1;
         }
+        QTemporaryDir folder;
+        for (const TrafficSetting &setting : kTrafficSettings) {
+            if (!setting.pane && !setting.record)
+                continue;
+            ApplyTrafficSetting(window, setting, QDir(folder.path()));
+            window.logModel()->clear();
+            const Figures tester = Fire(kelpeer, windowPort, 1, requests);
+            Print(setting.name, 1, tester, true);
+            const std::string name = std::string("server auto-reply, 1 client, ") + setting.name;
+            PrintRow(name.c_str(), tester.perSecond, plainWindow, "requests/s (vs neither)",
+                     plainWindow / qMax(tester.perSecond, 1.0));
+            if (!tester.complete)
+                status = 1;
+        }
+        ApplyTrafficSetting(window, kTrafficSettings[0], QDir(folder.path()));
         window.RemoveController();
         device.terminate();
         device.waitForFinished(3000);

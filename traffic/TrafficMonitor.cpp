@@ -83,6 +83,8 @@ void TrafficMonitor::setController(MivController *controller)
     if (m_controller && m_tapped)
         m_controller->setTap(nullptr);
     m_tapped = false;
+    m_paneTold = false;
+    m_recordTold = false;
     m_controller = controller;
     updateTap();
 }
@@ -94,12 +96,21 @@ bool TrafficMonitor::paneOpen() const
 
 void TrafficMonitor::updateTap()
 {
-    const bool wanted = m_controller && (paneOpen() || isRecording());
-    if (wanted == m_tapped)
-        return;
-    m_tapped = wanted;
-    if (m_controller)
-        m_controller->setTap(wanted ? this : nullptr);
+    const bool pane = m_controller && paneOpen();
+    const bool record = m_controller && isRecording();
+    if (!pane && !record) {
+        if (m_tapped && m_controller)
+            m_controller->setTap(nullptr);
+        m_tapped = false;
+    } else if (!m_tapped || (pane && !m_paneTold) || (record && !m_recordTold)) {
+        // Whoever listens anew first hears what is open.
+        m_announcing = m_tapped;
+        m_controller->setTap(this);
+        m_announcing = false;
+        m_tapped = true;
+    }
+    m_paneTold = pane;
+    m_recordTold = record;
 }
 
 void TrafficMonitor::watchLog(QAbstractItemModel *log)
@@ -124,9 +135,9 @@ void TrafficMonitor::tapFrame(const MivTapFrame &frame)
 
 void TrafficMonitor::tapEvent(const MivTapEvent &event)
 {
-    if (paneOpen() && !m_announcing)
+    if (paneOpen() && !(m_announcing && m_paneTold))
         m_model->add(TrafficRow{RowKind(event.kind), event.at.wall, event.peer, event.text, {}});
-    if (isRecording())
+    if (isRecording() && !(m_announcing && m_recordTold))
         m_recorder.addEvent(RecordedEvent{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall});
 }
 
@@ -148,7 +159,6 @@ void TrafficMonitor::askAndRecord()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QStringLiteral("JSON Lines (*.jsonl)"), QStringLiteral("All files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("jsonl"));
-    dialog.selectFile(QStringLiteral("session.jsonl"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     startRecording(dialog.selectedFiles().constFirst());
@@ -175,10 +185,5 @@ void TrafficMonitor::recordingChanged(bool recording)
                                         : QString());
     m_recordingLabel->setToolTip(recording ? m_recorder.path() : QString());
     m_recordingLabel->setVisible(recording);
-    if (recording && m_tapped) {
-        m_announcing = true;
-        m_controller->setTap(this);
-        m_announcing = false;
-    }
     updateTap();
 }

@@ -58,7 +58,11 @@ private:
     SessionRecorder m_recorder;
     QPointer<MivController> m_controller;
     bool m_tapped = false;
-    bool m_announcing = false; // a running tap tells a new recording what is open
+    // Whether the pane and the recording have heard what is open; while the tap tells it
+    // again (m_announcing), only a listener that has not is told.
+    bool m_paneTold = false;
+    bool m_recordTold = false;
+    bool m_announcing = false;
     QMenu *m_menu = nullptr;
     QAction *m_record = nullptr;
     QAction *m_stop = nullptr;

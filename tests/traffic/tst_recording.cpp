@@ -8,7 +8,6 @@
 #include "TrafficText.h"
 #include "WindowTestMain.h"
 
-#include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileDialog>
@@ -16,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QLineEdit>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -33,11 +31,7 @@ constexpr int kWaitMs = 10000;
 // "TOP|field0|field1|field2|field3" into the Request panel, then Send.
 void Send(const MainWindowFixture &ui, const QString &request)
 {
-    const QStringList parts = request.split(u'|');
-    auto *top = ui.control<QComboBox>("cmbTopCmd");
-    top->setCurrentIndex(top->findText(parts.value(0)));
-    for (int i = 0; i < 4; ++i)
-        ui.control<QLineEdit>(Element("txtKELCmd", i))->setText(parts.value(i + 1));
+    ui.fillRequest(request);
     ui->cmdSend_Click();
 }
 
