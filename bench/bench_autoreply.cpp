@@ -4,6 +4,8 @@
 // 10 ms ticker in this process measures how late the event loop runs it; the same ticker while
 // this process only waits for the kelpeer device is the stall baseline. This process waits in
 // its event loop (blocked in poll), never spinning, so it does not compete with the peers.
+// Then, one at a time from one host, the window with the Traffic pane open, recording, and both,
+// against the window with neither.
 //
 //   bench_autoreply [requests one at a time, default 10000] [pipelined, default 20000]
 
@@ -13,12 +15,14 @@
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivWorkspace.h"
+#include "TrafficSetting.h"
 #include "frmKELTester.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -161,6 +165,7 @@ int main(int argc, char **argv)
         const Load loads[] = {{"one at a time, 1 client", 1, false},
                               {"pipelined, 1 client", 1, true},
                               {"pipelined, 10 clients", 10, true}};
+        double plainWindow = 0;
         for (const Load &load : loads) {
             const int total = load.pipelined ? pipelined : oneAtATime;
             const Figures baseline = Fire(kelpeer, devicePort, load, total);
@@ -168,6 +173,8 @@ int main(int argc, char **argv)
             window.logModel()->clear();
             const Figures tester = Fire(kelpeer, windowPort, load, total);
             Print("window", load, tester);
+            if (&load == &loads[0])
+                plainWindow = tester.perSecond;
             const std::string rate = std::string("auto-reply, ") + load.name;
             PrintRow(rate.c_str(), tester.perSecond, baseline.perSecond, "requests/s",
                      baseline.perSecond / qMax(tester.perSecond, 1.0));
@@ -177,6 +184,21 @@ int main(int argc, char **argv)
             if (!baseline.complete || !tester.complete)
                 status = 1;
         }
+        QTemporaryDir folder;
+        for (const TrafficSetting &setting : kTrafficSettings) {
+            if (!setting.pane && !setting.record)
+                continue;
+            ApplyTrafficSetting(window, setting, QDir(folder.path()));
+            window.logModel()->clear();
+            const Figures tester = Fire(kelpeer, windowPort, loads[0], oneAtATime);
+            Print(setting.name, loads[0], tester);
+            const std::string name = std::string("traffic: auto-reply one at a time, 1 client, ") + setting.name;
+            PrintRow(name.c_str(), tester.perSecond, plainWindow, "requests/s (vs neither)",
+                     plainWindow / qMax(tester.perSecond, 1.0));
+            if (!tester.complete)
+                status = 1;
+        }
+        ApplyTrafficSetting(window, kTrafficSettings[0], QDir(folder.path()));
         window.RemoveController();
         device.terminate();
         device.waitForFinished(kStartMs);

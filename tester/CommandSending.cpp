@@ -53,6 +53,7 @@ void frmKELTester::cmdSend_Click()
     } catch (const MivError &error) {
         AddLog(executed ? LogCaption::Receive : LogCaption::Send,
                LogOutcome::Failed);
+        noteFailure(error.description());
         ShowMessageBox(this, error.description());
         if (commandHeld && owner) {
             try {
@@ -70,7 +71,8 @@ void frmKELTester::cmdClear_Click()
     try {
         connectedController().Execute(QStringLiteral("Clear"));
         AddLog(LogCaption::Clear, LogOutcome::Succeeded);
-    } catch (const MivError &) {
+    } catch (const MivError &error) {
         AddLog(LogCaption::Clear, LogOutcome::Failed);
+        noteFailure(error.description());
     }
 }

@@ -90,6 +90,7 @@ void frmKELTester::mnuFileDisconn_Click()
         RemoveController();
     } catch (const MivError &error) {
         AddLog(LogCaption::Disconnect, LogOutcome::Failed);
+        noteFailure(error.description());
         ShowMessageBox(this, error.description());
     }
 }

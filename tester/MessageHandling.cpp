@@ -52,6 +52,8 @@ void frmKELTester::m_mivCtrl_OnMessage(MivMessage *pIMivMess)
     }
     AddLog(replying ? LogCaption::Reply : LogCaption::Receive,
            LogOutcome::Failed);
+    if (!failure.isEmpty()) // an error message's own description reached the pane from the engine
+        noteFailure(failure);
     ShowMessageBox(this, failure);
     SetStatus(StatusText::Ready);
 }

@@ -2,10 +2,12 @@
 
 #include "Captions.h"
 #include "FocusLeaveGuard.h"
+#include "LogModel.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivError.h"
 #include "StatusLine.h"
+#include "TrafficMonitor.h"
 #include "TypeLists.h"
 #include "modMain.h"
 
@@ -16,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QVersionNumber>
@@ -31,6 +34,8 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     setTabOrder();
+    m_traffic = new TrafficMonitor(this, mnuHelp->menuAction());
+    m_traffic->watchLog(m_logModel);
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });
@@ -84,6 +89,7 @@ void frmKELTester::setMivCtrl(MivController *controller)
         disconnect(m_mivCtrl.data(), &MivController::OnMessage, this,
                    &frmKELTester::m_mivCtrl_OnMessage);
     m_mivCtrl = controller;
+    m_traffic->setController(controller);
     if (controller)
         connect(controller, &MivController::OnMessage, this, &frmKELTester::m_mivCtrl_OnMessage);
 }
@@ -156,9 +162,15 @@ void frmKELTester::mnuHelpVersion_Click()
     ShowMessageBox(this, text);
 }
 
+void frmKELTester::noteFailure(const QString &description)
+{
+    m_traffic->addFailure(description);
+}
+
 void frmKELTester::reportFailure(const QString &caption, const QString &description)
 {
     AddLog(caption, LogOutcome::Failed);
+    noteFailure(description);
     ShowMessageBox(this, description);
     SetStatus(StatusText::Ready);
 }

@@ -24,6 +24,7 @@ class QPushButton;
 class QStatusBar;
 class StatusLine;
 class QTimer;
+class TrafficMonitor;
 
 // The main tester window: connection, command sending, log list and auto-reply settings.
 class frmKELTester : public QMainWindow
@@ -70,6 +71,8 @@ public:
     void m_mivCtrl_OnMessage(MivMessage *pIMivMess); // MessageHandling.cpp
 
     LogModel *logModel() const { return m_logModel; }
+    // The Traffic pane and session recording of the View menu.
+    TrafficMonitor *traffic() const { return m_traffic; }
     // The selected log line ("" when none).
     QString selectedLogLine() const;
 
@@ -89,6 +92,8 @@ private:
     // The connected controller; MivError "No controller is connected" without one.
     MivController &connectedController() const;
     QString ConnectedTitle(const frmConn &dialog) const; // throws for an unknown type
+    // Hands the reason behind a "Failed" log line to the Traffic pane and the recording.
+    void noteFailure(const QString &description);
     // Logs caption "Failed", shows the description and sets "Ready.".
     void reportFailure(const QString &caption, const QString &description);
 
@@ -118,6 +123,7 @@ private:
 
     QPointer<MivController> m_mivCtrl;
     LogModel *m_logModel = nullptr;
+    TrafficMonitor *m_traffic = nullptr;
     FocusLeaveGuard *m_guard = nullptr;
     QTimer *m_clock = nullptr;
     TimeOfDayText m_timeOfDay;

@@ -18,6 +18,15 @@ bool MainWindowFixture::connect(const ConnSettings &settings)
     return ConnectThroughDialog(*window, settings) && window->mivCtrl();
 }
 
+void MainWindowFixture::fillRequest(const QString &request) const
+{
+    const QStringList parts = request.split(u'|');
+    auto *top = control<QComboBox>("cmbTopCmd");
+    top->setCurrentIndex(top->findText(parts.value(0)));
+    for (int i = 0; i < 4; ++i)
+        control<QLineEdit>(Element("txtKELCmd", i))->setText(parts.value(i + 1));
+}
+
 void MainWindowFixture::setAutoReply(const QString &hresult, int typeIndex, const QString &value,
                                      const QString &delay)
 {

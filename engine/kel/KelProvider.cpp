@@ -23,16 +23,19 @@ QString ClosedDescription(const KelLink &link, const QString &request)
 
 } // namespace
 
-KelProvider::KelProvider(const QString &option) : m_settings(ParseKelOptions(option))
+KelProvider::KelProvider(const QString &option) : m_settings(ParseKelOptions(option)), m_option(option)
 {
     connect(&m_delivery, &KelDelivery::message, this, &KelProvider::message);
     m_transport = OpenKelTransport(m_settings, *this);
+    m_openedAt = MivTapTime();
     for (KelLink *link : m_transport->links())
         linkOpened(*link);
 }
 
 KelProvider::~KelProvider()
 {
+    if (m_transport)
+        tapEvent(MivTapEventKind::Closed, m_transport->localAddress(), QStringLiteral("closed at this end"));
     // Links report their closing to this object: they go while it is still whole.
     m_transport.reset();
 }
@@ -112,6 +115,8 @@ void KelProvider::writeVariable(const QString &name, const MivVariant &value)
 
 void KelProvider::linkOpened(KelLink &link)
 {
+    m_connectedAt[link.id()] = MivTapTime();
+    tapEvent(MivTapEventKind::Connected, link.address(), {});
     m_delivery.post(&link, MivMessage(MivMessageKind::Connected, MivVariant(link.address())));
 }
 
@@ -150,11 +155,19 @@ void KelProvider::linkReadable(KelLink &link)
 
 void KelProvider::linkClosed(KelLink &link)
 {
+    m_connectedAt.erase(link.id());
+    if (tap()) {
+        QString why = link.endReason();
+        if (link.lostBytes() > 0)
+            why += QStringLiteral("; %1 bytes of a partial frame were lost").arg(link.lostBytes());
+        tapEvent(MivTapEventKind::Disconnected, link.address(), why);
+    }
     m_delivery.post(&link, MivMessage(MivMessageKind::Disconnected, MivVariant(link.address())));
 }
 
 void KelProvider::transportError(const QString &description)
 {
+    tapEvent(MivTapEventKind::Error, m_transport ? m_transport->localAddress() : QString(), description);
     m_delivery.post(nullptr, MivMessage(MivMessageKind::Error, MivVariant(description)));
 }
 
@@ -163,4 +176,20 @@ int KelProvider::room(const KelLink &link) const
     // A request that waits always has room for its answer.
     const int free = KelDelivery::kInboxSize - int(m_delivery.waiting(link));
     return qMax(0, free) + (link.request().waitsForAnswer() ? 1 : 0);
+}
+
+void KelProvider::tapAttached()
+{
+    tapEvent(MivTapEventKind::Opened, m_transport->localAddress(), m_option, m_openedAt);
+    for (KelLink *link : m_transport->links()) {
+        const auto at = m_connectedAt.find(link->id());
+        if (link->isOpen() && at != m_connectedAt.end())
+            tapEvent(MivTapEventKind::Connected, link->address(), {}, at->second);
+    }
+}
+
+void KelProvider::tapEvent(MivTapEventKind kind, const QString &peer, const QString &text, const MivTapTime &at) const
+{
+    if (MivTap *listener = tap())
+        listener->tapEvent(MivTapEvent{kind, peer, text, at});
 }

@@ -6,6 +6,7 @@
 #include "MivProvider.h"
 
 #include <memory>
+#include <unordered_map>
 
 class KelTransport;
 
@@ -41,10 +42,16 @@ private:
     void linkClosed(KelLink &link) override;
     void transportError(const QString &description) override;
     int room(const KelLink &link) const override;
+    MivTap *linkTap() const override { return tap(); }
+    void tapAttached() override;
+    void tapEvent(MivTapEventKind kind, const QString &peer, const QString &text, const MivTapTime &at = {}) const;
 
     KelSettings m_settings;
     KelDelivery m_delivery;
     std::unique_ptr<KelTransport> m_transport;
     quint64 m_frameSeq = 0;
     int m_waits = 0; // inside a synchronous call: messages wait for the event loop
+    QString m_option;
+    MivTapTime m_openedAt;
+    std::unordered_map<quint64, MivTapTime> m_connectedAt; // of the open links, by id, for a late tap
 };

@@ -52,3 +52,8 @@ QString MivController::localAddress() const
 {
     return m_provider->localAddress();
 }
+
+void MivController::setTap(MivTap *tap)
+{
+    m_provider->setTap(tap);
+}

@@ -10,6 +10,7 @@
 #include <memory>
 
 class MivProvider;
+class MivTap;
 
 // A connection to one peer through a provider. Created by MivWorkspace::AddController, which
 // opens the transport; destroyed by Controllers().Remove, which closes it. After removal no
@@ -43,6 +44,9 @@ public:
     QString localAddress() const;
 
     MivProvider &provider() const { return *m_provider; }
+    // Whoever watches this controller's frames and events; nullptr stops it. The listener must
+    // outlive the controller or be taken off first.
+    void setTap(MivTap *tap);
 
 signals:
     void OnMessage(MivMessage *message);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MivMessage.h"
+#include "MivTap.h"
 #include "MivVariant.h"
 
 #include <QObject>
@@ -36,6 +37,22 @@ public:
     // Where this end is, for logs and tests: an address or a device path.
     virtual QString localAddress() const = 0;
 
+    // Whoever watches the traffic (none: nullptr, and then nothing is spent on it).
+    void setTap(MivTap *tap)
+    {
+        m_tap = tap;
+        if (tap)
+            tapAttached();
+    }
+    MivTap *tap() const { return m_tap; }
+
 signals:
     void message(MivMessage *message);
+
+protected:
+    // Tells a new listener what is open already.
+    virtual void tapAttached() {}
+
+private:
+    MivTap *m_tap = nullptr;
 };

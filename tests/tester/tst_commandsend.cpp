@@ -14,16 +14,6 @@
 
 namespace {
 
-// "TOP|field0|field1|field2|field3" into the Request panel.
-void FillRequest(const MainWindowFixture &ui, const QString &request)
-{
-    const QStringList parts = request.split(u'|');
-    auto *top = ui.control<QComboBox>("cmbTopCmd");
-    top->setCurrentIndex(top->findText(parts.value(0)));
-    for (int i = 0; i < 4; ++i)
-        ui.control<QLineEdit>(Element("txtKELCmd", i))->setText(parts.value(i + 1));
-}
-
 QString CommandText(const QString &request)
 {
     QStringList parts = request.split(u'|');
@@ -99,9 +89,9 @@ void tst_CommandSend::syncResult()
     QVERIFY(connectToDevice(peer, {}, true));
     const int from = ui.logCount();
 
-    FillRequest(ui, put);
+    ui.fillRequest(put);
     ui->cmdSend_Click();
-    FillRequest(ui, get);
+    ui.fillRequest(get);
     ui->cmdSend_Click();
 
     const QList<LogEntry> expectedLog{{LogCaption::Send, CommandText(put)},
@@ -148,7 +138,7 @@ void tst_CommandSend::syncFailure()
     }
     const int from = ui.logCount();
 
-    FillRequest(ui, request);
+    ui.fillRequest(request);
     ui->cmdSend_Click();
 
     const QList<LogEntry> expectedLog{{LogCaption::Send, CommandText(request)},
@@ -196,7 +186,7 @@ void tst_CommandSend::asyncAnswer()
 
     QList<LogEntry> expectedLog;
     for (int i = 0; i < requests.size(); ++i) {
-        FillRequest(ui, requests.at(i));
+        ui.fillRequest(requests.at(i));
         ui->cmdSend_Click();
         QCOMPARE(ui.status(), StatusText::Wait);
         expectedLog << LogEntry{LogCaption::Send, CommandText(requests.at(i))}
@@ -227,7 +217,7 @@ void tst_CommandSend::commandText()
 
     PeerProcess peer;
     QVERIFY(connectToDevice(peer, {QStringLiteral("--verbose")}, sync));
-    FillRequest(fixture(), request);
+    fixture().fillRequest(request);
     fixture()->cmdSend_Click();
 
     QVERIFY(peer.waitForReceived(1, 5000));
@@ -250,9 +240,9 @@ void tst_CommandSend::syncOverSerialLine()
     QVERIFY(ui.connect(settings));
     const int from = ui.logCount();
 
-    FillRequest(ui, QStringLiteral("PUT|A|1|X|3,100"));
+    ui.fillRequest(QStringLiteral("PUT|A|1|X|3,100"));
     ui->cmdSend_Click();
-    FillRequest(ui, QStringLiteral("GET|A|1|X|"));
+    ui.fillRequest(QStringLiteral("GET|A|1|X|"));
     ui->cmdSend_Click();
 
     const QList<LogEntry> log = ui.log(from);
@@ -269,7 +259,7 @@ void tst_CommandSend::loggingOff()
     const QString status = ui.status();
     ui.control<QCheckBox>("chkLog")->setChecked(false);
 
-    FillRequest(ui, QStringLiteral("PUT|A|1|X|3,7"));
+    ui.fillRequest(QStringLiteral("PUT|A|1|X|3,7"));
     ui->cmdSend_Click();
 
     QVERIFY(peer.waitForReceived(1, 5000));
@@ -298,7 +288,7 @@ void tst_CommandSend::clear()
 void tst_CommandSend::withoutController()
 {
     MainWindowFixture &ui = fixture();
-    FillRequest(ui, QStringLiteral("START||||"));
+    ui.fillRequest(QStringLiteral("START||||"));
     ui->cmdSend_Click();
     ui->cmdClear_Click();
 

@@ -55,12 +55,15 @@ bool Tour::run()
     if (!check(WaitFor([this] { return m_window->isVisible(); }, kStepTimeoutMs),
                QStringLiteral("show the main window")))
         return false;
-    const bool done = connectTo(EtherClient, m_device.port(), true, QStringLiteral("connect-dialog.png"))
-                      && sendSynchronously() && sendAsynchronously() && answerHost()
+    const bool done = startRecording()
+                      && connectTo(EtherClient, m_device.port(), true, QStringLiteral("connect-dialog.png"))
+                      && sendSynchronously() && sendAsynchronously() && answerHost() && watchTraffic()
                       && runPerformanceCheck();
     if (done)
         Command(m_window.get(), "mnuFileDisconn")->trigger();
-    else
+    if (done && !stopRecording())
+        return false;
+    if (!done)
         sayLogTail();
     return done && check(m_boxes.isEmpty(), QStringLiteral("end without a message box"));
 }

@@ -36,6 +36,9 @@ private:
     bool sendAsynchronously();
     bool answerHost();
     bool runPerformanceCheck();
+    bool startRecording(); // TourTraffic.cpp
+    bool watchTraffic();
+    bool stopRecording();
 
     bool sendRequest(const QStringList &fields); // top command, then the four fields
     // The first log line from fromRow on that starts with caption; null when there is none.

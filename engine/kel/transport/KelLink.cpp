@@ -102,7 +102,10 @@ void KelLink::write(const QString &text, bool now)
 {
     if (!isOpen())
         throw MivError(MivCode::NotConnected, QStringLiteral("The connection to %1 has closed").arg(m_address));
-    writeBytes(m_framer.encode(text), now);
+    const QByteArray bytes = m_framer.encode(text);
+    writeBytes(bytes, now);
+    if (MivTap *tap = m_sink.linkTap())
+        tapSent(*tap, text, bytes);
 }
 
 QByteArray KelLink::encode(const QString &text) const
@@ -166,7 +169,9 @@ void KelLink::drain()
                 break;
             m_lastActivityMs = KelSteadyMs();
         }
-        m_heldAt += m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, room);
+        MivTap *tap = m_sink.linkTap();
+        m_heldAt += tap ? feedTapped(*tap, room)
+                        : m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, room);
         report();
     }
     m_draining = false;
@@ -220,6 +225,7 @@ void KelLink::clearInput()
     m_held.resize(0);
     m_heldAt = 0;
     m_framer.reset();
+    m_tapWire.clear();
     m_request.dropAnswer();
     m_paused = false;
     if (m_inputEnded)
@@ -264,6 +270,7 @@ void KelLink::finish()
     m_finished = true;
     m_lostBytes = m_framer.buffered();
     m_framer.reset();
+    m_tapWire.clear();
     m_sink.linkClosed(*this);
     emit closed();
 }

@@ -10,6 +10,7 @@
 
 class KelLink;
 class KelStream;
+class MivTap;
 
 // What a link reports to the provider that owns it, and asks of it.
 class KelLinkSink
@@ -25,6 +26,8 @@ public:
     virtual void transportError(const QString &description) = 0;
     // How many more frames the link may hand over now; at 0 it stops reading.
     virtual int room(const KelLink &link) const = 0;
+    // Whoever watches the frames, or nullptr.
+    virtual MivTap *linkTap() const = 0;
 };
 
 // One byte stream to one peer (a TCP connection or the serial line) with its own framer and
@@ -99,6 +102,10 @@ signals:
 private:
     void write(const QString &text, bool now);
     void readable();
+    // Frames held input as feed() does, one frame at a time so that each is shown to the tap
+    // with its bytes (KelLinkTap.cpp).
+    qsizetype feedTapped(MivTap &tap, int room);
+    void tapSent(MivTap &tap, const QString &text, const QByteArray &bytes) const;
     void peerEnded(const QString &why);
     bool mayRead() const;
     void report();
@@ -113,6 +120,7 @@ private:
     QByteArray m_held; // read, not yet framed: bytes from m_heldAt on
     qsizetype m_heldAt = 0;
     QList<KelFrameEvent> m_events;
+    QByteArray m_tapWire; // bytes of the frame being received, while a tap watches
     std::shared_ptr<MivReplyChannel> m_channel;
     QString m_endReason;
     qsizetype m_lostBytes = 0;

@@ -1,0 +1,189 @@
+#include "TrafficMonitor.h"
+
+#include "Controls.h"
+#include "MessageBox.h"
+#include "MivController.h"
+#include "TrafficModel.h"
+#include "TrafficPane.h"
+
+#include <QAbstractItemModel>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+
+namespace {
+
+TrafficRow::Kind RowKind(MivTapEventKind kind)
+{
+    switch (kind) {
+    case MivTapEventKind::Opened: return TrafficRow::Opened;
+    case MivTapEventKind::Connected: return TrafficRow::Connected;
+    case MivTapEventKind::Disconnected: return TrafficRow::Disconnected;
+    case MivTapEventKind::Closed: return TrafficRow::Closed;
+    case MivTapEventKind::Error: break;
+    }
+    return TrafficRow::Error;
+}
+
+LinkEventKind RecordKind(MivTapEventKind kind)
+{
+    switch (kind) {
+    case MivTapEventKind::Opened: return LinkEventKind::Opened;
+    case MivTapEventKind::Connected: return LinkEventKind::Connected;
+    case MivTapEventKind::Disconnected: return LinkEventKind::Disconnected;
+    case MivTapEventKind::Closed: return LinkEventKind::Closed;
+    case MivTapEventKind::Error: break;
+    }
+    return LinkEventKind::Error;
+}
+
+} // namespace
+
+TrafficMonitor::TrafficMonitor(QMainWindow *window, QAction *menuBefore)
+    : QObject(window), m_window(window), m_model(new TrafficModel(this)), m_pane(new TrafficPane(m_model, window))
+{
+    window->addDockWidget(Qt::BottomDockWidgetArea, m_pane);
+    m_pane->hide();
+
+    m_menu = NameMenu(new QMenu(QStringLiteral("&View"), window), "mnuView");
+    window->menuBar()->insertMenu(menuBefore, m_menu);
+    QAction *traffic = m_pane->toggleViewAction();
+    traffic->setObjectName(QStringLiteral("mnuViewTraffic"));
+    traffic->setText(QStringLiteral("&Traffic"));
+    m_menu->addAction(traffic);
+    MakeSeparator(m_menu, "mnuViewSP1");
+    m_record = MakeAction(m_menu, "mnuViewRecord", QStringLiteral("&Record Session..."));
+    m_stop = MakeAction(m_menu, "mnuViewStopRecord", QStringLiteral("&Stop Recording"));
+    m_stop->setEnabled(false);
+
+    m_recordingLabel = Named(new QLabel(window->statusBar()), "lblRecording");
+    window->statusBar()->addPermanentWidget(m_recordingLabel);
+    m_recordingLabel->hide();
+
+    connect(traffic, &QAction::toggled, this, &TrafficMonitor::updateTap);
+    connect(m_pane, &QDockWidget::visibilityChanged, this, &TrafficMonitor::updateTap);
+    connect(m_record, &QAction::triggered, this, &TrafficMonitor::askAndRecord);
+    connect(m_stop, &QAction::triggered, this, &TrafficMonitor::stopRecording);
+    connect(&m_recorder, &SessionRecorder::recordingChanged, this, &TrafficMonitor::recordingChanged);
+    // The failure may come from within a synchronous wait: the box waits for the event loop.
+    connect(&m_recorder, &SessionRecorder::failed, this,
+            [this](const QString &description) { ShowMessageBox(m_window, description); }, Qt::QueuedConnection);
+}
+
+TrafficMonitor::~TrafficMonitor()
+{
+    setController(nullptr);
+}
+
+void TrafficMonitor::setController(MivController *controller)
+{
+    if (m_controller && m_tapped)
+        m_controller->setTap(nullptr);
+    m_tapped = false;
+    m_paneTold = false;
+    m_recordTold = false;
+    m_controller = controller;
+    updateTap();
+}
+
+bool TrafficMonitor::paneOpen() const
+{
+    return !m_pane->isHidden();
+}
+
+void TrafficMonitor::updateTap()
+{
+    const bool pane = m_controller && paneOpen();
+    const bool record = m_controller && isRecording();
+    if (!pane && !record) {
+        if (m_tapped && m_controller)
+            m_controller->setTap(nullptr);
+        m_tapped = false;
+    } else if (!m_tapped || (pane && !m_paneTold) || (record && !m_recordTold)) {
+        // Whoever listens anew first hears what is open.
+        m_announcing = m_tapped;
+        m_controller->setTap(this);
+        m_announcing = false;
+        m_tapped = true;
+    }
+    m_paneTold = pane;
+    m_recordTold = record;
+}
+
+void TrafficMonitor::watchLog(QAbstractItemModel *log)
+{
+    connect(log, &QAbstractItemModel::rowsInserted, this, [this, log](const QModelIndex &, int first, int last) {
+        if (!isRecording())
+            return;
+        for (int row = first; row <= last; ++row)
+            m_recorder.addLog(log->index(row, 0).data().toString());
+    });
+}
+
+void TrafficMonitor::tapFrame(const MivTapFrame &frame)
+{
+    if (paneOpen())
+        m_model->add(TrafficRow{frame.incoming ? TrafficRow::In : TrafficRow::Out, frame.at.wall, frame.peer,
+                                frame.text, frame.wire});
+    if (isRecording())
+        m_recorder.addFrame(RecordedFrame{frame.incoming ? FrameDirection::In : FrameDirection::Out, frame.peer,
+                                          frame.text, frame.wire, frame.at.steady, frame.at.wall});
+}
+
+void TrafficMonitor::tapEvent(const MivTapEvent &event)
+{
+    if (paneOpen() && !(m_announcing && m_paneTold))
+        m_model->add(TrafficRow{RowKind(event.kind), event.at.wall, event.peer, event.text, {}});
+    if (isRecording() && !(m_announcing && m_recordTold))
+        m_recorder.addEvent(RecordedEvent{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall});
+}
+
+void TrafficMonitor::addFailure(const QString &description)
+{
+    tapEvent(MivTapEvent{MivTapEventKind::Error, QString(), description, MivTapTime()});
+}
+
+void TrafficMonitor::addPerf(const RecordedPerf &perf)
+{
+    m_recorder.addPerf(perf);
+}
+
+void TrafficMonitor::askAndRecord()
+{
+    QFileDialog dialog(m_window, QStringLiteral("Record Session"));
+    dialog.setObjectName(QStringLiteral("dlgRecordSession"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({QStringLiteral("JSON Lines (*.jsonl)"), QStringLiteral("All files (*)")});
+    dialog.setDefaultSuffix(QStringLiteral("jsonl"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    startRecording(dialog.selectedFiles().constFirst());
+}
+
+bool TrafficMonitor::startRecording(const QString &path)
+{
+    if (m_recorder.start(path))
+        return true;
+    ShowMessageBox(m_window, m_recorder.errorString());
+    return false;
+}
+
+void TrafficMonitor::stopRecording()
+{
+    m_recorder.stop();
+}
+
+void TrafficMonitor::recordingChanged(bool recording)
+{
+    m_record->setEnabled(!recording);
+    m_stop->setEnabled(recording);
+    m_recordingLabel->setText(recording ? QStringLiteral("Recording to %1").arg(QFileInfo(m_recorder.path()).fileName())
+                                        : QString());
+    m_recordingLabel->setToolTip(recording ? m_recorder.path() : QString());
+    m_recordingLabel->setVisible(recording);
+    updateTap();
+}

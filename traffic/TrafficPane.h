@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDockWidget>
+
+class QCheckBox;
+class QPushButton;
+class QTableView;
+class TrafficModel;
+
+// The Traffic pane: a dock of the main window with one row per frame or connection event,
+// the bytes in hex on demand, and Copy and Clear. It follows the newest row while the view is
+// scrolled to the end.
+class TrafficPane : public QDockWidget
+{
+    Q_OBJECT
+public:
+    TrafficPane(TrafficModel *model, QWidget *parent);
+
+    // The selected rows, or every row when none is selected, one line each, each ended by CR LF.
+    QString copyText() const;
+    void copy();
+    void clear();
+
+private:
+    void showHex(bool on);
+    void follow();
+
+    TrafficModel *m_model;
+    QTableView *m_view = nullptr;
+    QCheckBox *m_hex = nullptr;
+    QPushButton *m_copy = nullptr;
+    QPushButton *m_clear = nullptr;
+    bool m_atEnd = true;
+    bool m_followPending = false;
+};

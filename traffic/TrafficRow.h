@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+// One row of the Traffic pane: a frame that went over the line, or what happened to a
+// connection (an event or an error).
+struct TrafficRow
+{
+    enum Kind { In, Out, Opened, Connected, Disconnected, Closed, Error };
+    Kind kind = Error;
+    std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+    QString peer;
+    QString text;    // the decoded body, or the event's reason or description
+    QByteArray wire; // a frame's bytes on the line; empty for an event
+};
