@@ -159,6 +159,7 @@ void TrafficMonitor::askAndRecord()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QStringLiteral("JSON Lines (*.jsonl)"), QStringLiteral("All files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("jsonl"));
+    dialog.selectFile(QStringLiteral("session.jsonl"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     startRecording(dialog.selectedFiles().constFirst());

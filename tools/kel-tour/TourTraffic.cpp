@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QDockWidget>
 #include <QFile>
-#include <QFileDialog>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -42,17 +41,11 @@ bool IsRequest(const QString &text)
 bool Tour::startRecording()
 {
     const QString path = m_folder.filePath(kRecordName);
-    QFile::remove(path); // the dialog would ask whether to replace it
-    WhenModal<QFileDialog>(
-        [path](QFileDialog *dialog) {
-            dialog->selectFile(path);
-            static_cast<QDialog *>(dialog)->accept(); // as its Save button does
-        },
-        [] {});
-    Command(m_window.get(), "mnuViewRecord")->trigger();
+    // As View > Record Session... does once its dialog has the file.
+    m_window->traffic()->startRecording(path);
     if (!check(m_window->traffic()->isRecording(), QStringLiteral("record the session to ") + path))
         return false;
-    say(QStringLiteral("View > Record Session...: recording to ") + path);
+    say(QStringLiteral("recording the session to ") + path);
     return true;
 }
 
