@@ -6,6 +6,7 @@
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
+#include "TrafficMonitor.h"
 #include "frmConn.h"
 #include "frmPerfChk.h"
 #include "modMain.h"
@@ -120,6 +121,8 @@ void frmKELTester::cmdPerfchk_Click()
         {
             auto window = std::make_unique<frmPerfChk>(this);
             window->m_mivVar = owner->Variables().Item(index);
+            // Each run goes into a session recording, when one runs.
+            connect(window.get(), &frmPerfChk::runFinished, m_traffic, &TrafficMonitor::addPerf);
             window->exec();
         }
         // The controller may have gone while the window was open; its variables went with it.
