@@ -10,11 +10,10 @@
 //   bench_autoreply [requests one at a time, default 10000] [pipelined, default 20000]
 
 #include "BenchRow.h"
+#include "BenchServers.h"
 #include "EngineObjects.h"
 #include "LogModel.h"
 #include "MivController.h"
-#include "MivEngine.h"
-#include "MivWorkspace.h"
 #include "TrafficSetting.h"
 #include "frmKELTester.h"
 
@@ -35,9 +34,6 @@ namespace {
 
 constexpr int kTickMs = 10;
 constexpr int kRunLimitMs = 300000;
-constexpr int kStartMs = 5000;
-const QString kServerOption = QStringLiteral(
-    "Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:20:0,Timeout=500,MyIP=127.0.0.1");
 
 struct Load
 {
@@ -56,11 +52,6 @@ struct Figures
 QString HostOption(quint16 port)
 {
     return QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=60000").arg(port);
-}
-
-quint16 PortOf(const QString &address)
-{
-    return address.mid(address.lastIndexOf(u':') + 1).toUShort();
 }
 
 // Runs the load's hosts against the port, `total` requests shared among them; measures from their
@@ -109,7 +100,7 @@ Figures Fire(const QString &kelpeer, quint16 port, const Load &load, int total)
     ticker.stop();
     for (auto &host : hosts) {
         host->kill();
-        host->waitForFinished(kStartMs);
+        host->waitForFinished(kBenchStartMs);
     }
 
     figures.perSecond = double(load.clients * (total / load.clients)) * 1e9 / double(qMax<qint64>(elapsedNs, 1));
@@ -135,32 +126,19 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int oneAtATime = argc > 1 ? qMax(10, QString::fromLocal8Bit(argv[1]).toInt()) : 10000;
     const int pipelined = argc > 2 ? qMax(10, QString::fromLocal8Bit(argv[2]).toInt()) : 20000;
-    const QString kelpeer = qEnvironmentVariableIsEmpty("KELPEER")
-                                ? QStringLiteral(KELPEER_PATH)
-                                : qEnvironmentVariable("KELPEER");
+    const QString kelpeer = KelpeerPath();
 
     int status = 0;
     {
         EngineObjects engine;
         QProcess device;
-        device.start(kelpeer, {QStringLiteral("--option"), kServerOption});
-        device.waitForReadyRead(kStartMs);
-        const QString ready = QString::fromUtf8(device.readLine()).trimmed();
-        if (!ready.startsWith(QLatin1String("ready "))) {
-            std::fprintf(stderr, "kelpeer device did not start: %s\n", qPrintable(kelpeer));
+        const quint16 devicePort = StartDevice(device, kelpeer);
+        if (devicePort == 0)
             return 1;
-        }
-        const quint16 devicePort = PortOf(ready);
 
         frmKELTester window;
         window.show();
-        MivController *controller = g_mivEngine->Workspaces().Item(0)->AddController(
-            QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), kServerOption);
-        window.setMivCtrl(controller);
-        window.m_lClient = 0;
-        window.m_strAutoReply = QStringLiteral("0,3,1");
-        window.m_strReplyDelay = QStringLiteral("0");
-        const quint16 windowPort = PortOf(controller->localAddress());
+        const quint16 windowPort = ServeFromWindow(window);
 
         const Load loads[] = {{"one at a time, 1 client", 1, false},
                               {"pipelined, 1 client", 1, true},
@@ -201,7 +179,7 @@ int main(int argc, char **argv)
         ApplyTrafficSetting(window, kTrafficSettings[0], QDir(folder.path()));
         window.RemoveController();
         device.terminate();
-        device.waitForFinished(kStartMs);
+        device.waitForFinished(kBenchStartMs);
     }
     return status;
 }

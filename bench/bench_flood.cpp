@@ -7,13 +7,12 @@
 //
 //   bench_flood [MiB ...]    bursts, default 1 4 16
 #include "BenchRow.h"
+#include "BenchServers.h"
 #include "EngineObjects.h"
 #include "FloodClient.h"
 #include "MivController.h"
-#include "MivEngine.h"
 #include "PeakResident.h"
 #include "frmKELTester.h"
-#include "MivWorkspace.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,7 +25,6 @@
 
 namespace {
 
-const QString kServerOption = QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:20:0,Timeout=500,MyIP=127.0.0.1");
 const QByteArray kRequest = "GET:A:1:X:\r";
 constexpr qint64 kMaxRunMs = 600000;
 
@@ -111,11 +109,6 @@ void Report(const char *server, qint64 mib, const Figures &f)
              double(f.residentKb + f.growthKb) / qMax<double>(double(f.residentKb), 1));
 }
 
-quint16 PortOf(const QString &address)
-{
-    return address.mid(address.lastIndexOf(u':') + 1).toUShort();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -128,20 +121,14 @@ int main(int argc, char **argv)
         bursts << qMax(1, QString::fromLocal8Bit(argv[i]).toInt());
     if (bursts.isEmpty())
         bursts = {1, 4, 16};
-    const QString kelpeer = qEnvironmentVariableIsEmpty("KELPEER") ? QStringLiteral(KELPEER_PATH)
-                                                                   : qEnvironmentVariable("KELPEER");
+    const QString kelpeer = KelpeerPath();
     int status = 0;
     for (qint64 mib : bursts) {
         QProcess device;
-        device.setStandardErrorFile(QProcess::nullDevice());
-        device.start(kelpeer, {QStringLiteral("--option"), kServerOption});
-        device.waitForReadyRead(5000);
-        const QString ready = QString::fromUtf8(device.readLine()).trimmed();
-        if (!ready.startsWith(QLatin1String("ready "))) {
-            std::fprintf(stderr, "kelpeer device did not start: %s\n", qPrintable(kelpeer));
+        const quint16 port = StartDevice(device, kelpeer);
+        if (port == 0)
             return 1;
-        }
-        const Figures f = Flood(PortOf(ready), QString::number(device.processId()), mib << 20);
+        const Figures f = Flood(port, QString::number(device.processId()), mib << 20);
         Report("kelpeer", mib, f);
         status |= f.complete ? 0 : 1;
         device.terminate();
@@ -152,13 +139,7 @@ int main(int argc, char **argv)
     for (qint64 mib : bursts) {
         frmKELTester window;
         window.show();
-        MivController *controller = g_mivEngine->Workspaces().Item(0)->AddController(
-            QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), kServerOption);
-        window.setMivCtrl(controller);
-        window.m_lClient = 0;
-        window.m_strAutoReply = QStringLiteral("0,3,1");
-        window.m_strReplyDelay = QStringLiteral("0");
-        const Figures f = Flood(PortOf(controller->localAddress()), QStringLiteral("self"), mib << 20);
+        const Figures f = Flood(ServeFromWindow(window), QStringLiteral("self"), mib << 20);
         Report("window", mib, f);
         status |= f.complete ? 0 : 1;
         window.RemoveController();

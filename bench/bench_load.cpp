@@ -6,11 +6,10 @@
 //   bench_load [requests per run, default 20000]
 
 #include "BenchRow.h"
+#include "BenchServers.h"
 #include "EngineObjects.h"
 #include "LogModel.h"
 #include "MivController.h"
-#include "MivEngine.h"
-#include "MivWorkspace.h"
 #include "frmKELTester.h"
 
 #include <QApplication>
@@ -27,7 +26,6 @@
 
 namespace {
 
-const QString kServerOption = QStringLiteral("Conn=eth::0,PacketOpt=4:0:0:0,EtherOpt=1:20:0,Timeout=500,MyIP=127.0.0.1");
 constexpr qint64 kMaxRunMs = 300000;
 
 struct Figures
@@ -37,11 +35,6 @@ struct Figures
     double p99Ms = 0;
     bool complete = false;
 };
-
-quint16 PortOf(const QString &address)
-{
-    return address.mid(address.lastIndexOf(u':') + 1).toUShort();
-}
 
 // One load run against the port, with this process's event loop running meanwhile.
 Figures Load(const QString &kelpeer, quint16 port, int clients, int requests)
@@ -86,35 +79,24 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int requests = argc > 1 ? qMax(10, QString::fromLocal8Bit(argv[1]).toInt()) : 20000;
-    const QString kelpeer = qEnvironmentVariableIsEmpty("KELPEER") ? QStringLiteral(KELPEER_PATH)
-                                                                   : qEnvironmentVariable("KELPEER");
+    const QString kelpeer = KelpeerPath();
     EngineObjects engine;
     QProcess device;
-    device.setStandardErrorFile(QProcess::nullDevice());
-    device.start(kelpeer, {QStringLiteral("--option"), kServerOption});
-    device.waitForReadyRead(5000);
-    const QString ready = QString::fromUtf8(device.readLine()).trimmed();
-    if (!ready.startsWith(QLatin1String("ready "))) {
-        std::fprintf(stderr, "kelpeer device did not start: %s\n", qPrintable(kelpeer));
+    const quint16 devicePort = StartDevice(device, kelpeer);
+    if (devicePort == 0)
         return 1;
-    }
 
     frmKELTester window;
     window.show();
-    MivController *controller = g_mivEngine->Workspaces().Item(0)->AddController(
-        QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), kServerOption);
-    window.setMivCtrl(controller);
-    window.m_lClient = 0;
-    window.m_strAutoReply = QStringLiteral("0,3,1");
-    window.m_strReplyDelay = QStringLiteral("0");
+    const quint16 windowPort = ServeFromWindow(window);
 
     int status = 0;
     std::printf("%d requests per run, one at a time per connection\n", requests);
     for (int clients : {1, 10}) {
-        const Figures baseline = Load(kelpeer, PortOf(ready), clients, requests);
+        const Figures baseline = Load(kelpeer, devicePort, clients, requests);
         Print("kelpeer", clients, baseline);
         window.logModel()->clear();
-        const Figures tester = Load(kelpeer, PortOf(controller->localAddress()), clients, requests);
+        const Figures tester = Load(kelpeer, windowPort, clients, requests);
         Print("window", clients, tester);
         const std::string name = "load, " + std::to_string(clients) + " client(s)";
         PrintRow((name + ": requests/s").c_str(), tester.perSecond, baseline.perSecond, "requests/s",
