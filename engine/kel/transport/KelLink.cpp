@@ -154,7 +154,7 @@ void KelLink::drain()
     for (;;) {
         const bool holding = m_heldAt < m_held.size();
         // An empty buffer is left alone: reading it would re-arm Qt's notifier for nothing.
-        if (!holding && (m_inputEnded || m_stream->bytesAvailable() == 0))
+        if (!holding && (m_inputEnded || !m_stream->hasInput()))
             break;
         const int room = mayRead() ? m_sink.room(*this) : 0;
         if (room <= 0) {
@@ -216,7 +216,7 @@ void KelLink::clearInput()
     m_draining = true;
     char chunk[kChunk];
     if (!m_inputEnded) {
-        while (m_stream->bytesAvailable() > 0 || m_stream->waitAndRead(chunk, kChunk, 0) > 0) {
+        while (m_stream->hasInput() || m_stream->waitAndRead(chunk, kChunk, 0) > 0) {
             while (m_stream->read(chunk, kChunk) > 0) {
             }
         }

@@ -23,13 +23,34 @@ bool HungUp(QSerialPort &port)
 
 } // namespace
 
-KelSerialStream::KelSerialStream(QSerialPort *port) : KelStream(port), m_port(port)
+KelSerialStream::KelSerialStream(QSerialPort *port) : m_port(port)
 {
+    m_port->setParent(this);
     m_port->setReadBufferSize(kReadBufferSize);
+    connect(m_port, &QIODevice::readyRead, this, &KelSerialStream::announceInput);
+    connect(m_port, &QIODevice::bytesWritten, this, &KelStream::bytesWritten);
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && HungUp(*m_port)))
             end(QStringLiteral("the device went away"));
     });
+}
+
+bool KelSerialStream::hasInput() const
+{
+    return m_port->bytesAvailable() > 0;
+}
+
+qint64 KelSerialStream::bytesToWrite() const
+{
+    return m_port->bytesToWrite();
+}
+
+qint64 KelSerialStream::read(char *data, qint64 maxSize)
+{
+    // A port that closed itself has dropped its input.
+    if (!m_port->isOpen())
+        return 0;
+    return qMax<qint64>(0, m_port->read(data, maxSize));
 }
 
 qint64 KelSerialStream::waitAndRead(char *data, qint64 maxSize, int ms)
@@ -41,9 +62,23 @@ qint64 KelSerialStream::waitAndRead(char *data, qint64 maxSize, int ms)
     return read(data, maxSize);
 }
 
+bool KelSerialStream::queue(const char *data, qint64 size, bool flushNow)
+{
+    if (m_port->write(data, size) != size)
+        return false;
+    if (flushNow)
+        flush();
+    return true;
+}
+
 void KelSerialStream::flush()
 {
     m_port->flush();
+}
+
+QString KelSerialStream::errorString() const
+{
+    return m_port->errorString();
 }
 
 void KelSerialStream::abort()

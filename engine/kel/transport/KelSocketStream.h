@@ -2,21 +2,46 @@
 
 #include "KelStream.h"
 
-class QAbstractSocket;
+#include <QByteArray>
 
-// A TCP connection. A synchronous wait reads the socket directly while Qt's buffer is empty,
-// so that a round trip costs the system calls of a plain blocking exchange.
+class QAbstractSocket;
+class QSocketNotifier;
+
+// A TCP connection on a descriptor of its own, kept blocking: a synchronous wait is one
+// receive bounded by a receive timeout, the system calls of a plain blocking exchange. Every
+// other call passes "don't wait", so that neither a send nor a read from the event loop ever
+// blocks the thread.
 class KelSocketStream : public KelStream
 {
     Q_OBJECT
 public:
-    explicit KelSocketStream(QAbstractSocket *socket);
+    // Takes over the connection of a connected socket, which is left closed.
+    explicit KelSocketStream(QAbstractSocket &socket);
+    ~KelSocketStream() override;
 
+    bool hasInput() const override { return m_input; }
+    qint64 bytesToWrite() const override { return m_out.size() - m_outAt; }
+    qint64 read(char *data, qint64 maxSize) override;
     qint64 waitAndRead(char *data, qint64 maxSize, int ms) override;
     qint64 writeNow(const char *data, qint64 size) override;
+    bool queue(const char *data, qint64 size, bool flushNow = true) override;
     void flush() override;
+    QString errorString() const override { return m_error; }
     void abort() override;
 
 private:
-    QAbstractSocket *m_socket;
+    void readable();
+    // Takes the result of a receive: the bytes, or 0 for none now, or the end.
+    qint64 received(qint64 n, qint64 maxSize);
+    bool setReceiveTimeout(int ms);
+
+    int m_fd = -1;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QByteArray m_out; // queued: bytes from m_outAt on
+    qsizetype m_outAt = 0;
+    QString m_error;
+    QString m_endReason; // set once the end has been read
+    int m_receiveTimeoutMs = 0; // 0: none set
+    bool m_input = false;
 };

@@ -5,26 +5,22 @@
 
 #include <memory>
 
-class QIODevice;
-
 // The byte stream of one link on its medium: what differs between a TCP socket and a serial
-// line. Owns the device. Reports arriving input, written bytes, and its end: the peer closed
+// line. Owns its device. Reports arriving input, written bytes, and its end: the peer closed
 // it or the device went away.
 class KelStream : public QObject
 {
     Q_OBJECT
 public:
-    // Bytes that the device's own buffer holds at most before it leaves the rest to the
-    // system, whose buffers then hold the peer back.
+    // Bytes that the stream holds at most before it leaves the rest to the system, whose
+    // buffers then hold the peer back.
     static constexpr qint64 kReadBufferSize = 16384;
 
-    // Takes the device, opened.
-    explicit KelStream(QIODevice *device);
-
-    qint64 bytesAvailable() const;
-    qint64 bytesToWrite() const;
+    // Input may be waiting: read() would return bytes, or find the end.
+    virtual bool hasInput() const = 0;
+    virtual qint64 bytesToWrite() const = 0;
     // What has arrived, without waiting: bytes read, 0 when none.
-    qint64 read(char *data, qint64 maxSize);
+    virtual qint64 read(char *data, qint64 maxSize) = 0;
     // Waits up to ms for input, outside the event loop, and reads it: bytes read, 0 when none
     // came, -1 when the stream ended (ended() has been emitted).
     virtual qint64 waitAndRead(char *data, qint64 maxSize, int ms) = 0;
@@ -33,10 +29,10 @@ public:
     // Queues bytes behind what is queued already and, unless asked to wait, starts writing
     // them; false when the device refuses them. Queued bytes go out from the event loop at the
     // latest.
-    bool queue(const char *data, qint64 size, bool flushNow = true);
+    virtual bool queue(const char *data, qint64 size, bool flushNow = true) = 0;
     // Writes what is queued, as far as the device takes it now.
     virtual void flush() = 0;
-    QString errorString() const;
+    virtual QString errorString() const = 0;
     // Closes the device at once; what is queued is dropped. Emits nothing.
     virtual void abort() = 0;
     // For an owner that goes: deletes the stream now, or, while a slot of readyRead() runs
@@ -49,14 +45,15 @@ signals:
     void ended(const QString &why);
 
 protected:
+    // Emits readyRead() for the device.
+    void announceInput();
+    // A readyRead() slot runs.
+    bool isAnnouncing() const { return m_emitting > 0; }
     // Reports the end once.
     void end(const QString &why);
     bool hasEnded() const { return m_ended; }
 
 private:
-    void deviceReadyRead();
-
-    QIODevice *m_device;
     int m_emitting = 0; // readyRead() slots that run
     bool m_released = false;
     bool m_ended = false;

@@ -32,7 +32,7 @@ KelTcpClient::KelTcpClient(const KelSettings &settings, KelLinkSink &sink, QObje
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_local = KelAddressText(socket->localAddress(), socket->localPort());
     const QString peer = KelAddressText(socket->peerAddress(), socket->peerPort());
-    m_link = new KelLink(std::make_unique<KelSocketStream>(socket.release()), peer, settings.packet, sink, this);
+    m_link = new KelLink(std::make_unique<KelSocketStream>(*socket), peer, settings.packet, sink, this);
 }
 
 KelLink *KelTcpClient::target() const

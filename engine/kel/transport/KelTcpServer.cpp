@@ -46,7 +46,9 @@ void KelTcpServer::accept()
             continue;
         }
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto *link = new KelLink(std::make_unique<KelSocketStream>(socket), peer, m_settings.packet, m_sink, this);
+        auto stream = std::make_unique<KelSocketStream>(*socket);
+        delete socket;
+        auto *link = new KelLink(std::move(stream), peer, m_settings.packet, m_sink, this);
         link->setConnectSeq(++m_connectSeq);
         connect(link, &KelLink::closed, this, [this, link] { forget(link); });
         m_links.append(link);
