@@ -24,6 +24,19 @@ TrafficPane::TrafficPane(TrafficModel *model, QWidget *parent)
     : QDockWidget(QStringLiteral("Traffic"), parent), m_model(model)
 {
     setObjectName(QStringLiteral("dckTraffic"));
+}
+
+void TrafficPane::setVisible(bool visible)
+{
+    if (visible)
+        build();
+    QDockWidget::setVisible(visible);
+}
+
+void TrafficPane::build()
+{
+    if (m_view)
+        return;
     auto *body = new QWidget(this);
     auto *column = new QVBoxLayout(body);
     column->setContentsMargins(0, 0, 0, 0);
@@ -40,7 +53,7 @@ TrafficPane::TrafficPane(TrafficModel *model, QWidget *parent)
 
     m_view = Named(new QTableView(body), "lvTraffic");
     m_view->setAccessibleName(QStringLiteral("Traffic"));
-    m_view->setModel(model);
+    m_view->setModel(m_model);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -66,7 +79,7 @@ TrafficPane::TrafficPane(TrafficModel *model, QWidget *parent)
     connect(scroll, &QScrollBar::valueChanged, this, [this, scroll](int value) {
         m_atEnd = value >= scroll->maximum();
     });
-    connect(model, &QAbstractItemModel::rowsInserted, this, [this] {
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
         if (m_atEnd && !m_followPending) {
             m_followPending = true;
             QTimer::singleShot(0, this, &TrafficPane::follow);
@@ -86,8 +99,9 @@ void TrafficPane::showHex(bool on)
     m_view->setColumnHidden(TrafficModel::Hex, !on);
 }
 
-QString TrafficPane::copyText() const
+QString TrafficPane::copyText()
 {
+    build();
     QList<int> rows;
     for (const QModelIndex &index : m_view->selectionModel()->selectedRows())
         rows << index.row();

@@ -9,7 +9,8 @@ class TrafficModel;
 
 // The Traffic pane: a dock of the main window with one row per frame or connection event,
 // the bytes in hex on demand, and Copy and Clear. It follows the newest row while the view is
-// scrolled to the end.
+// scrolled to the end. Its contents are made when it is first shown: most sessions never
+// open it, and the window starts sooner.
 class TrafficPane : public QDockWidget
 {
     Q_OBJECT
@@ -17,11 +18,13 @@ public:
     TrafficPane(TrafficModel *model, QWidget *parent);
 
     // The selected rows, or every row when none is selected, one line each, each ended by CR LF.
-    QString copyText() const;
+    QString copyText();
     void copy();
     void clear();
+    void setVisible(bool visible) override;
 
 private:
+    void build();
     void showHex(bool on);
     void follow();
 
