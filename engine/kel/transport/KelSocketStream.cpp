@@ -121,17 +121,20 @@ qint64 KelSocketStream::waitAndRead(char *data, qint64 maxSize, int ms)
         return -1;
     if (m_fd >= 0 && m_endReason.isEmpty()) {
         int flags = MSG_DONTWAIT;
-        if (ms > 0 && setReceiveTimeout(ms)) {
+        if (ms > 0 && bytesToWrite() == 0 && setReceiveTimeout(ms)) {
             flags = 0;
         } else if (ms > 0) {
-            pollfd ready = {m_fd, POLLIN, 0};
-            ::poll(&ready, 1, ms);
+            // What is queued (a request's tail behind earlier sends) goes out while the answer
+            // is waited for: the peer may need it to answer.
+            pollfd ready = {m_fd, short(bytesToWrite() > 0 ? POLLIN | POLLOUT : POLLIN), 0};
+            if (::poll(&ready, 1, ms) > 0 && (ready.revents & POLLOUT))
+                flush();
         }
-        const qint64 n = received(::recv(m_fd, data, size_t(maxSize), flags), maxSize);
+        const qint64 n = m_fd < 0 ? 0 : received(::recv(m_fd, data, size_t(maxSize), flags), maxSize);
         if (n > 0)
             return n;
     }
-    if (m_endReason.isEmpty())
+    if (!hasEnded() && m_endReason.isEmpty())
         return 0;
     end(m_endReason);
     return -1;

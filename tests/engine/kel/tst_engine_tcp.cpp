@@ -14,6 +14,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <sys/socket.h>
+#include <poll.h>
+
+#include <atomic>
+#include <thread>
+
 Q_DECLARE_METATYPE(ScriptedPeer::Step)
 
 namespace {
@@ -27,6 +33,59 @@ QString LocalAddress(const QTcpSocket &socket)
 {
     return QStringLiteral("127.0.0.1:%1").arg(socket.localPort());
 }
+
+// A peer that reads nothing until released, then reads all it gets and answers the frame
+// that starts with GET.
+class HeldPeer
+{
+public:
+    explicit HeldPeer(QTcpServer &server) : m_server(server) {}
+    ~HeldPeer()
+    {
+        m_stop = true;
+        release();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool accept()
+    {
+        QTcpSocket *socket = m_server.waitForNewConnection(3000) ? m_server.nextPendingConnection() : nullptr;
+        if (!socket)
+            return false;
+        m_fd = ::dup(int(socket->socketDescriptor()));
+        delete socket;
+        m_thread = std::thread([this] { run(); });
+        return true;
+    }
+    void release() { m_released = true; }
+
+private:
+    void run()
+    {
+        while (!m_released)
+            std::this_thread::yield();
+        QByteArray tail;
+        char chunk[65536];
+        pollfd readable = {m_fd, POLLIN, 0};
+        while (!m_stop && ::poll(&readable, 1, 20) >= 0) {
+            const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+            if (n == 0)
+                break;
+            tail = (tail + QByteArray(chunk, qMax<ssize_t>(0, n))).right(64);
+            if (tail.endsWith("GET:A:1:X:\r")) {
+                ::send(m_fd, "0,8,ok\r", 7, MSG_NOSIGNAL);
+                tail.clear();
+            }
+        }
+        ::close(m_fd);
+    }
+
+    QTcpServer &m_server;
+    int m_fd = -1;
+    std::atomic<bool> m_released{false};
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -49,6 +108,7 @@ private slots:
     void asyncSendAnswersAsMessages();
     void clearDropsQueuedAnswers();
     void sendQueueIsBounded();
+    void requestBehindQueuedSendsGoesOut();
     void serverRefusesClientOverMaximum();
     void serverClosesIdleClient();
     void serverDropsPartialFrameOfVanishedClient();
@@ -377,6 +437,28 @@ void tst_EngineTcp::sendQueueIsBounded()
     QVERIFY(error);
     QCOMPARE(error->code(), MivCode::Fail);
     QVERIFY2(error->description().contains("Send refused"), qPrintable(error->description()));
+}
+
+// A synchronous request queued behind sends the system could not take yet goes out while its
+// answer is waited for.
+void tst_EngineTcp::requestBehindQueuedSendsGoesOut()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    MivEngine engine;
+    MivController *ctrl = Connect(engine, ClientOption(server.serverPort(), 5000));
+    HeldPeer peer(server);
+    QVERIFY(peer.accept());
+    const QString chunk(60000, u'x');
+    std::optional<MivError> refused;
+    for (int i = 0; i < 2000 && !refused; ++i)
+        refused = Failure([&] { ctrl->Execute(QStringLiteral("Send"), chunk); });
+    QVERIFY(refused); // the system's buffers are full and the send queue nearly so
+    MivCommand *cmd = ctrl->AddCommand(QStringLiteral("KELCmd"), QString());
+    cmd->setParameters({"GET", "A", "1", "X", ""});
+    peer.release();
+    cmd->Execute(0);
+    QCOMPARE(cmd->Result(), MivVariant(QStringLiteral("ok")));
 }
 
 void tst_EngineTcp::serverRefusesClientOverMaximum()
