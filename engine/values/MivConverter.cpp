@@ -90,7 +90,7 @@ MivError atElement(const MivError &error, qsizetype index, quint16 arrayType)
 // The type code before the first comma: decimal digits with blanks around, or -1.
 qint32 readCode(QStringView codeText)
 {
-    const QStringView t = codeText.trimmed();
+    const QStringView t = withoutBlanks(codeText);
     if (t.isEmpty() || t.size() > 5)
         return -1;
     qint32 code = 0;
@@ -104,31 +104,45 @@ qint32 readCode(QStringView codeText)
 
 } // namespace
 
-QString MivConverter::ValueToText(const MivVariant &value, qint32) const
+QString MivConverter::ValueToText(const MivVariant &value, qint32 flags) const
+{
+    QString text;
+    if (value.type() == VT_BSTR)
+        text.reserve(kMaxCodeText + value.bstr().size());
+    AppendValueText(text, value, flags);
+    return text;
+}
+
+void MivConverter::AppendValueText(QString &text, const MivVariant &value, qint32) const
 {
     const quint16 type = value.type();
     // The code, a comma and a number's text are written into one buffer and copied once.
     char buffer[kMaxNumberText + kMaxCodeText];
     char *const afterCode = writeInteger(buffer, type);
-    if (type == VT_EMPTY || type == VT_NULL)
-        return QString::fromLatin1(buffer, afterCode - buffer);
+    if (type == VT_EMPTY || type == VT_NULL) {
+        text.append(QLatin1StringView(buffer, afterCode));
+        return;
+    }
     *afterCode = ',';
     if (!value.isArray()) {
-        if (type != VT_BSTR)
-            return QString::fromLatin1(buffer, writeNumber(afterCode + 1, value) - buffer);
-        const QString &bstr = value.bstr();
-        QString text;
-        text.reserve(afterCode + 1 - buffer + bstr.size());
-        text.append(QLatin1StringView(buffer, afterCode + 1)).append(bstr);
-        return text;
+        if (type == VT_BSTR)
+            text.append(QLatin1StringView(buffer, afterCode + 1)).append(value.bstr());
+        else
+            text.append(QLatin1StringView(buffer, writeNumber(afterCode + 1, value)));
+        return;
     }
-    const MivArray &array = value.array();
-    QString text = QString::fromLatin1(buffer, afterCode - buffer);
-    for (const MivVariant &element : array.elements) {
-        text += u',';
-        text += quoteElement(array.elementType == VT_VARIANT ? ValueToText(element) : scalarText(element));
+    const qsizetype before = text.size();
+    try {
+        text.append(QLatin1StringView(buffer, afterCode));
+        const MivArray &array = value.array();
+        for (const MivVariant &element : array.elements) {
+            text += u',';
+            text += quoteElement(array.elementType == VT_VARIANT ? ValueToText(element) : scalarText(element));
+        }
+    } catch (...) {
+        text.truncate(before);
+        throw;
     }
-    return text;
 }
 
 MivVariant MivConverter::TextToValue(const QString &text) const
@@ -146,7 +160,7 @@ MivVariant MivConverter::TextToValue(const QString &text) const
         throw mismatchAbout(QStringLiteral("'%1' does not start with a type code").arg(shown(text)));
     const auto type = quint16(code);
     if (type == VT_EMPTY || type == VT_NULL) {
-        if (!valuePart.trimmed().isEmpty())
+        if (!withoutBlanks(valuePart).isEmpty())
             throw mismatch(valuePart, type, QStringLiteral("it takes no value"));
         return type == VT_NULL ? MivVariant::null() : MivVariant();
     }

@@ -107,7 +107,7 @@ bool isDecimalText(QStringView t, bool *tiny)
 template <typename F>
 RealRead readReal(QStringView text, F *out)
 {
-    const QStringView t = text.trimmed();
+    const QStringView t = withoutBlanks(text);
     if (const auto s = special(t)) {
         *out = static_cast<F>(*s);
         return RealRead::Ok;
@@ -160,7 +160,7 @@ char *writeRealAs(char *to, F value)
 
 qint64 readInteger(QStringView text, quint16 type, qint64 min, qint64 max)
 {
-    const QStringView t = text.trimmed();
+    const QStringView t = withoutBlanks(text);
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
@@ -209,7 +209,7 @@ std::optional<double> numberOfText(QStringView text)
 
 MivCurrency readCurrency(QStringView text)
 {
-    const QStringView t = text.trimmed();
+    const QStringView t = withoutBlanks(text);
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
@@ -254,7 +254,7 @@ MivCurrency readCurrency(QStringView text)
 
 bool readBool(QStringView text)
 {
-    const QStringView t = text.trimmed();
+    const QStringView t = withoutBlanks(text);
     if (t.compare(u"True", Qt::CaseInsensitive) == 0)
         return true;
     if (t.compare(u"False", Qt::CaseInsensitive) == 0)
