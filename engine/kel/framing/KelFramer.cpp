@@ -108,6 +108,27 @@ QString ByteName(uchar b)
     return QStringLiteral("0x") + QString::number(b, 16).rightJustified(2, u'0').toUpper();
 }
 
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void RefuseLength(qsizetype bytes, qsizetype maxBody)
+{
+    CannotSend(QStringLiteral("the text is %1 bytes, more than %2").arg(bytes).arg(maxBody));
+}
+
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void RefuseFrameByte(uchar b)
+{
+    CannotSend(QStringLiteral("the text holds the byte %1, which ends or starts a frame, and no escape byte is set")
+                   .arg(ByteName(b)));
+}
+
+// Qt's vectorised UTF-8 encoder, for long texts; nullptr when the text holds a lone surrogate,
+// which the encoder flags: the single pass writes that as QString::toUtf8 does. Out of line, so
+// that the encoder's state stays off the short texts' way.
+Q_NEVER_INLINE char *EncodeUtf8(QStringView text, char *to)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    char *const end = encoder.appendToBuffer(to, text);
+    return encoder.hasError() ? nullptr : end;
+}
+
 } // namespace
 
 KelFramer::KelFramer(const KelPacketSettings &settings, qsizetype maxBody)
@@ -216,30 +237,23 @@ QByteArray KelFramer::encode(const QString &body) const
         *begin = framing(kEnq);
     char *const text = begin + header;
     Written written;
-    bool vectorised = false;
-    if (utf8 && body.size() >= kLongText) {
-        // A lone surrogate, which the encoder flags, takes the single pass instead: that writes
-        // it as QString::toUtf8 does.
-        QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
-        char *const end = encoder.appendToBuffer(text, body);
-        vectorised = !encoder.hasError();
-        written = {end, end - text, true};
-    }
-    if (!vectorised) {
+    char *const longEnd = utf8 && body.size() >= kLongText ? EncodeUtf8(body, text) : nullptr;
+    const bool vectorised = longEnd != nullptr;
+    if (vectorised) {
+        written = {longEnd, longEnd - text, true};
+    } else {
         if (m_iso)
             written = m_escape ? writeText<true, true>(body, text) : writeText<true, false>(body, text);
         else
             written = m_escape ? writeText<false, true>(body, text) : writeText<false, false>(body, text);
     }
     if (written.textBytes > m_maxBody)
-        CannotSend(QStringLiteral("the text is %1 bytes, more than %2").arg(written.textBytes).arg(m_maxBody));
+        RefuseLength(written.textBytes, m_maxBody);
     // Rare: the text holds a frame byte and there is no escape (a lone CR before CR LF may stay).
     if (written.sawSpecial && !m_escape) {
         for (int i = 0; i < m_unsendableCount; ++i) {
             if (std::memchr(text, framing(m_unsendable[i]), size_t(written.end - text)))
-                CannotSend(QStringLiteral("the text holds the byte %1, which ends or starts a frame, "
-                                          "and no escape byte is set")
-                               .arg(ByteName(m_unsendable[i])));
+                RefuseFrameByte(m_unsendable[i]);
         }
     }
     char *w = written.end;
