@@ -283,6 +283,11 @@ MivCurrency readCurrency(QStringView text)
 bool readBool(QStringView text)
 {
     const QStringView t = withoutBlanks(text);
+    // The spellings this converter writes first: an exact match is cheaper than a folded one.
+    if (t == u"True")
+        return true;
+    if (t == u"False")
+        return false;
     if (t.compare(u"True", Qt::CaseInsensitive) == 0)
         return true;
     if (t.compare(u"False", Qt::CaseInsensitive) == 0)
