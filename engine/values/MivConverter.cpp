@@ -5,6 +5,7 @@
 #include "ValueTextError.h"
 #include "ValueTextNumbers.h"
 
+#include <algorithm>
 #include <limits>
 
 using namespace ValueText;
@@ -41,6 +42,16 @@ char *writeNumber(char *to, const MivVariant &value)
         return writeBool(to, value.boolean());
     }
     throw mismatchAbout(QStringLiteral("%1 has no value text").arg(MivTypeName(value.type())));
+}
+
+// Appends ASCII from a char buffer, then tail: one resize, and for texts this short a plain
+// loop is quicker than the general Latin-1 conversion.
+void appendAscii(QString &text, const char *from, const char *to, QStringView tail = {})
+{
+    const qsizetype old = text.size();
+    text.resize(old + (to - from) + tail.size());
+    char16_t *const w = std::copy(from, to, reinterpret_cast<char16_t *>(text.data()) + old);
+    std::copy(tail.utf16(), tail.utf16() + tail.size(), w);
 }
 
 QString scalarText(const MivVariant &value)
@@ -120,15 +131,15 @@ void MivConverter::AppendValueText(QString &text, const MivVariant &value, qint3
     char buffer[kMaxNumberText + kMaxCodeText];
     char *const afterCode = writeInteger(buffer, type);
     if (type == VT_EMPTY || type == VT_NULL) {
-        text.append(QLatin1StringView(buffer, afterCode));
+        appendAscii(text, buffer, afterCode);
         return;
     }
     *afterCode = ',';
     if (!value.isArray()) {
         if (type == VT_BSTR)
-            text.append(QLatin1StringView(buffer, afterCode + 1)).append(value.bstr());
+            appendAscii(text, buffer, afterCode + 1, value.bstr());
         else
-            text.append(QLatin1StringView(buffer, writeNumber(afterCode + 1, value)));
+            appendAscii(text, buffer, writeNumber(afterCode + 1, value));
         return;
     }
     const qsizetype before = text.size();
