@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <iterator>
+#include <utility>
 #include <variant>
 
 // Variant type codes (the automation standard's numbers).
@@ -68,6 +69,7 @@ public:
     MivVariant(MivCurrency v) : m_data(v) {}
     MivVariant(MivDate v) : m_data(v) {}
     MivVariant(const QString &v) : m_data(v) {}
+    MivVariant(QString &&v) : m_data(std::move(v)) {}
     MivVariant(const char *v) : m_data(QString::fromUtf8(v)) {}
     MivVariant(bool v) : m_data(v) {}
     MivVariant(quint8 v) : m_data(v) {}
