@@ -14,6 +14,8 @@ namespace {
 
 // Room for a type code and its comma.
 constexpr qsizetype kMaxCodeText = 8;
+// A type code has at most five digits (0xFFFF).
+constexpr qsizetype kMaxCodeDigits = 5;
 
 bool isElementType(quint16 type)
 {
@@ -102,7 +104,7 @@ MivError atElement(const MivError &error, qsizetype index, quint16 arrayType)
 qint32 readCode(QStringView codeText)
 {
     const QStringView t = withoutBlanks(codeText);
-    if (t.isEmpty() || t.size() > 5)
+    if (t.isEmpty() || t.size() > kMaxCodeDigits)
         return -1;
     qint32 code = 0;
     for (QChar c : t) {
@@ -159,14 +161,21 @@ void MivConverter::AppendValueText(QString &text, const MivVariant &value, qint3
 MivVariant MivConverter::TextToValue(const QString &text) const
 {
     const QStringView all(text);
-    // The code is short: a plain scan finds its comma sooner than a vectorised search.
+    // The code is short: a plain scan finds its comma sooner than a vectorised search, and
+    // reads a code of plain digits on the way; anything else is read again with blanks allowed.
     qsizetype comma = 0;
-    while (comma < all.size() && all[comma] != u',')
-        ++comma;
+    quint32 digits = 0;
+    bool plain = true;
+    for (; comma < all.size() && all[comma] != u','; ++comma) {
+        const char16_t c = all[comma].unicode();
+        plain = plain && c >= u'0' && c <= u'9';
+        digits = digits * 10 + (c - u'0');
+    }
+    plain = plain && comma > 0 && comma <= kMaxCodeDigits && digits <= 0xFFFF;
+    const qint32 code = plain ? qint32(digits) : readCode(all.first(comma));
     if (comma == all.size())
         comma = -1;
     const QStringView valuePart = comma < 0 ? QStringView() : all.sliced(comma + 1);
-    const qint32 code = readCode(comma < 0 ? all : all.first(comma));
     if (code < 0)
         throw mismatchAbout(QStringLiteral("'%1' does not start with a type code").arg(shown(text)));
     const auto type = quint16(code);
