@@ -12,6 +12,9 @@
 
 namespace {
 
+// Room for "PUT:", the colon and the longest value text of a number or date.
+constexpr qsizetype kPutRoom = 64;
+
 QString ClosedDescription(const KelLink &link, const QString &request)
 {
     QString text = QStringLiteral("The connection to %1 closed before the answer to \"%2\": %3")
@@ -109,7 +112,11 @@ MivVariant KelProvider::readVariable(const QString &name)
 
 void KelProvider::writeVariable(const QString &name, const MivVariant &value)
 {
-    const QString request = QStringLiteral("PUT:%1:%2").arg(name, MivConverter().ValueToText(value, 0));
+    // One allocation: the value text is written into the request, not made apart and copied.
+    QString request;
+    request.reserve(kPutRoom + name.size() + (value.type() == VT_BSTR ? value.bstr().size() : 0));
+    request.append(QLatin1StringView("PUT:")).append(name).append(u':');
+    MivConverter().AppendValueText(request, value, 0);
     KelAnswerValue(ParseKelAnswer(transact(request)), request);
 }
 

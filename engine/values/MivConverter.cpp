@@ -5,6 +5,7 @@
 #include "ValueTextError.h"
 #include "ValueTextNumbers.h"
 
+#include <algorithm>
 #include <limits>
 
 using namespace ValueText;
@@ -13,6 +14,8 @@ namespace {
 
 // Room for a type code and its comma.
 constexpr qsizetype kMaxCodeText = 8;
+// A type code has at most five digits (0xFFFF).
+constexpr qsizetype kMaxCodeDigits = 5;
 
 bool isElementType(quint16 type)
 {
@@ -41,6 +44,16 @@ char *writeNumber(char *to, const MivVariant &value)
         return writeBool(to, value.boolean());
     }
     throw mismatchAbout(QStringLiteral("%1 has no value text").arg(MivTypeName(value.type())));
+}
+
+// Appends ASCII from a char buffer, then tail: one resize, and for texts this short a plain
+// loop is quicker than the general Latin-1 conversion.
+void appendAscii(QString &text, const char *from, const char *to, QStringView tail = {})
+{
+    const qsizetype old = text.size();
+    text.resize(old + (to - from) + tail.size());
+    char16_t *const w = std::copy(from, to, reinterpret_cast<char16_t *>(text.data()) + old);
+    std::copy(tail.utf16(), tail.utf16() + tail.size(), w);
 }
 
 QString scalarText(const MivVariant &value)
@@ -90,8 +103,8 @@ MivError atElement(const MivError &error, qsizetype index, quint16 arrayType)
 // The type code before the first comma: decimal digits with blanks around, or -1.
 qint32 readCode(QStringView codeText)
 {
-    const QStringView t = codeText.trimmed();
-    if (t.isEmpty() || t.size() > 5)
+    const QStringView t = withoutBlanks(codeText);
+    if (t.isEmpty() || t.size() > kMaxCodeDigits)
         return -1;
     qint32 code = 0;
     for (QChar c : t) {
@@ -104,49 +117,70 @@ qint32 readCode(QStringView codeText)
 
 } // namespace
 
-QString MivConverter::ValueToText(const MivVariant &value, qint32) const
+QString MivConverter::ValueToText(const MivVariant &value, qint32 flags) const
+{
+    QString text;
+    if (value.type() == VT_BSTR)
+        text.reserve(kMaxCodeText + value.bstr().size());
+    AppendValueText(text, value, flags);
+    return text;
+}
+
+void MivConverter::AppendValueText(QString &text, const MivVariant &value, qint32) const
 {
     const quint16 type = value.type();
     // The code, a comma and a number's text are written into one buffer and copied once.
     char buffer[kMaxNumberText + kMaxCodeText];
     char *const afterCode = writeInteger(buffer, type);
-    if (type == VT_EMPTY || type == VT_NULL)
-        return QString::fromLatin1(buffer, afterCode - buffer);
+    if (type == VT_EMPTY || type == VT_NULL) {
+        appendAscii(text, buffer, afterCode);
+        return;
+    }
     *afterCode = ',';
     if (!value.isArray()) {
-        if (type != VT_BSTR)
-            return QString::fromLatin1(buffer, writeNumber(afterCode + 1, value) - buffer);
-        const QString &bstr = value.bstr();
-        QString text;
-        text.reserve(afterCode + 1 - buffer + bstr.size());
-        text.append(QLatin1StringView(buffer, afterCode + 1)).append(bstr);
-        return text;
+        if (type == VT_BSTR)
+            appendAscii(text, buffer, afterCode + 1, value.bstr());
+        else
+            appendAscii(text, buffer, writeNumber(afterCode + 1, value));
+        return;
     }
-    const MivArray &array = value.array();
-    QString text = QString::fromLatin1(buffer, afterCode - buffer);
-    for (const MivVariant &element : array.elements) {
-        text += u',';
-        text += quoteElement(array.elementType == VT_VARIANT ? ValueToText(element) : scalarText(element));
+    const qsizetype before = text.size();
+    try {
+        text.append(QLatin1StringView(buffer, afterCode));
+        const MivArray &array = value.array();
+        for (const MivVariant &element : array.elements) {
+            text += u',';
+            text += quoteElement(array.elementType == VT_VARIANT ? ValueToText(element) : scalarText(element));
+        }
+    } catch (...) {
+        text.truncate(before);
+        throw;
     }
-    return text;
 }
 
 MivVariant MivConverter::TextToValue(const QString &text) const
 {
     const QStringView all(text);
-    // The code is short: a plain scan finds its comma sooner than a vectorised search.
+    // The code is short: a plain scan finds its comma sooner than a vectorised search, and
+    // reads a code of plain digits on the way; anything else is read again with blanks allowed.
     qsizetype comma = 0;
-    while (comma < all.size() && all[comma] != u',')
-        ++comma;
+    quint32 digits = 0;
+    bool plain = true;
+    for (; comma < all.size() && all[comma] != u','; ++comma) {
+        const char16_t c = all[comma].unicode();
+        plain = plain && c >= u'0' && c <= u'9';
+        digits = digits * 10 + (c - u'0');
+    }
+    plain = plain && comma > 0 && comma <= kMaxCodeDigits && digits <= 0xFFFF;
+    const qint32 code = plain ? qint32(digits) : readCode(all.first(comma));
     if (comma == all.size())
         comma = -1;
     const QStringView valuePart = comma < 0 ? QStringView() : all.sliced(comma + 1);
-    const qint32 code = readCode(comma < 0 ? all : all.first(comma));
     if (code < 0)
         throw mismatchAbout(QStringLiteral("'%1' does not start with a type code").arg(shown(text)));
     const auto type = quint16(code);
     if (type == VT_EMPTY || type == VT_NULL) {
-        if (!valuePart.trimmed().isEmpty())
+        if (!withoutBlanks(valuePart).isEmpty())
             throw mismatch(valuePart, type, QStringLiteral("it takes no value"));
         return type == VT_NULL ? MivVariant::null() : MivVariant();
     }

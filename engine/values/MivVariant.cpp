@@ -111,15 +111,6 @@ MivVariant::MivVariant(MivArray v)
     m_data = std::move(v);
 }
 
-quint16 MivVariant::type() const
-{
-    static constexpr quint16 Codes[] = {VT_EMPTY, VT_NULL, VT_I2,   VT_I4,   VT_R4, VT_R8,
-                                        VT_CY,    VT_DATE, VT_BSTR, VT_BOOL, VT_UI1};
-    if (isArray())
-        return VT_ARRAY | array().elementType;
-    return Codes[m_data.index()];
-}
-
 double MivVariant::number() const
 {
     switch (type()) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <iterator>
+#include <utility>
 #include <variant>
 
 // Variant type codes (the automation standard's numbers).
@@ -67,6 +69,7 @@ public:
     MivVariant(MivCurrency v) : m_data(v) {}
     MivVariant(MivDate v) : m_data(v) {}
     MivVariant(const QString &v) : m_data(v) {}
+    MivVariant(QString &&v) : m_data(std::move(v)) {}
     MivVariant(const char *v) : m_data(QString::fromUtf8(v)) {}
     MivVariant(bool v) : m_data(v) {}
     MivVariant(quint8 v) : m_data(v) {}
@@ -76,7 +79,13 @@ public:
 
     static MivVariant null() { return MivVariant(Null{}); }
 
-    quint16 type() const; // full code, VT_ARRAY included
+    // Full code, VT_ARRAY included. Inline: every conversion and comparison asks it first.
+    quint16 type() const
+    {
+        if (const MivArray *array = std::get_if<MivArray>(&m_data))
+            return VT_ARRAY | array->elementType;
+        return kCodes[m_data.index()];
+    }
     bool isEmpty() const { return m_data.index() == 0; }
     bool isNull() const { return std::holds_alternative<Null>(m_data); }
     bool isArray() const { return std::holds_alternative<MivArray>(m_data); }
@@ -102,9 +111,14 @@ public:
     friend bool operator==(const MivVariant &a, const MivVariant &b);
 
 private:
+    // The type code of each alternative but the array, in the order of m_data's alternatives.
+    static constexpr quint16 kCodes[] = {VT_EMPTY, VT_NULL, VT_I2,   VT_I4,   VT_R4, VT_R8,
+                                         VT_CY,    VT_DATE, VT_BSTR, VT_BOOL, VT_UI1};
+
     std::variant<std::monostate, Null, qint16, qint32, float, double, MivCurrency, MivDate, QString,
                  bool, quint8, MivArray>
         m_data;
+    static_assert(std::size(kCodes) + 1 == std::variant_size_v<decltype(m_data)>);
 };
 
 // The performance data check: true when the value read counts as different from the value

@@ -21,21 +21,22 @@ constexpr qint64 daysFromCivil(qint64 y, int m, int d)
 
 struct Civil
 {
-    qint64 year;
+    int year;
     int month;
     int day;
 };
 
-constexpr Civil civilFromDays(qint64 z)
+// In 32 bits, which divide quicker: the days of the years 0100..9999 fit well.
+constexpr Civil civilFromDays(qint32 z)
 {
     z += 719468;
-    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
-    const qint64 doe = z - era * 146097;
-    const qint64 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const qint64 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const qint64 mp = (5 * doy + 2) / 153;
-    const int d = int(doy - (153 * mp + 2) / 5 + 1);
-    const int m = int(mp < 10 ? mp + 3 : mp - 9);
+    const qint32 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint32 doe = z - era * 146097;
+    const qint32 yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const qint32 doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const qint32 mp = (5 * doy + 2) / 153;
+    const int d = doy - (153 * mp + 2) / 5 + 1;
+    const int m = mp < 10 ? mp + 3 : mp - 9;
     return {yoe + era * 400 + (m <= 2), m, d};
 }
 
@@ -57,7 +58,7 @@ int daysInMonth(qint64 y, int m)
 }
 
 // Exactly width digits, zeros in front; the value has no more.
-char *padded(char *to, qint64 value, int width)
+char *padded(char *to, quint32 value, int width)
 {
     for (int i = width - 1; i >= 0; --i, value /= 10)
         to[i] = char('0' + value % 10);
@@ -73,9 +74,9 @@ char *writeDay(char *to, const Civil &c)
     return padded(to, c.day, 2);
 }
 
-char *writeTime(char *to, qint64 msecsInDay)
+char *writeTime(char *to, quint32 msecsInDay)
 {
-    const qint64 seconds = msecsInDay / 1000;
+    const quint32 seconds = msecsInDay / 1000;
     to = padded(to, seconds / 3600, 2);
     *to++ = ':';
     to = padded(to, seconds / 60 % 60, 2);
@@ -201,12 +202,12 @@ char *writeDate(char *to, MivDate value)
         --days;
     }
     if (days != 0) {
-        to = writeDay(to, civilFromDays(days + EpochDays));
+        to = writeDay(to, civilFromDays(qint32(days + EpochDays)));
         if (inDay == 0)
             return to;
         *to++ = ' ';
     }
-    return writeTime(to, inDay);
+    return writeTime(to, quint32(inDay));
 }
 
 } // namespace ValueText

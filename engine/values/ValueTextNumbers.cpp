@@ -31,45 +31,84 @@ bool isDigit(QChar c)
     return c >= u'0' && c <= u'9';
 }
 
+bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
 enum class RealRead { Ok, NotNumber, Overflow };
 
-std::optional<double> special(QStringView text)
+// A flag and an out-parameter rather than std::optional<double>, which GCC returns through
+// memory with a store-forwarding stall on every number read.
+bool special(QStringView text, double *value)
 {
     // Every special spelling has a letter within its first two chars; numbers do not.
     if (text.size() < 3 || (text[0].unicode() < u'A' && text[1].unicode() < u'A'))
-        return std::nullopt;
+        return false;
     if (text.compare(u"NaN", Qt::CaseInsensitive) == 0)
-        return std::numeric_limits<double>::quiet_NaN();
-    if (text.compare(u"Inf", Qt::CaseInsensitive) == 0 || text.compare(u"+Inf", Qt::CaseInsensitive) == 0)
-        return std::numeric_limits<double>::infinity();
-    if (text.compare(u"-Inf", Qt::CaseInsensitive) == 0)
-        return -std::numeric_limits<double>::infinity();
-    return std::nullopt;
+        *value = std::numeric_limits<double>::quiet_NaN();
+    else if (text.compare(u"Inf", Qt::CaseInsensitive) == 0 || text.compare(u"+Inf", Qt::CaseInsensitive) == 0)
+        *value = std::numeric_limits<double>::infinity();
+    else if (text.compare(u"-Inf", Qt::CaseInsensitive) == 0)
+        *value = -std::numeric_limits<double>::infinity();
+    else
+        return false;
+    return true;
 }
 
-// Checks the decimal grammar [+-](digits[.digits]|.digits)[e[+-]digits] and tells whether the
-// number is below one in magnitude, which decides overflow from underflow when it does not fit.
-bool isDecimalText(QStringView t, bool *tiny)
+// Copies a text of the decimal grammar [+-](digits[.digits]|.digits)[e[+-]digits] as ASCII,
+// without a leading plus sign (from_chars takes none), in the same pass that checks it; returns
+// the end of the copy, or nullptr when the text is not of the grammar.
+char *decimalAscii(QStringView t, char *to)
+{
+    const char16_t *p = t.utf16();
+    const char16_t *const end = p + t.size();
+    if (p != end && (*p == u'+' || *p == u'-')) {
+        if (*p == u'-')
+            *to++ = '-';
+        ++p;
+    }
+    qsizetype digits = 0;
+    for (; p != end && isDigit(*p); ++digits)
+        *to++ = char(*p++);
+    if (p != end && *p == u'.') {
+        *to++ = '.';
+        for (++p; p != end && isDigit(*p); ++digits)
+            *to++ = char(*p++);
+    }
+    if (digits == 0)
+        return nullptr;
+    if (p != end && (*p == u'e' || *p == u'E')) {
+        *to++ = char(*p++);
+        if (p != end && (*p == u'+' || *p == u'-'))
+            *to++ = char(*p++);
+        if (p == end || !isDigit(*p))
+            return nullptr;
+        while (p != end && isDigit(*p))
+            *to++ = char(*p++);
+    }
+    return p == end ? to : nullptr;
+}
+
+// Whether a text of the decimal grammar is below one in magnitude, which tells underflow from
+// overflow when from_chars finds it out of range.
+bool belowOne(QStringView t)
 {
     qsizetype i = 0;
     const qsizetype n = t.size();
     if (i < n && (t[i] == u'+' || t[i] == u'-'))
         ++i;
-    qsizetype digits = 0;
     qint64 magnitude = -1; // decimal exponent of the leading non-zero digit, before the exponent part
     bool seenNonZero = false;
     qint64 leadingFractionZeros = 0;
-    while (i < n && isDigit(t[i])) {
+    for (; i < n && isDigit(t[i]); ++i) {
         if (t[i] != u'0' || seenNonZero) {
             seenNonZero = true;
             ++magnitude;
         }
-        ++i;
-        ++digits;
     }
     if (i < n && t[i] == u'.') {
-        ++i;
-        while (i < n && isDigit(t[i])) {
+        for (++i; i < n && isDigit(t[i]); ++i) {
             if (!seenNonZero) {
                 if (t[i] == u'0')
                     ++leadingFractionZeros;
@@ -78,57 +117,46 @@ bool isDecimalText(QStringView t, bool *tiny)
                     magnitude = -1 - leadingFractionZeros;
                 }
             }
-            ++i;
-            ++digits;
         }
     }
-    if (digits == 0)
-        return false;
     qint64 exponent = 0;
     if (i < n && (t[i] == u'e' || t[i] == u'E')) {
         ++i;
         bool negative = false;
         if (i < n && (t[i] == u'+' || t[i] == u'-'))
             negative = t[i++] == u'-';
-        if (i == n || !isDigit(t[i]))
-            return false;
-        while (i < n && isDigit(t[i])) {
+        for (; i < n && isDigit(t[i]); ++i) {
             if (exponent < 1'000'000'000)
                 exponent = exponent * 10 + (t[i].unicode() - u'0');
-            ++i;
         }
         if (negative)
             exponent = -exponent;
     }
-    *tiny = magnitude + exponent < 0;
-    return i == n;
+    return magnitude + exponent < 0;
 }
 
 template <typename F>
 RealRead readReal(QStringView text, F *out)
 {
-    const QStringView t = text.trimmed();
-    if (const auto s = special(t)) {
-        *out = static_cast<F>(*s);
+    const QStringView t = withoutBlanks(text);
+    double specialValue = 0;
+    if (special(t, &specialValue)) {
+        *out = static_cast<F>(specialValue);
         return RealRead::Ok;
     }
-    bool tiny = false;
-    if (!isDecimalText(t, &tiny))
+    QVarLengthArray<char, kShortNumber> ascii(t.size());
+    const char *const begin = ascii.constData();
+    const char *const asciiEnd = decimalAscii(t, ascii.data());
+    if (!asciiEnd)
         return RealRead::NotNumber;
-    // The grammar holds: every char is ASCII. from_chars takes no plus sign.
-    const QStringView digits = t.startsWith(u'+') ? t.sliced(1) : t;
-    QVarLengthArray<char, kShortNumber> ascii(digits.size());
-    for (qsizetype i = 0; i < digits.size(); ++i)
-        ascii[i] = char(digits[i].unicode());
-    const char *begin = ascii.constData();
-    const auto [end, ec] = std::from_chars(begin, begin + ascii.size(), *out);
+    const auto [end, ec] = std::from_chars(begin, asciiEnd, *out);
     if (ec == std::errc::result_out_of_range) {
-        if (!tiny)
+        if (!belowOne(t))
             return RealRead::Overflow;
         *out = t.startsWith(u'-') ? -F(0) : F(0);
         return RealRead::Ok;
     }
-    return ec == std::errc() && end == begin + ascii.size() ? RealRead::Ok : RealRead::NotNumber;
+    return ec == std::errc() && end == asciiEnd ? RealRead::Ok : RealRead::NotNumber;
 }
 
 template <typename F>
@@ -160,7 +188,7 @@ char *writeRealAs(char *to, F value)
 
 qint64 readInteger(QStringView text, quint16 type, qint64 min, qint64 max)
 {
-    const QStringView t = text.trimmed();
+    const QStringView t = withoutBlanks(text);
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
@@ -209,7 +237,7 @@ std::optional<double> numberOfText(QStringView text)
 
 MivCurrency readCurrency(QStringView text)
 {
-    const QStringView t = text.trimmed();
+    const QStringView t = withoutBlanks(text);
     qsizetype i = 0;
     bool negative = false;
     if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
@@ -254,7 +282,12 @@ MivCurrency readCurrency(QStringView text)
 
 bool readBool(QStringView text)
 {
-    const QStringView t = text.trimmed();
+    const QStringView t = withoutBlanks(text);
+    // The spellings this converter writes first: an exact match is cheaper than a folded one.
+    if (t == u"True")
+        return true;
+    if (t == u"False")
+        return false;
     if (t.compare(u"True", Qt::CaseInsensitive) == 0)
         return true;
     if (t.compare(u"False", Qt::CaseInsensitive) == 0)

@@ -14,6 +14,14 @@ namespace ValueText {
 // Room for the longest text of an integer, a real, a currency value or a date.
 constexpr qsizetype kMaxNumberText = 48;
 
+// text.trimmed(), without the call when there is nothing to trim, as in nearly every value text.
+inline QStringView withoutBlanks(QStringView text)
+{
+    if (!text.isEmpty() && !text.front().isSpace() && !text.back().isSpace())
+        return text;
+    return text.trimmed();
+}
+
 // A signed decimal integer within min..max for the given type; beyond it is an overflow.
 qint64 readInteger(QStringView text, quint16 type, qint64 min, qint64 max);
 

@@ -3,6 +3,8 @@
 #include "EiaCode.h"
 #include "MivError.h"
 
+#include <QStringEncoder>
+
 #include <cstring>
 #include <utility>
 
@@ -14,25 +16,9 @@ constexpr uchar kLf = '\n';
 // A UTF-16 code unit gives at most three UTF-8 bytes (a surrogate pair four for two).
 constexpr qsizetype kMaxUtf8PerChar = 3;
 constexpr qsizetype kMaxTerminator = 2;
-
-// Copies the ASCII chars from chars[i] on, most in blocks that the compiler vectorises, and
-// moves i and to past them; true when that is the end of the text.
-bool TakeAscii(const char16_t *chars, qsizetype n, qsizetype &i, char *&to)
-{
-    constexpr qsizetype kBlock = 16;
-    for (; i + kBlock <= n; i += kBlock, to += kBlock) {
-        char16_t any = 0;
-        for (qsizetype k = 0; k < kBlock; ++k)
-            any |= chars[i + k];
-        if (any >= 0x80)
-            break;
-        for (qsizetype k = 0; k < kBlock; ++k)
-            to[k] = char(chars[i + k]);
-    }
-    for (; i < n && chars[i] < 0x80; ++i)
-        *to++ = char(chars[i]);
-    return i == n;
-}
+// From this length on, UTF-8 text is converted by Qt's vectorised encoder and escaped in a
+// second pass; shorter texts take the single pass.
+constexpr qsizetype kLongText = 64;
 
 constexpr bool OddBitCount(uchar b)
 {
@@ -49,6 +35,45 @@ constexpr std::array<uchar, 128> kWithEvenParity = [] {
         t[b] = OddBitCount(uchar(b)) ? uchar(b | 0x80) : uchar(b);
     return t;
 }();
+
+// Puts body bytes into a frame in one pass: the escape byte before each special byte, and even
+// parity on every byte in ISO. Without an escape byte it only notes whether a special byte went
+// in, for the check that follows.
+template <bool Parity, bool Escaped>
+class BodyWriter
+{
+public:
+    BodyWriter(char *to, const std::array<bool, 256> &special, uchar escape)
+        : m_to(to), m_special(special), m_escape(escape)
+    {
+    }
+
+    static char Out(uchar b) { return Parity ? char(kWithEvenParity[b & 0x7F]) : char(b); }
+
+    void put(uchar b)
+    {
+        if constexpr (Escaped) {
+            if (m_special[b]) {
+                *m_to++ = Out(m_escape);
+                ++m_escapes;
+            }
+        } else {
+            m_sawSpecial |= m_special[b];
+        }
+        *m_to++ = Out(b);
+    }
+
+    char *end() const { return m_to; }
+    qsizetype escapes() const { return m_escapes; }
+    bool sawSpecial() const { return m_sawSpecial; }
+
+private:
+    char *m_to;
+    const std::array<bool, 256> &m_special;
+    uchar m_escape;
+    qsizetype m_escapes = 0;
+    bool m_sawSpecial = false;
+};
 
 QString CharName(QStringView text, qsizetype i)
 {
@@ -67,9 +92,41 @@ QString CharName(QStringView text, qsizetype i)
     throw MivError(MivCode::InvalidArg, QStringLiteral("Cannot send: ") + why);
 }
 
+// Out of line and cold, so that the encoding loops keep a small frame.
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void RefuseChar(const KelPacketSettings &settings,
+                                                                 QStringView body, qsizetype i)
+{
+    if (settings.convert & KelPacketSettings::Eia)
+        CannotSend(QStringLiteral("the EIA code has no character %1").arg(CharName(body, i)));
+    if (settings.convert & KelPacketSettings::Iso)
+        CannotSend(QStringLiteral("ISO takes 7-bit text only, not %1").arg(CharName(body, i)));
+    CannotSend(QStringLiteral("Latin-1 has no character %1").arg(CharName(body, i)));
+}
+
 QString ByteName(uchar b)
 {
     return QStringLiteral("0x") + QString::number(b, 16).rightJustified(2, u'0').toUpper();
+}
+
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void RefuseLength(qsizetype bytes, qsizetype maxBody)
+{
+    CannotSend(QStringLiteral("the text is %1 bytes, more than %2").arg(bytes).arg(maxBody));
+}
+
+[[noreturn]] Q_NEVER_INLINE Q_DECL_COLD_FUNCTION void RefuseFrameByte(uchar b)
+{
+    CannotSend(QStringLiteral("the text holds the byte %1, which ends or starts a frame, and no escape byte is set")
+                   .arg(ByteName(b)));
+}
+
+// Qt's vectorised UTF-8 encoder, for long texts; nullptr when the text holds a lone surrogate,
+// which the encoder flags: the single pass writes that as QString::toUtf8 does. Out of line, so
+// that the encoder's state stays off the short texts' way.
+Q_NEVER_INLINE char *EncodeUtf8(QStringView text, char *to)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringConverter::Flag::Stateless);
+    char *const end = encoder.appendToBuffer(to, text);
+    return encoder.hasError() ? nullptr : end;
 }
 
 } // namespace
@@ -119,87 +176,97 @@ KelFramer::KelFramer(const KelPacketSettings &settings, qsizetype maxBody)
     m_body.reserve(256);
 }
 
-char *KelFramer::writeText(QStringView body, char *to) const
+template <bool Parity, bool Escaped>
+KelFramer::Written KelFramer::writeText(QStringView body, char *to) const
 {
+    BodyWriter<Parity, Escaped> w(to, m_special, m_escape);
     const char16_t *const chars = body.utf16();
     const qsizetype n = body.size();
     if (m_eia) {
         for (qsizetype i = 0; i < n; ++i) {
             const uchar code = EiaCode::FromChar(chars[i]);
             if (!code)
-                CannotSend(QStringLiteral("the EIA code has no character %1").arg(CharName(body, i)));
-            *to++ = char(code);
+                RefuseChar(m_settings, body, i);
+            w.put(code);
         }
-        return to;
-    }
-    if (!m_utf8 || m_iso) {
-        const char16_t limit = m_iso ? 0x7F : 0xFF;
-        for (qsizetype i = 0; !TakeAscii(chars, n, i, to); ++i) {
+    } else if (!m_utf8 || m_iso) {
+        const char16_t limit = Parity ? 0x7F : 0xFF; // parity is for ISO, which has 7 bits
+        for (qsizetype i = 0; i < n; ++i) {
             if (chars[i] > limit)
-                CannotSend(m_iso ? QStringLiteral("ISO takes 7-bit text only, not %1").arg(CharName(body, i))
-                                 : QStringLiteral("Latin-1 has no character %1").arg(CharName(body, i)));
-            *to++ = char(chars[i]);
+                RefuseChar(m_settings, body, i);
+            w.put(uchar(chars[i]));
         }
-        return to;
-    }
-    // UTF-8 as QString::toUtf8 writes it: a lone surrogate becomes '?'.
-    for (qsizetype i = 0; !TakeAscii(chars, n, i, to); ++i) {
-        char32_t c = chars[i];
-        if (c < 0x800) {
-            *to++ = char(0xC0 | c >> 6);
-            *to++ = char(0x80 | (c & 0x3F));
-        } else if (!QChar::isSurrogate(c)) {
-            *to++ = char(0xE0 | c >> 12);
-            *to++ = char(0x80 | (c >> 6 & 0x3F));
-            *to++ = char(0x80 | (c & 0x3F));
-        } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(chars[i + 1])) {
-            c = QChar::surrogateToUcs4(char16_t(c), chars[++i]);
-            *to++ = char(0xF0 | c >> 18);
-            *to++ = char(0x80 | (c >> 12 & 0x3F));
-            *to++ = char(0x80 | (c >> 6 & 0x3F));
-            *to++ = char(0x80 | (c & 0x3F));
-        } else {
-            *to++ = '?';
+    } else {
+        // UTF-8 as QString::toUtf8 writes it: a lone surrogate becomes '?'.
+        for (qsizetype i = 0; i < n; ++i) {
+            char32_t c = chars[i];
+            if (c < 0x80) {
+                w.put(uchar(c));
+            } else if (c < 0x800) {
+                w.put(uchar(0xC0 | c >> 6));
+                w.put(uchar(0x80 | (c & 0x3F)));
+            } else if (!QChar::isSurrogate(c)) {
+                w.put(uchar(0xE0 | c >> 12));
+                w.put(uchar(0x80 | (c >> 6 & 0x3F)));
+                w.put(uchar(0x80 | (c & 0x3F)));
+            } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(chars[i + 1])) {
+                c = QChar::surrogateToUcs4(char16_t(c), chars[++i]);
+                w.put(uchar(0xF0 | c >> 18));
+                w.put(uchar(0x80 | (c >> 12 & 0x3F)));
+                w.put(uchar(0x80 | (c >> 6 & 0x3F)));
+                w.put(uchar(0x80 | (c & 0x3F)));
+            } else {
+                w.put('?');
+            }
         }
     }
-    return to;
+    return {w.end(), w.end() - to - w.escapes(), w.sawSpecial()};
 }
 
 QByteArray KelFramer::encode(const QString &body) const
 {
-    // One allocation, for the longest frame the text can give: the text is written into it,
-    // escaped in place and the unused tail cut off.
-    const qsizetype longestText = (m_utf8 && !m_iso ? kMaxUtf8PerChar : 1) * body.size();
+    // One allocation, for the longest frame the text can give; the unused tail is cut off.
+    const bool utf8 = m_utf8 && !m_iso;
+    const qsizetype longestText = (utf8 ? kMaxUtf8PerChar : 1) * body.size();
     const qsizetype header = m_settings.header ? 1 : 0;
     QByteArray out(header + (m_escape ? 2 : 1) * longestText + kMaxTerminator, Qt::Uninitialized);
     char *const begin = out.data();
+    // Frame bytes outside the text: with even parity in ISO.
+    const auto framing = [this](uchar b) { return m_iso ? BodyWriter<true, false>::Out(b) : char(b); };
     if (header)
-        *begin = char(kEnq);
+        *begin = framing(kEnq);
     char *const text = begin + header;
-    char *w = writeText(body, text);
-    if (w - text > m_maxBody)
-        CannotSend(QStringLiteral("the text is %1 bytes, more than %2").arg(w - text).arg(m_maxBody));
-
-    for (int i = 0; i < m_unsendableCount; ++i) {
-        if (std::memchr(text, m_unsendable[i], size_t(w - text)))
-            CannotSend(QStringLiteral("the text holds the byte %1, which ends or starts a frame, "
-                                      "and no escape byte is set")
-                           .arg(ByteName(m_unsendable[i])));
+    Written written;
+    char *const longEnd = utf8 && body.size() >= kLongText ? EncodeUtf8(body, text) : nullptr;
+    const bool vectorised = longEnd != nullptr;
+    if (vectorised) {
+        written = {longEnd, longEnd - text, true};
+    } else {
+        if (m_iso)
+            written = m_escape ? writeText<true, true>(body, text) : writeText<true, false>(body, text);
+        else
+            written = m_escape ? writeText<false, true>(body, text) : writeText<false, false>(body, text);
     }
-    if (m_escape)
+    if (written.textBytes > m_maxBody)
+        RefuseLength(written.textBytes, m_maxBody);
+    // Rare: the text holds a frame byte and there is no escape (a lone CR before CR LF may stay).
+    if (written.sawSpecial && !m_escape) {
+        for (int i = 0; i < m_unsendableCount; ++i) {
+            if (std::memchr(text, framing(m_unsendable[i]), size_t(written.end - text)))
+                RefuseFrameByte(m_unsendable[i]);
+        }
+    }
+    char *w = written.end;
+    if (vectorised && m_escape)
         w = escapeInPlace(text, w);
 
     if (m_eia) {
         *w++ = char(EiaCode::kEndOfBlock);
     } else {
         if (m_settings.terminator != KelPacketSettings::Lf)
-            *w++ = char(kCr);
+            *w++ = framing(kCr);
         if (m_settings.terminator != KelPacketSettings::Cr)
-            *w++ = char(kLf);
-    }
-    if (m_iso) {
-        for (char *p = begin; p != w; ++p)
-            *p = char(kWithEvenParity[uchar(*p) & 0x7F]);
+            *w++ = framing(kLf);
     }
     out.truncate(w - begin);
     return out;

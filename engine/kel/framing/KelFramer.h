@@ -53,9 +53,18 @@ public:
     qsizetype buffered() const;   // bytes held for the partial frame
 
 private:
-    // Writes the body's text in the character code, before escaping, and returns its end;
-    // throws at a character the code lacks.
-    char *writeText(QStringView body, char *to) const;
+    // What writeText wrote: the end, the text's own bytes (escapes not counted), and whether a
+    // special byte went in (without an escape byte it may not be sendable).
+    struct Written
+    {
+        char *end = nullptr;
+        qsizetype textBytes = 0;
+        bool sawSpecial = false;
+    };
+    // Writes the body's text in the character code, with even parity when Parity is set and
+    // escaped when Escaped is (there is an escape byte); throws at a character the code lacks.
+    template <bool Parity, bool Escaped>
+    Written writeText(QStringView body, char *to) const;
     // Puts the escape byte before each special byte of [text, end); returns the new end.
     char *escapeInPlace(char *text, char *end) const;
     void step(uchar raw, QList<KelFrameEvent> &out);

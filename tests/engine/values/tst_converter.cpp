@@ -195,6 +195,9 @@ void tst_converter::writes()
     QFETCH(MivVariant, value);
     QFETCH(QString, expected);
     QCOMPARE(m_converter.ValueToText(value), expected);
+    QString appended = QStringLiteral("PUT:X:");
+    m_converter.AppendValueText(appended, value);
+    QCOMPARE(appended, QStringLiteral("PUT:X:") + expected);
 }
 
 void tst_converter::refuses_data()
@@ -322,6 +325,11 @@ void tst_converter::refusesToWriteDateOutOfRange()
     } catch (const MivError &error) {
         QCOMPARE(error.code(), MivCode::Overflow);
     }
+    // A refused array leaves the text it was to be appended to as it was.
+    QString appended = QStringLiteral("PUT:X:");
+    QVERIFY_THROWS_EXCEPTION(MivError, m_converter.AppendValueText(appended, arrayOf(VT_DATE, {MivVariant(MivDate{0}),
+                                                                                       MivVariant(MivDate{msecs})})));
+    QCOMPARE(appended, QStringLiteral("PUT:X:"));
 }
 
 namespace {

@@ -52,6 +52,8 @@ QStringList FeedAll(const KelPacketSettings &packet, const QByteArray &stream, C
     return Describe(events);
 }
 
+// Longer than any text the encoder takes in its single pass.
+constexpr qsizetype kLongText = 100;
 const QString kOverlong = "A frame body longer than 65536 bytes was dropped";
 const QString kDangling = "A frame ended inside an escape";
 
@@ -109,6 +111,12 @@ void tst_framer::roundTrip_data()
     row("EIA, escape equal to a code", "2:0:0:97", "AB", "\x61\x61\x62\x80");
     row("EIA, tab, backspace, delete", "2:0:0:0", "\t\b\x7F", "\x3E\x2A\x7F\x80");
     row("UTF-8 outside the BMP", "4:0:0:0", u"\U0001F600"_qs, "\xF0\x9F\x98\x80\r");
+    // Long texts take another way through the encoder.
+    const QString longText(kLongText, u'v');
+    row("long UTF-8, escape", "4:0:0:16", longText + u"\r\x10\u00e9"_qs,
+        longText.toLatin1() + "\x10\r\x10\x10\xC3\xA9\r");
+    row("long UTF-8, lone surrogate", "4:0:0:0", longText + QChar(0xD800), longText.toLatin1() + "?\r",
+        longText + u'?');
 }
 
 void tst_framer::roundTrip()
@@ -202,6 +210,8 @@ void tst_framer::refusedToSend_data()
     QTest::newRow("CR without escape") << "4:0:0:0" << "a\rb" << frameByte.arg("0x0D");
     QTest::newRow("LF without escape, CR LF") << "4:0:2:0" << "a\nb" << frameByte.arg("0x0A");
     QTest::newRow("ENQ without escape, header") << "4:1:0:0" << "\x05" << frameByte.arg("0x05");
+    QTest::newRow("CR without escape, long text") << "4:0:0:0" << QString(kLongText, u'a') + u'\r'
+                                                  << frameByte.arg("0x0D");
     QTest::newRow("65,537 bytes") << "4:0:0:0" << QString(KelFramer::kMaxBody + 1, u'a')
                                   << "Cannot send: the text is 65537 bytes, more than 65536";
     QTest::newRow("65,538 bytes of UTF-8") << "4:0:0:0" << QString(KelFramer::kMaxBody / 2 + 1, u'\u00e9')
