@@ -91,8 +91,9 @@ qint64 KelSocketStream::received(qint64 n, qint64 maxSize)
 {
     const int error = n < 0 ? errno : 0;
     if (n > 0 || (n < 0 && Transient(error))) {
-        // A short receive emptied the system's buffer; the notifier tells of more.
-        if (n < maxSize && error != EINTR) {
+        // One receive per notice: other links get their turn in the event loop before the
+        // notifier tells again of what is left.
+        if (error != EINTR) {
             m_input = false;
             if (!m_readNotifier->isEnabled())
                 m_readNotifier->setEnabled(true);
