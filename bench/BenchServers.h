@@ -53,3 +53,31 @@ inline quint16 ServeFromWindow(frmKELTester &window)
     window.m_strReplyDelay = QStringLiteral("0");
     return PortOf(controller->localAddress());
 }
+
+// Both servers side by side, for one benchmark run; stopped when it goes. Needs the application.
+struct BenchServers
+{
+    EngineObjects engine;
+    QProcess device;
+    frmKELTester window;
+    quint16 devicePort = 0;
+    quint16 windowPort = 0;
+
+    // False (said on stderr) when the device did not start.
+    bool start(const QString &kelpeer)
+    {
+        devicePort = StartDevice(device, kelpeer);
+        if (devicePort == 0)
+            return false;
+        window.show();
+        windowPort = ServeFromWindow(window);
+        return true;
+    }
+
+    ~BenchServers()
+    {
+        window.RemoveController();
+        device.terminate();
+        device.waitForFinished(kBenchStartMs);
+    }
+};

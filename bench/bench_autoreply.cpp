@@ -130,15 +130,12 @@ int main(int argc, char **argv)
 
     int status = 0;
     {
-        EngineObjects engine;
-        QProcess device;
-        const quint16 devicePort = StartDevice(device, kelpeer);
-        if (devicePort == 0)
+        BenchServers servers;
+        if (!servers.start(kelpeer))
             return 1;
-
-        frmKELTester window;
-        window.show();
-        const quint16 windowPort = ServeFromWindow(window);
+        frmKELTester &window = servers.window;
+        const quint16 devicePort = servers.devicePort;
+        const quint16 windowPort = servers.windowPort;
 
         const Load loads[] = {{"one at a time, 1 client", 1, false},
                               {"pipelined, 1 client", 1, true},
@@ -177,9 +174,6 @@ int main(int argc, char **argv)
                 status = 1;
         }
         ApplyTrafficSetting(window, kTrafficSettings[0], QDir(folder.path()));
-        window.RemoveController();
-        device.terminate();
-        device.waitForFinished(kBenchStartMs);
     }
     return status;
 }

@@ -80,23 +80,17 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int requests = argc > 1 ? qMax(10, QString::fromLocal8Bit(argv[1]).toInt()) : 20000;
     const QString kelpeer = KelpeerPath();
-    EngineObjects engine;
-    QProcess device;
-    const quint16 devicePort = StartDevice(device, kelpeer);
-    if (devicePort == 0)
+    BenchServers servers;
+    if (!servers.start(kelpeer))
         return 1;
-
-    frmKELTester window;
-    window.show();
-    const quint16 windowPort = ServeFromWindow(window);
 
     int status = 0;
     std::printf("%d requests per run, one at a time per connection\n", requests);
     for (int clients : {1, 10}) {
-        const Figures baseline = Load(kelpeer, devicePort, clients, requests);
+        const Figures baseline = Load(kelpeer, servers.devicePort, clients, requests);
         Print("kelpeer", clients, baseline);
-        window.logModel()->clear();
-        const Figures tester = Load(kelpeer, windowPort, clients, requests);
+        servers.window.logModel()->clear();
+        const Figures tester = Load(kelpeer, servers.windowPort, clients, requests);
         Print("window", clients, tester);
         const std::string name = "load, " + std::to_string(clients) + " client(s)";
         PrintRow((name + ": requests/s").c_str(), tester.perSecond, baseline.perSecond, "requests/s",
@@ -104,8 +98,5 @@ int main(int argc, char **argv)
         PrintRow((name + ": p99").c_str(), tester.p99Ms, baseline.p99Ms, "ms", tester.p99Ms / qMax(baseline.p99Ms, 1e-3));
         status |= baseline.complete && tester.complete ? 0 : 1;
     }
-    window.RemoveController();
-    device.terminate();
-    device.waitForFinished(3000);
     return status;
 }
