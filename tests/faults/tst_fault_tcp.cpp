@@ -36,13 +36,23 @@ QString Address(quint16 port)
     return QStringLiteral("127.0.0.1:%1").arg(port);
 }
 
-// Sockets are closed from the event loop (and by the peer's thread): wait for the count to settle.
+// Sockets are closed from the event loop, and an in-process peer may still be accepting and
+// closing the connections in its backlog: the count must stay down for a while, not touch it once.
 bool DescriptorsBackTo(int baseline, int timeoutMs = 5000)
 {
+    constexpr int settleMs = 300;
     QDeadlineTimer deadline(timeoutMs);
-    while (OpenDescriptorCount() > baseline && !deadline.hasExpired())
+    QElapsedTimer down;
+    while (!deadline.hasExpired()) {
+        if (OpenDescriptorCount() > baseline)
+            down.invalidate();
+        else if (!down.isValid())
+            down.start();
+        else if (down.elapsed() >= settleMs)
+            return true;
         Pump(20);
-    return OpenDescriptorCount() <= baseline;
+    }
+    return false;
 }
 
 // Accepts every connection, writes `bytes` to it and, when asked, closes it.
