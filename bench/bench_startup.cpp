@@ -2,7 +2,7 @@
 // holding one label (so that its fonts are loaded and as many pixels painted), and the resident memory of a full log list (LogModel at
 // its 32,767 lines) against a QStringList of the same lines. Each figure comes from a fresh
 // child process (this program run with --child MODE).
-// Usage: QT_QPA_PLATFORM=offscreen bench_startup [runs, default 5]
+// Usage: QT_QPA_PLATFORM=offscreen bench_startup [runs, default 9]
 
 #include "BenchRow.h"
 #include "EngineObjects.h"
@@ -22,11 +22,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr int kDefaultRuns = 9;
 
 QString LogLine(int i)
 {
@@ -127,29 +130,44 @@ int Child(const char *mode, int argc, char **argv, Clock::time_point start)
     return 2;
 }
 
-// The median of the first figure that `runs` children in `mode` print; negative when one fails.
-// `size` gets the window size the last child printed, if any.
-double Measure(const QString &self, const char *mode, int runs, QStringList *size = nullptr,
-               const QStringList &extra = {})
+// The first figure a child in `mode` prints, negative when it fails. `size` gets the rest (the
+// window size), if asked.
+double RunChild(const QString &self, const char *mode, QStringList *size = nullptr, const QStringList &extra = {})
 {
-    std::vector<double> figures;
-    for (int i = 0; i < runs; ++i) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(self, QStringList{QStringLiteral("--child"), QString::fromLatin1(mode)} + extra);
-        if (!child.waitForFinished(30000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
-            child.kill();
-            child.waitForFinished(3000);
-            std::fprintf(stderr, "bench_startup: the %s child failed\n", mode);
-            return -1;
-        }
-        const QStringList printed = QString::fromLatin1(child.readAllStandardOutput()).split(u' ', Qt::SkipEmptyParts);
-        figures.push_back(printed.value(0).toDouble());
-        if (size)
-            *size = printed.mid(1);
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(self, QStringList{QStringLiteral("--child"), QString::fromLatin1(mode)} + extra);
+    if (!child.waitForFinished(30000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        child.kill();
+        child.waitForFinished(3000);
+        std::fprintf(stderr, "bench_startup: the %s child failed\n", mode);
+        return -1;
     }
+    const QStringList printed = QString::fromLatin1(child.readAllStandardOutput()).split(u' ', Qt::SkipEmptyParts);
+    if (size)
+        *size = printed.mid(1);
+    return printed.value(0).toDouble();
+}
+
+double Median(std::vector<double> figures)
+{
     std::sort(figures.begin(), figures.end());
     return figures[figures.size() / 2];
+}
+
+// Medians of `runs` children of each of two modes, run in turn so that a burst of load on the
+// machine falls on both sides alike. Negative when a child fails.
+std::pair<double, double> MeasurePair(const QString &self, const char *ours, const char *baseline, int runs,
+                                      const QStringList &baselineExtra = {})
+{
+    std::vector<double> a, b;
+    for (int i = 0; i < runs; ++i) {
+        a.push_back(RunChild(self, ours));
+        b.push_back(RunChild(self, baseline, nullptr, baselineExtra));
+        if (a.back() < 0 || b.back() < 0)
+            return {-1, -1};
+    }
+    return {Median(a), Median(b)};
 }
 
 } // namespace
@@ -162,16 +180,14 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : kDefaultRuns;
     const QString self = QCoreApplication::applicationFilePath();
     QStringList size;
-    Measure(self, "window", 1, &size); // warms the file cache for both, and gives the size
-    Measure(self, "label", 1, nullptr, size);
-    const double window = Measure(self, "window", runs);
-    const double label = Measure(self, "label", runs, nullptr, size);
-    const double log = Measure(self, "log", runs);
-    const double list = Measure(self, "list", runs);
-    if (window < 0 || label < 0 || log < 0 || list < 0)
+    RunChild(self, "window", &size); // warms the file cache for both, and gives the size
+    RunChild(self, "label", nullptr, size);
+    const auto [window, label] = MeasurePair(self, "window", "label", runs, size);
+    const auto [log, list] = MeasurePair(self, "log", "list", runs);
+    if (window < 0 || log < 0)
         return 1;
     std::printf("start-up until painted (median of %d): main window %.1f ms, one-label window %.1f ms\n", runs,
                 window, label);
