@@ -52,7 +52,7 @@ KelSocketStream::KelSocketStream(QAbstractSocket &socket)
     socket.abort();
     if (m_fd < 0) {
         m_error = SystemError(error);
-        m_endReason = QStringLiteral("it failed: ") + m_error;
+        m_endReason = EndReason(error);
         QMetaObject::invokeMethod(this, [this] { end(m_endReason); }, Qt::QueuedConnection);
         return;
     }
@@ -87,7 +87,7 @@ void KelSocketStream::readable()
         m_readNotifier->setEnabled(false);
 }
 
-qint64 KelSocketStream::received(qint64 n, qint64 maxSize)
+qint64 KelSocketStream::received(qint64 n)
 {
     const int error = n < 0 ? errno : 0;
     if (n > 0 || (n < 0 && Transient(error))) {
@@ -113,7 +113,7 @@ qint64 KelSocketStream::read(char *data, qint64 maxSize)
 {
     if (m_fd < 0 || !m_endReason.isEmpty())
         return 0;
-    return received(::recv(m_fd, data, size_t(maxSize), MSG_DONTWAIT), maxSize);
+    return received(::recv(m_fd, data, size_t(maxSize), MSG_DONTWAIT));
 }
 
 qint64 KelSocketStream::waitAndRead(char *data, qint64 maxSize, int ms)
@@ -131,7 +131,7 @@ qint64 KelSocketStream::waitAndRead(char *data, qint64 maxSize, int ms)
             if (::poll(&ready, 1, ms) > 0 && (ready.revents & POLLOUT))
                 flush();
         }
-        const qint64 n = m_fd < 0 ? 0 : received(::recv(m_fd, data, size_t(maxSize), flags), maxSize);
+        const qint64 n = m_fd < 0 ? 0 : received(::recv(m_fd, data, size_t(maxSize), flags));
         if (n > 0)
             return n;
     }

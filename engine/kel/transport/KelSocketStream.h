@@ -32,7 +32,7 @@ public:
 private:
     void readable();
     // Takes the result of a receive: the bytes, or 0 for none now, or the end.
-    qint64 received(qint64 n, qint64 maxSize);
+    qint64 received(qint64 n);
     bool setReceiveTimeout(int ms);
 
     int m_fd = -1;
