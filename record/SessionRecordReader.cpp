@@ -1,8 +1,8 @@
 #include "SessionRecordReader.h"
 
+#include "BoundedFile.h"
 #include "SessionRecorder.h"
 
-#include <QFile>
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -85,6 +85,31 @@ std::optional<Frame> ParseFrame(const QJsonObject &record, QString &wrong)
     return Frame{*us, *dir == u"out", *peer, *text};
 }
 
+// The role an "opened" event gives the links that follow it.
+enum class OpenedRole { Client, Server, FirstFrameTells };
+
+OpenedRole RoleOfOpened(const QJsonObject &event)
+{
+    const QString role = event.value(QLatin1StringView("role")).toString();
+    if (role == u"client")
+        return OpenedRole::Client;
+    if (role == u"server")
+        return OpenedRole::Server;
+    // The option string: keys in any case, EtherOpt=1:... a server, Conn=com:... a serial line.
+    bool server = false;
+    bool serial = false;
+    for (const QString &piece : event.value(QLatin1StringView("text")).toString().split(u',')) {
+        const qsizetype eq = piece.indexOf(u'=');
+        const QString key = piece.left(eq).trimmed();
+        const QString value = piece.mid(eq + 1).trimmed();
+        if (key.compare(u"EtherOpt", Qt::CaseInsensitive) == 0)
+            server = value.startsWith(u'1');
+        else if (key.compare(u"Conn", Qt::CaseInsensitive) == 0)
+            serial = value.startsWith(u"com:", Qt::CaseInsensitive);
+    }
+    return serial ? OpenedRole::FirstFrameTells : server ? OpenedRole::Server : OpenedRole::Client;
+}
+
 // Pairs requests with answers per peer, oldest waiting request first.
 class Pairing
 {
@@ -125,46 +150,105 @@ private:
     QHash<QString, State> m_states;
 };
 
+// Which links are clients: decided per peer at its first frame after each "opened" event.
+class Roles
+{
+public:
+    void opened(const QJsonObject &event)
+    {
+        m_role = RoleOfOpened(event);
+        m_client.clear();
+    }
+
+    bool isClient(const Frame &frame)
+    {
+        const auto it = m_client.constFind(frame.peer);
+        if (it != m_client.constEnd())
+            return *it;
+        const bool client = m_role == OpenedRole::Client || (m_role == OpenedRole::FirstFrameTells && frame.out);
+        m_client.insert(frame.peer, client);
+        return client;
+    }
+
+private:
+    OpenedRole m_role = OpenedRole::Client; // before any "opened" event
+    QHash<QString, bool> m_client;
+};
+
 } // namespace
+
+qsizetype SessionRecordReader::exchangeCount() const
+{
+    qsizetype n = 0;
+    for (const RecordedPeer &peer : m_peers)
+        n += peer.exchanges.size();
+    return n;
+}
 
 bool SessionRecordReader::read(const QString &path)
 {
     m_peers.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
+    m_leftOut = 0;
+    QString why;
+    const std::optional<QByteArray> bytes = ReadBoundedFile(path, &why);
+    if (!bytes) {
+        m_error = QStringLiteral("Cannot read \"%1\": %2").arg(path, why);
         return false;
     }
     Pairing pairing(m_peers);
+    Roles roles;
     bool sawSession = false;
+    qsizetype clientFrames = 0;
     QString wrong;
     qint64 lineNumber = 0;
-    while (wrong.isEmpty() && !file.atEnd()) {
+    for (qsizetype at = 0; wrong.isEmpty() && at < bytes->size();) {
         ++lineNumber;
-        const QByteArray line = file.readLine(kMaxLineBytes + 1); // at most kMaxLineBytes
-        if (!line.endsWith('\n') && !file.atEnd()) {
+        qsizetype end = bytes->indexOf('\n', at);
+        end = end < 0 ? bytes->size() : end + 1;
+        const QByteArrayView line = QByteArrayView(*bytes).sliced(at, end - at);
+        at = end;
+        if (line.size() > kMaxLineBytes) {
             wrong = QStringLiteral("longer than %1 bytes").arg(kMaxLineBytes);
             break;
         }
         if (line.trimmed().isEmpty())
             continue;
-        const std::optional<QJsonObject> record = ParseRecord(line, wrong);
+        const std::optional<QJsonObject> record = ParseRecord(line.toByteArray(), wrong);
         if (!record)
             break;
+        const QString type = record->value(QLatin1StringView("t")).toString();
         if (!sawSession) {
             CheckSession(*record, wrong);
             sawSession = true;
-        } else if (record->value(QLatin1StringView("t")).toString() == u"frame") {
-            if (const std::optional<Frame> frame = ParseFrame(*record, wrong))
-                pairing.add(*frame);
+        } else if (type == u"event" && record->value(QLatin1StringView("kind")).toString() == u"opened") {
+            roles.opened(*record);
+        } else if (type == u"frame") {
+            if (const std::optional<Frame> frame = ParseFrame(*record, wrong)) {
+                if (roles.isClient(*frame)) {
+                    ++clientFrames;
+                    pairing.add(*frame);
+                } else {
+                    ++m_leftOut;
+                }
+            }
         }
     }
     if (wrong.isEmpty() && !sawSession) {
-        m_error = QStringLiteral("\"%1\" holds no session record").arg(path);
+        m_error = QStringLiteral("%1: holds no session record").arg(path);
         return false;
     }
     if (!wrong.isEmpty()) {
-        m_error = QStringLiteral("\"%1\" line %2: %3").arg(path).arg(lineNumber).arg(wrong);
+        m_error = QStringLiteral("%1:%2: %3").arg(path).arg(lineNumber).arg(wrong);
+        m_peers.clear();
+        return false;
+    }
+    if (clientFrames == 0) {
+        m_error = m_leftOut > 0
+                      ? QStringLiteral("%1: holds no frame of a client-role link: all %2 frames are of a server, "
+                                       "whose \"in\" frames are requests, not answers")
+                            .arg(path)
+                            .arg(m_leftOut)
+                      : QStringLiteral("%1: holds no frame of a client-role link to answer from").arg(path);
         m_peers.clear();
         return false;
     }

@@ -19,11 +19,18 @@ struct RecordedPeer
     QList<RecordedExchange> exchanges; // in recorded order
 };
 
-// Reads a session record that the tester made as a client and pairs its frames per peer: an
-// "out" frame is a request, and the "in" frames from the same peer answer the requests still
+// Reads a session record and pairs the frames of its client-role links per peer: an "out"
+// frame is a request, and the "in" frames from the same peer answer the requests still
 // waiting, oldest first (so requests sent before the first answer came pair up in order). An
-// "in" frame with no request waiting is not an answer and is skipped. Other records and unknown
-// fields are ignored; a malformed line refuses the whole file, naming the line.
+// "in" frame with no request waiting is not an answer and is skipped.
+//
+// A link's role is the "role" of the last "opened" event before its first frame, else what
+// that event's option string says (a TCP server or client); a serial line's option string
+// does not tell, so a serial link whose first frame came in is taken for a server's. Frames
+// before any "opened" event count as a client's. Frames of server-role links, whose "in"
+// frames are requests, are left out and counted; a record with no frame of a client-role link
+// is refused. Other records and unknown fields are ignored; a malformed line refuses the
+// whole file, naming the line. The file is bounded as BoundedFile.h says.
 class SessionRecordReader
 {
 public:
@@ -33,8 +40,12 @@ public:
     QString errorString() const { return m_error; }
     // In the order of their first request.
     const QList<RecordedPeer> &peers() const { return m_peers; }
+    qsizetype exchangeCount() const;
+    // Frames of server-role links that were left out.
+    qsizetype framesLeftOut() const { return m_leftOut; }
 
 private:
     QString m_error;
     QList<RecordedPeer> m_peers;
+    qsizetype m_leftOut = 0;
 };

@@ -209,6 +209,8 @@ void SessionRecorder::addEvent(const RecordedEvent &event)
         record.addWord("kind", EventKindName(event.kind));
         record.addText("peer", event.peer);
         record.addText("text", event.text);
+        if (event.role != LinkRole::Unknown)
+            record.addWord("role", event.role == LinkRole::Client ? "client" : "server");
     });
 }
 

@@ -47,6 +47,12 @@ KelLoad::~KelLoad() = default;
 void KelLoad::start()
 {
     const KelSettings settings = ParseKelOptions(m_config.option);
+    if (!m_config.jsonPath.isEmpty()) {
+        // Refused before anything is sent, not after the run.
+        m_json.setFileName(m_config.jsonPath);
+        if (!m_json.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw MivError(MivCode::Fail, QStringLiteral("cannot write %1: %2").arg(m_config.jsonPath, m_json.errorString()));
+    }
     m_timeout = std::chrono::milliseconds(settings.timeoutMs);
     m_server = settings.kind == KelConnKind::TcpServer;
     m_clients.resize(std::size_t(m_config.clients));
@@ -57,6 +63,7 @@ void KelLoad::start()
         connect(client.timer.get(), &QTimer::timeout, this, [this, i] { expire(i); });
         client.controller = connectClient(i);
         client.open = !m_server; // a server's client is the one that connects
+        client.triesInARow = 1;
     }
     m_tally.connections = m_config.clients;
     emit output(QStringLiteral("ready ") + m_clients.front().controller->localAddress());
@@ -94,13 +101,15 @@ void KelLoad::onMessage(std::size_t index, MivMessage *message)
     case MivMessageKind::Unsolicited: {
         const QString text = message->Value().bstr();
         verbose(QStringLiteral("< ") + text);
+        client.triesInARow = 0;
+        client.retryMs = 0;
         takeFrame(client, text);
         fill(index);
         maybeFinish();
         break;
     }
     case MivMessageKind::Error:
-        emit failure(QStringLiteral("kelpeer: ") + message->Value().bstr());
+        noteFailure(index, message->Value().bstr());
         break;
     case MivMessageKind::Connected:
         verbose(QStringLiteral("connected ") + message->Value().bstr());
@@ -159,13 +168,27 @@ void KelLoad::lineGone(std::size_t index)
     m_tally.closed += qint64(client.inFlight.size());
     client.inFlight.clear();
     client.owedLate = 0;
-    if (m_started)
+    if (m_started) {
         ++m_tally.closes;
-    if (!m_server && !m_done && m_sending) {
-        client.reconnecting = true;
-        QMetaObject::invokeMethod(this, [this, index] { reconnect(index); }, Qt::QueuedConnection);
+        noteFailure(index, QStringLiteral("the device closed the connection"));
     }
+    retry(index);
     maybeFinish();
+}
+
+// Makes the connection again after its back-off, unless the run is over or it has had its tries.
+void KelLoad::retry(std::size_t index)
+{
+    Client &client = m_clients[index];
+    if (m_server || m_done || !m_sending)
+        return;
+    if (client.triesInARow >= kMaxTriesInARow) {
+        noteFailure(index, QStringLiteral("given up after %1 connections in a row without an answer").arg(kMaxTriesInARow));
+        return;
+    }
+    client.reconnecting = true;
+    client.retryMs = client.retryMs == 0 ? kFirstRetryMs : qMin(2 * client.retryMs, kMaxRetryMs);
+    QTimer::singleShot(client.retryMs, this, [this, index] { reconnect(index); });
 }
 
 void KelLoad::reconnect(std::size_t index)
@@ -174,14 +197,17 @@ void KelLoad::reconnect(std::size_t index)
     client.reconnecting = false;
     if (m_done)
         return;
-    m_engine.Workspaces().Item(0)->Controllers().Remove(client.controller->Index());
+    if (client.controller)
+        m_engine.Workspaces().Item(0)->Controllers().Remove(client.controller->Index());
     client.controller = nullptr;
+    ++client.triesInARow;
     try {
         client.controller = connectClient(index);
         client.open = true;
         fill(index);
     } catch (const MivError &e) {
-        emit failure(QStringLiteral("kelpeer: connection %1: %2").arg(index + 1).arg(e.description()));
+        noteFailure(index, e.description());
+        retry(index);
     }
     maybeFinish();
 }
@@ -231,7 +257,7 @@ void KelLoad::send(std::size_t index)
     try {
         client.controller->Execute(QStringLiteral("Send"), text);
     } catch (const MivError &e) {
-        emit failure(QStringLiteral("kelpeer: connection %1: %2").arg(index + 1).arg(e.description()));
+        noteFailure(index, e.description());
         ++m_tally.closed;
         lineGone(index);
         return;
@@ -297,13 +323,15 @@ void KelLoad::finish()
         client.timer->stop();
     for (const QString &line : LoadSummaryText(m_tally).split(u'\n', Qt::SkipEmptyParts))
         emit output(line);
-    int code = KelPeerExit::Ok;
-    if (!m_config.jsonPath.isEmpty()) {
-        QFile file(m_config.jsonPath);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(LoadSummaryJson(m_tally)) < 0) {
-            emit failure(QStringLiteral("kelpeer: cannot write %1: %2").arg(m_config.jsonPath, file.errorString()));
+    reportFailures();
+    int code = exitCode();
+    if (m_json.isOpen()) {
+        const QByteArray json = LoadSummaryJson(m_tally);
+        if (m_json.write(json) != json.size() || !m_json.flush()) {
+            emit failure(QStringLiteral("kelpeer: cannot write %1: %2").arg(m_config.jsonPath, m_json.errorString()));
             code = KelPeerExit::Failure;
         }
+        m_json.close();
     }
     const double p99Ms = m_tally.all.quantileUs(0.99) / kMsPerSecond;
     if (m_config.maxP99Ms && p99Ms > *m_config.maxP99Ms) {
@@ -319,6 +347,44 @@ void KelLoad::finish()
         code = code == KelPeerExit::Ok ? KelPeerExit::LimitExceeded : code;
     }
     QMetaObject::invokeMethod(this, [this, code] { emit finished(code); }, Qt::QueuedConnection);
+}
+
+// Without --max-errors a request that got no answer (a timeout, or lost to a close) fails the
+// run; with it, the limit decides.
+int KelLoad::exitCode() const
+{
+    const bool unsent = !m_config.durationMs && m_tally.requests < m_config.count;
+    const bool unanswered = !m_config.maxErrors && (m_tally.timeouts > 0 || m_tally.closed > 0);
+    return unsent || unanswered ? KelPeerExit::Failure : KelPeerExit::Ok;
+}
+
+void KelLoad::noteFailure(std::size_t index, const QString &description)
+{
+    for (FailureKind &kind : m_failures) {
+        if (kind.client == index && kind.description == description) {
+            ++kind.count;
+            return;
+        }
+    }
+    m_failures.push_back({index, description, 1});
+}
+
+void KelLoad::reportFailures()
+{
+    for (const FailureKind &kind : m_failures)
+        emit failure(QStringLiteral("kelpeer: connection %1: %2%3")
+                         .arg(kind.client + 1)
+                         .arg(kind.description, kind.count > 1 ? QStringLiteral(" (%1 times)").arg(kind.count) : QString()));
+    if (!m_config.maxErrors && (m_tally.timeouts > 0 || m_tally.closed > 0))
+        emit failure(QStringLiteral("kelpeer: %1 of %2 requests got no answer (%3 timeouts, %4 lost to a close)")
+                         .arg(m_tally.timeouts + m_tally.closed)
+                         .arg(m_tally.requests)
+                         .arg(m_tally.timeouts)
+                         .arg(m_tally.closed));
+    if (!m_config.durationMs && m_tally.requests < m_config.count)
+        emit failure(QStringLiteral("kelpeer: %1 of %2 requests were sent: no connection was left for the rest")
+                         .arg(m_tally.requests)
+                         .arg(m_config.count));
 }
 
 void KelLoad::verbose(const QString &line)

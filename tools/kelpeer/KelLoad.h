@@ -5,6 +5,7 @@
 #include "MivEngine.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
 #include <QTimer>
 
@@ -25,10 +26,19 @@ class MivMessage;
 // request numbers. The engine's rules for a request that timed out hold here too: the next
 // frame within another Timeout is its late answer (counted as stray), never the answer to a
 // later request.
+//
+// A connection that the device closes, or that cannot be made, is made again after a back-off
+// that starts at kFirstRetryMs and doubles up to kMaxRetryMs; it is reset by a frame from the
+// device. After kMaxTriesInARow tries without one the connection is given up. Failures go to
+// standard error at the end, one line per connection and kind with how often it happened.
 class KelLoad : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int kFirstRetryMs = 10;
+    static constexpr int kMaxRetryMs = 1000;
+    static constexpr int kMaxTriesInARow = 10;
+
     explicit KelLoad(KelPeerConfig config, QObject *parent = nullptr);
     ~KelLoad() override;
 
@@ -57,6 +67,14 @@ private:
         std::unique_ptr<QTimer> timer;  // the oldest request's timeout
         bool open = false;
         bool reconnecting = false;
+        int triesInARow = 0; // connections made or tried since the device last sent a frame
+        int retryMs = 0;     // the next back-off
+    };
+    struct FailureKind
+    {
+        std::size_t client;
+        QString description;
+        qint64 count;
     };
 
     MivController *connectClient(std::size_t index);
@@ -64,6 +82,7 @@ private:
     void takeFrame(Client &client, const QString &text);
     void lineGone(std::size_t index);
     void reconnect(std::size_t index);
+    void retry(std::size_t index);
     void fill(std::size_t index);
     void fillAll();
     bool mayIssue();
@@ -74,6 +93,9 @@ private:
     void finish();
     void verbose(const QString &line);
     void begin();
+    void noteFailure(std::size_t index, const QString &description);
+    void reportFailures();
+    int exitCode() const;
 
     KelPeerConfig m_config;
     MivEngine m_engine;
@@ -90,4 +112,6 @@ private:
     bool m_sending = true;
     std::size_t m_nextClient = 0;
     std::vector<int> m_operationOfText; // --send index -> operation index
+    std::vector<FailureKind> m_failures; // in the order first seen
+    QFile m_json;                        // opened before the run, written at its end
 };

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr double kUsPerMs = 1000.0;
+const QString kNone = QStringLiteral("-");
 
 QString Figure(double us)
 {
@@ -40,9 +41,9 @@ double KelLoadTally::requestsPerSecond() const
 
 QString LoadSummaryText(const KelLoadTally &t)
 {
-    QString out = QStringLiteral("requests %1  answers %2  errors %3  timeouts %4  closed %5  stray %6\n")
+    QString out = QStringLiteral("requests %1  answers %2  errors %3  timeouts %4  requests lost to a close %5  stray %6\n")
                       .arg(t.requests).arg(t.answers).arg(t.errors()).arg(t.timeouts).arg(t.closed).arg(t.stray);
-    out += QStringLiteral("connections %1  closes %2  elapsed %3 s  %4 requests/s\n")
+    out += QStringLiteral("connections %1  connections closed %2  elapsed %3 s  %4 requests/s\n")
                .arg(t.connections)
                .arg(t.closes)
                .arg(QString::number(t.elapsedMs / kUsPerMs, 'f', 3))
@@ -59,13 +60,13 @@ QString LoadSummaryText(const KelLoadTally &t)
                .arg(QStringLiteral("count"), 8).arg(QStringLiteral("min"), 9).arg(QStringLiteral("mean"), 9)
                .arg(QStringLiteral("p50"), 9).arg(QStringLiteral("p95"), 9).arg(QStringLiteral("p99"), 9)
                .arg(QStringLiteral("max"), 9);
+    // The request text goes in as it is: no placeholder in it is ever filled.
     auto row = [&](const QString &name, const LatencyHistogram &h) {
         const LatencySummary s = h.summary();
-        out += QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8\n")
-                   .arg(name, -int(width))
-                   .arg(qint64(s.count), 8).arg(Figure(s.min_us), 9).arg(Figure(s.mean_us), 9)
-                   .arg(Figure(s.p50_us), 9).arg(Figure(s.p95_us), 9).arg(Figure(s.p99_us), 9)
-                   .arg(Figure(s.max_us), 9);
+        QString line = name.leftJustified(width) + QStringLiteral("  ") + QString::number(qint64(s.count)).rightJustified(8);
+        for (const double us : {s.min_us, s.mean_us, s.p50_us, s.p95_us, s.p99_us, s.max_us})
+            line += u' ' + (s.count == 0 ? kNone : Figure(us)).rightJustified(9);
+        out += line + u'\n';
     };
     for (qsizetype i = 0; i < t.operations.size(); ++i)
         row(t.operations.at(i), t.latencies.at(i));

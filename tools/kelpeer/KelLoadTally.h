@@ -16,9 +16,9 @@ struct KelLoadTally
     qint64 requests = 0;
     qint64 answers = 0;
     qint64 timeouts = 0;
-    qint64 closed = 0;
+    qint64 closed = 0;  // requests lost to a close: their connection went before the answer
     qint64 stray = 0;   // frames that answered no request (late answers included)
-    qint64 closes = 0;  // connections that went during the run
+    qint64 closes = 0;  // connections closed during the run
     QMap<qint32, qint64> errorsByCode;
     qint64 unreadable = 0;
     int connections = 0;

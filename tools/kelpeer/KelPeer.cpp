@@ -24,8 +24,11 @@ KelPeer::~KelPeer() = default;
 void KelPeer::start()
 {
     const KelSettings settings = ParseKelOptions(m_config.option);
-    m_responder.load(); // a bad rules file or record is refused before anything opens
+    // A bad rules file or record is refused before anything opens.
+    for (const QString &note : m_responder.load())
+        emit failure(note);
     m_timeoutMs = settings.timeoutMs;
+    m_total = qint64(m_config.count) * m_config.sendTexts.size();
     m_server = settings.kind == KelConnKind::TcpServer;
     m_answerTimer.setInterval(m_timeoutMs);
     m_controller = m_engine.Workspaces().Item(0)->AddController(
@@ -106,8 +109,8 @@ void KelPeer::reloadRules()
 void KelPeer::answerRequest(const MivMessage &message)
 {
     const KelReply reply = m_responder.reply(message.Value().bstr(), message.replyChannel());
-    if (!reply.report.isEmpty())
-        emit failure(reply.report);
+    for (const QString &report : reply.reports)
+        emit failure(report);
     if (reply.delayMs <= 0) {
         sendReply(message, reply);
         return;
@@ -173,9 +176,9 @@ void KelPeer::takeFrame(const QString &text)
     }
     ++m_answered;
     emit output(QStringLiteral("= ") + text);
-    if (m_answered >= m_config.count)
+    if (m_answered >= m_total)
         finish(0);
-    else if (m_sent >= m_config.count)
+    else if (m_sent >= m_total)
         m_answerTimer.start(); // each answer gives the rest another Timeout
 }
 
@@ -206,22 +209,23 @@ void KelPeer::transactRequest()
     try {
         const QString answer = m_controller->transact(text);
         ++m_answered;
+        verbose(QStringLiteral("< ") + answer);
         emit output(QStringLiteral("= ") + answer);
     } catch (const MivError &e) {
-        emit failure(QStringLiteral("kelpeer: request %1 of %2: %3").arg(m_sent).arg(m_config.count).arg(e.description()));
+        emit failure(QStringLiteral("kelpeer: request %1 of %2: %3").arg(m_sent).arg(m_total).arg(e.description()));
         if (e.code() != MivCode::Timeout) {
             finish(1); // the line cannot carry the rest
             return;
         }
     }
-    if (m_sent < m_config.count) {
+    if (m_sent < m_total) {
         m_intervalTimer.start(m_config.intervalMs);
         return;
     }
     if (m_answered < m_sent)
         emit failure(QStringLiteral("kelpeer: %1 of %2 answers came, none within %3 ms for the rest")
                          .arg(m_answered)
-                         .arg(m_config.count)
+                         .arg(m_total)
                          .arg(m_timeoutMs));
     finish(m_answered < m_sent ? 1 : 0);
 }
@@ -238,7 +242,7 @@ void KelPeer::sendWithoutWaiting()
     }
     ++m_sent;
     verbose(QStringLiteral("> ") + text);
-    if (m_sent < m_config.count)
+    if (m_sent < m_total)
         m_intervalTimer.start(m_config.intervalMs);
     else if (m_answered < m_sent)
         m_answerTimer.start();
@@ -248,7 +252,7 @@ void KelPeer::noWaitTimedOut()
 {
     emit failure(QStringLiteral("kelpeer: %1 of %2 answers came, then none within %3 ms")
                      .arg(m_answered)
-                     .arg(m_config.count)
+                     .arg(m_total)
                      .arg(m_timeoutMs));
     finish(1);
 }

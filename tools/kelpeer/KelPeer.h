@@ -62,8 +62,9 @@ private:
     // host role
     bool m_hostStarted = false;
     bool m_done = false;
-    int m_sent = 0;
-    int m_answered = 0;
+    qint64 m_total = 0; // requests in all: every send text, count times
+    qint64 m_sent = 0;
+    qint64 m_answered = 0;
     QTimer m_answerTimer; // --no-wait: the rest of the answers
     QTimer m_intervalTimer;
     QTimer m_clientTimer; // --wait-client

@@ -15,6 +15,8 @@ bool KelReplay::load(const QString &path)
         m_error = reader.errorString();
         return false;
     }
+    m_exchanges = reader.exchangeCount();
+    m_leftOut = reader.framesLeftOut();
     for (const RecordedPeer &peer : reader.peers()) {
         for (const RecordedExchange &exchange : peer.exchanges)
             m_answers[exchange.request].answers.append({exchange.answer, int(std::lround(exchange.delayUs / kUsPerMs))});

@@ -7,8 +7,8 @@
 #include <optional>
 
 // Answers requests as a recorded session did: each request text gets the answers that text got,
-// in recorded order, the last one repeating. The exchanges of every peer in the record count,
-// peer after peer.
+// in recorded order, the last one repeating. The exchanges of every client-role link in the
+// record count, peer after peer (SessionRecordReader.h says which links those are).
 class KelReplay
 {
 public:
@@ -22,6 +22,9 @@ public:
     bool load(const QString &path);
     QString errorString() const { return m_error; }
     qsizetype requestCount() const { return m_answers.size(); }
+    qsizetype exchangeCount() const { return m_exchanges; }
+    // Frames of server-role links in the record, which answer nothing.
+    qsizetype framesLeftOut() const { return m_leftOut; }
 
     // The next answer for the request, or nothing when the record never saw it.
     std::optional<Answer> next(const QString &request);
@@ -33,5 +36,7 @@ private:
         qsizetype next = 0;
     };
     QHash<QString, Sequence> m_answers;
+    qsizetype m_exchanges = 0;
+    qsizetype m_leftOut = 0;
     QString m_error;
 };

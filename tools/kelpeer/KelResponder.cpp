@@ -13,8 +13,9 @@ const QString kNotImpl = QString::number(MivCode::NotImpl);
 
 KelResponder::KelResponder(const KelPeerConfig &config) : m_config(config), m_device(config.failPrefixes) {}
 
-void KelResponder::load()
+QStringList KelResponder::load()
 {
+    QStringList notes;
     if (!m_config.rulesPath.isEmpty()) {
         QString error;
         m_rules = LoadKelRules(m_config.rulesPath, &error);
@@ -27,7 +28,17 @@ void KelResponder::load()
         m_replay.emplace();
         if (!m_replay->load(m_config.replayPath))
             throw MivError(MivCode::InvalidArg, m_replay->errorString());
+        notes << QStringLiteral("kelpeer: %1: %2 exchanges loaded (%3 distinct requests)")
+                     .arg(m_config.replayPath)
+                     .arg(m_replay->exchangeCount())
+                     .arg(m_replay->requestCount());
+        if (m_replay->framesLeftOut() > 0)
+            notes << QStringLiteral("kelpeer: %1: %2 frames of server-role links left out (their \"in\" frames "
+                                    "are requests, not answers)")
+                         .arg(m_config.replayPath)
+                         .arg(m_replay->framesLeftOut());
     }
+    return notes;
 }
 
 bool KelResponder::reload(QString *error)
@@ -45,7 +56,7 @@ KelReply KelResponder::reply(const QString &request, const std::shared_ptr<MivRe
     KelReply reply;
     reply.delayMs = m_config.delayMs;
     const KelRequestFields fields = KelRequestFields::of(request);
-    const qsizetype index = m_rules ? m_rules->find(request, fields) : -1;
+    const qsizetype index = m_rules ? m_rules->find(request, fields, &reply.reports) : -1;
     if (index < 0) {
         reply.text = fallback(request, reply);
         return reply;
@@ -77,13 +88,13 @@ std::optional<QString> KelResponder::fallback(const QString &request, KelReply &
         return m_device.answer(request);
     const std::optional<KelReplay::Answer> recorded = m_replay->next(request);
     if (!recorded) {
-        reply.report = QStringLiteral("kelpeer: \"%1\" is not in the record: answered %2 E_NOTIMPL").arg(request, kNotImpl);
+        reply.reports << QStringLiteral("kelpeer: \"%1\" is not in the record: answered %2 E_NOTIMPL").arg(request, kNotImpl);
         return kNotImpl;
     }
     if (m_config.replayDelays)
         reply.delayMs = recorded->delayMs;
     if (!recorded->text)
-        reply.report = QStringLiteral("kelpeer: \"%1\" got no answer in the record: none sent").arg(request);
+        reply.reports << QStringLiteral("kelpeer: \"%1\" got no answer in the record: none sent").arg(request);
     return recorded->text;
 }
 

@@ -19,7 +19,7 @@ struct KelReply
     int splitParts = 1; // written in this many pieces,
     int splitGapMs = 0; // this far apart
     bool close = false; // then the connection is closed
-    QString report;     // a line for standard error, if any
+    QStringList reports; // lines for standard error
 };
 
 // The device's answers: the first matching rule of the rules file, else the record of --replay,
@@ -30,7 +30,8 @@ public:
     explicit KelResponder(const KelPeerConfig &config);
 
     // Reads the rules file and the record. Throws MivError naming the file and the line.
-    void load();
+    // Returns lines for standard error saying what the record gave.
+    QStringList load();
     // Reads the rules file again and keeps the stored values; on failure the old rules stay
     // and error says why.
     bool reload(QString *error);

@@ -1,12 +1,14 @@
 #include "KelRules.h"
 
+#include "BoundedFile.h"
 #include "KelAnswer.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "TomlNesting.h"
 
 #include <toml++/toml.h>
 
-#include <QFile>
+#include <QRegularExpression>
 
 #include <string_view>
 
@@ -16,6 +18,8 @@ constexpr int kMaxDelayMs = 3600 * 1000;
 constexpr int kMaxSplitParts = 64;
 const QRegularExpression kPlaceholder(QStringLiteral("\\{([^}]*)\\}"));
 const QStringList kPlaceholders{"value", "request", "command", "part", "number", "sub", "param"};
+const QStringList kCommands{"START", "STOP", "PUT", "GET"};
+const QRegularExpression kValueKey(QStringLiteral("^[^:]+:[^:]+:[^:]+$"));
 
 // A complaint about one line of the file.
 struct RuleError
@@ -89,7 +93,7 @@ KelFault FaultOf(const toml::node &node)
         return KelFault::Garble;
     if (name == u"split")
         return KelFault::Split;
-    throw RuleError{LineOf(node), QStringLiteral("fault \"%1\" is none of none, no-answer, garble, split").arg(name)};
+    throw RuleError{LineOf(node), QStringLiteral("unknown fault \"%1\" (none, no-answer, garble or split)").arg(name)};
 }
 
 void CheckPlaceholders(const toml::node &node, const QString &answer)
@@ -105,10 +109,16 @@ KelRule ReadRule(const toml::table &table)
 {
     KelRule rule;
     rule.line = LineOf(table);
+    int splitLine = 0; // where split_parts or split_gap is
     for (const auto &[key, node] : table) {
         const QString name = Name(key.str());
-        if (name == u"command")
+        if (name == u"command") {
             rule.command = TextOf(node, name);
+            if (!kCommands.contains(*rule.command))
+                throw RuleError{LineOf(node), QStringLiteral("unknown command \"%1\" (START, STOP, PUT or GET; "
+                                                             "match takes any other request)")
+                                                  .arg(*rule.command)};
+        }
         else if (name == u"part")
             rule.part = TextOf(node, name);
         else if (name == u"number")
@@ -116,11 +126,11 @@ KelRule ReadRule(const toml::table &table)
         else if (name == u"sub")
             rule.sub = TextOf(node, name);
         else if (name == u"match") {
-            QRegularExpression re(TextOf(node, name));
+            DecidedRegex re(TextOf(node, name));
             if (!re.isValid())
                 throw RuleError{LineOf(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
                                                   .arg(re.errorString())
-                                                  .arg(re.patternErrorOffset())};
+                                                  .arg(re.errorOffset())};
             rule.match = re;
         } else if (name == u"answer") {
             rule.answer = TextOf(node, name);
@@ -129,7 +139,7 @@ KelRule ReadRule(const toml::table &table)
             ReadDelay(node, rule);
         else if (name == u"error_rate") {
             const auto rate = node.value<double>();
-            if (!(node.is_number()) || !rate || *rate < 0 || *rate > 1)
+            if (!node.is_number() || !rate || !(*rate >= 0 && *rate <= 1)) // NaN too
                 throw RuleError{LineOf(node), QStringLiteral("error_rate must be a number from 0 to 1")};
             rule.errorRate = *rate;
         } else if (name == u"error")
@@ -137,12 +147,15 @@ KelRule ReadRule(const toml::table &table)
         else if (name == u"fault")
             rule.fault = FaultOf(node);
         else if (name == u"split_parts") {
+            splitLine = LineOf(node);
             const auto parts = node.value<std::int64_t>();
             if (!node.is_integer() || !parts || *parts < 2 || *parts > kMaxSplitParts)
                 throw RuleError{LineOf(node), QStringLiteral("split_parts must be from 2 to %1").arg(kMaxSplitParts)};
             rule.splitParts = int(*parts);
-        } else if (name == u"split_gap")
+        } else if (name == u"split_gap") {
+            splitLine = splitLine ? splitLine : LineOf(node);
             rule.splitGapMs = MsOf(node, name);
+        }
         else if (name == u"close_after") {
             const auto n = node.value<std::int64_t>();
             if (!node.is_integer() || !n || *n < 1 || *n > INT32_MAX)
@@ -151,6 +164,8 @@ KelRule ReadRule(const toml::table &table)
         } else
             throw RuleError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" in a rule").arg(name)};
     }
+    if (splitLine && rule.fault != KelFault::Split)
+        throw RuleError{splitLine, QStringLiteral("split_parts and split_gap go with fault = \"split\"")};
     return rule;
 }
 
@@ -165,6 +180,9 @@ KelRuleSet ReadRuleSet(const toml::table &root)
                 throw RuleError{LineOf(node), QStringLiteral("values must be a table of \"part:number:sub\" = \"value text\"")};
             for (const auto &[valueKey, valueNode] : *values) {
                 const QString text = TextOf(valueNode, Name(valueKey.str()));
+                if (!kValueKey.match(Name(valueKey.str())).hasMatch())
+                    throw RuleError{int(valueKey.source().begin.line),
+                                    QStringLiteral("value key \"%1\" is not \"part:number:sub\"").arg(Name(valueKey.str()))};
                 try {
                     const MivConverter converter;
                     set.values.append({Name(valueKey.str()), converter.ValueToText(converter.TextToValue(text))});
@@ -199,32 +217,56 @@ KelRequestFields KelRequestFields::of(const QString &request)
     return f;
 }
 
-bool KelRule::matches(const QString &request, const KelRequestFields &f) const
+bool KelRule::matches(const QString &request, const KelRequestFields &f, QString *undecided) const
 {
-    return (!command || *command == f.command) && (!part || *part == f.part) && (!number || *number == f.number)
-           && (!sub || *sub == f.sub) && (!match || match->match(request).hasMatch());
+    if ((command && *command != f.command) || (part && *part != f.part) || (number && *number != f.number)
+        || (sub && *sub != f.sub))
+        return false;
+    if (!match)
+        return true;
+    const DecidedRegex::Result result = match->match(request);
+    if (result.outcome == DecidedRegex::Outcome::Undecided)
+        *undecided = result.why;
+    return result.outcome == DecidedRegex::Outcome::Match;
 }
 
-qsizetype KelRuleSet::find(const QString &request, const KelRequestFields &fields) const
+qsizetype KelRuleSet::find(const QString &request, const KelRequestFields &fields, QStringList *undecided) const
 {
     for (qsizetype i = 0; i < rules.size(); ++i) {
-        if (rules.at(i).matches(request, fields))
+        QString why;
+        if (rules.at(i).matches(request, fields, &why))
             return i;
+        if (!why.isEmpty())
+            *undecided << QStringLiteral("kelpeer: %1:%2: match could not be decided on a request of %3 characters (%4); "
+                                         "the rule is passed over")
+                              .arg(path)
+                              .arg(rules.at(i).line)
+                              .arg(request.size())
+                              .arg(why);
     }
     return -1;
 }
 
 std::optional<KelRuleSet> LoadKelRules(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    QString why;
+    const std::optional<QByteArray> bytes = ReadBoundedFile(path, &why);
+    if (!bytes) {
+        *error = QStringLiteral("%1: %2").arg(path, why);
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    if (const std::optional<int> line = FindDeepTomlNesting(*bytes)) {
+        *error = QStringLiteral("%1:%2: keys, tables and arrays nest more than %3 deep")
+                     .arg(path)
+                     .arg(*line)
+                     .arg(kMaxTomlNesting);
+        return std::nullopt;
+    }
     try {
-        const toml::table root = toml::parse(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-        return ReadRuleSet(root);
+        const toml::table root = toml::parse(std::string_view(bytes->constData(), std::size_t(bytes->size())));
+        KelRuleSet set = ReadRuleSet(root);
+        set.path = path;
+        return set;
     } catch (const toml::parse_error &e) {
         *error = QStringLiteral("%1:%2: %3").arg(path).arg(e.source().begin.line).arg(Name(e.description()));
     } catch (const RuleError &e) {

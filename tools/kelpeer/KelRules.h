@@ -1,9 +1,11 @@
 #pragma once
 
+#include "DecidedRegex.h"
+
 #include <QList>
 #include <QPair>
-#include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -31,7 +33,7 @@ struct KelRule
 
     int line = 0; // where it starts in the file
     std::optional<QString> command, part, number, sub;
-    std::optional<QRegularExpression> match; // searched in the whole request text
+    std::optional<DecidedRegex> match;       // searched in the whole request text
     std::optional<QString> answer;           // none: the built-in device answers
     int delayMinMs = -1;                     // -1: no delay of its own
     int delayMaxMs = -1;
@@ -42,7 +44,9 @@ struct KelRule
     int splitGapMs = kDefaultSplitGapMs;
     int closeAfter = 0; // close the connection after this many matches on it; 0: never
 
-    bool matches(const QString &request, const KelRequestFields &fields) const;
+    // Whether the rule matches; a match that cannot be decided (a regular expression out of
+    // its limits) does not, and undecided then says why.
+    bool matches(const QString &request, const KelRequestFields &fields, QString *undecided) const;
 };
 
 // The rules of a file, in order: the first that matches a request wins.
@@ -51,12 +55,15 @@ struct KelRuleSet
     QList<QPair<QString, QString>> values; // "part:number:sub" -> value text, the device's start
     QList<KelRule> rules;
 
-    // The first rule that matches, or -1.
-    qsizetype find(const QString &request, const KelRequestFields &fields) const;
+    // The first rule that matches, or -1. A rule whose match cannot be decided is passed over
+    // and adds a line to undecided naming it ("file:line: ...").
+    qsizetype find(const QString &request, const KelRequestFields &fields, QStringList *undecided) const;
+    QString path; // the file, for those lines
 };
 
-// Reads a rules file (TOML). On failure returns nothing and sets error to
-// "<file>:<line>: <what is wrong>".
+// Reads a rules file (TOML), bounded in size and nesting before it is parsed. On failure
+// returns nothing and sets error to "<file>:<line>: <what is wrong>" (or "<file>: <why>" when
+// it cannot be read).
 std::optional<KelRuleSet> LoadKelRules(const QString &path, QString *error);
 
 // The answer text of a rule with its placeholders filled: {value} (the stored value text of
