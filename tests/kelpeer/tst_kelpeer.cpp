@@ -133,6 +133,9 @@ void tst_KelPeer::exitCodes_data()
         << "--interval does not go with the load options";
     QTest::newRow("clients on a server") << QStringList{"--option", kServer, "--send", "X", "--clients", "2"} << 2
                                          << "needs a TCP client option string";
+    QTest::newRow("summary file that cannot be written, before connecting")
+        << QStringList{"--option", ClientOption(closedPort), "--send", "X", "--json", "/nonexistent/summary.json"} << 1
+        << "cannot write /nonexistent/summary.json";
     QTest::newRow("wait for a client as a client")
         << QStringList{"--option", ClientOption(closedPort), "--send", "X", "--wait-client", "1"} << 2
         << "--wait-client does nothing on a client";
@@ -216,6 +219,9 @@ void tst_KelPeer::hostRole_data()
     QTest::newRow("all at once") << QStringList{"--count", "4", "--no-wait"} << true << 0
                                  << QStringList{"0,0", "0,0", "0,0", "0,0"};
     QTest::newRow("no answer") << QStringList{"--count", "2"} << false << 1 << QStringList{};
+    QTest::newRow("every text in turn") << QStringList{"--send", "START"} << true << 0 << QStringList{"0,0", "0"};
+    QTest::newRow("the count repeats them all, printing what came")
+        << QStringList{"--send", "START", "--count", "2", "--verbose"} << true << 0 << QStringList{"0,0", "0", "0,0", "0"};
 }
 
 void tst_KelPeer::hostRole()
@@ -239,6 +245,7 @@ void tst_KelPeer::hostRole()
     QVERIFY(host.waitForFinished(5000));
     QCOMPARE(host.exitCode(), code);
     QCOMPARE(host.answers(), answers);
+    QCOMPARE(host.received(), extra.contains("--verbose") ? answers : QStringList{});
     if (code != 0)
         QVERIFY2(host.errorOutput().contains("none within 300 ms"), qPrintable(host.errorOutput()));
 }

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,6 +11,7 @@
 namespace {
 
 const QString kServer = QStringLiteral("Conn=eth::0,EtherOpt=1:20:900,MyIP=127.0.0.1");
+constexpr int KelLoadMaxTries = 10; // a connection is given up after this many tries in a row
 
 QString ClientOption(quint16 port, int timeoutMs)
 {
@@ -25,6 +27,7 @@ private slots:
     void initTestCase();
     void summaryAccountsForEveryRequest_data();
     void summaryAccountsForEveryRequest();
+    void fullServerBacksOff();
 };
 
 void tst_KelPeerLoad::initTestCase()
@@ -97,6 +100,32 @@ void tst_KelPeerLoad::summaryAccountsForEveryRequest()
     QCOMPARE(host.sent().size(), requests);
     const QJsonArray latency = s["latency"].toArray();
     QCOMPARE(latency.last()["count"].toInteger(), s["answers"].toInteger() + s["errors"].toInteger());
+}
+
+// Two of three connections are refused by a device that takes one client: they are made again
+// with a back-off, not hundreds of times, and standard error says so in a line or two each.
+void tst_KelPeerLoad::fullServerBacksOff()
+{
+    PeerProcess device;
+    QVERIFY(device.start({"--option", "Conn=eth::0,EtherOpt=1:1:900,MyIP=127.0.0.1"}));
+    QTemporaryDir dir;
+    const QString json = dir.filePath("summary.json");
+    PeerProcess host;
+    host.setBlockingWaits(true);
+    QVERIFY(host.start({"--option", ClientOption(device.port(), 300), "--clients", "3", "--duration", "1", "--rate", "200",
+                        "--send", "GET:A:1:X:", "--json", json}));
+    QVERIFY(host.waitForFinished(30000));
+    QFile file(json);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject s = QJsonDocument::fromJson(file.readAll()).object();
+    // 10, 20, 40, ... ms apart: about 7 tries each in a second.
+    QVERIFY2(s["closes"].toInteger() >= 2 && s["closes"].toInteger() <= 2 * KelLoadMaxTries, qPrintable(host.errorOutput()));
+    QVERIFY(s["answers"].toInteger() > 0);
+    const QStringList lines = host.errorOutput().split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() <= 8, qPrintable(host.errorOutput()));
+    QVERIFY2(host.errorOutput().contains(QRegularExpression("connection [23]: the device closed the connection \\(\\d+ times\\)")),
+             qPrintable(host.errorOutput()));
+    QCOMPARE(host.exitCode(), s["closed"].toInteger() + s["timeouts"].toInteger() > 0 ? 1 : 0); // missing answers
 }
 
 QTEST_GUILESS_MAIN(tst_KelPeerLoad)

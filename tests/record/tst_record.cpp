@@ -1,5 +1,8 @@
+#include "BoundedFile.h"
+#include "DecidedRegex.h"
 #include "SessionRecordReader.h"
 #include "SessionRecorder.h"
+#include "TomlNesting.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -64,6 +67,14 @@ private slots:
     void readerPairs();
     void readerRefuses_data();
     void readerRefuses();
+    void readerTakesClientLinks_data();
+    void readerTakesClientLinks();
+    void boundedRead_data();
+    void boundedRead();
+    void tomlNesting_data();
+    void tomlNesting();
+    void decidedMatch_data();
+    void decidedMatch();
 
 private:
     QString fileIn(const QString &name) const { return m_dir->filePath(name); }
@@ -315,19 +326,19 @@ void tst_record::readerRefuses_data()
     const QByteArray session = R"({"t":"session","ms":1,"version":1,"program":"x","started":"y"})" "\n";
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("error");
-    QTest::newRow("not JSON") << session + "{\"t\":\"log\",\n" << "line 2: unterminated object at column";
-    QTest::newRow("not an object") << session + "[1,2]\n" << "line 2: not a JSON object";
-    QTest::newRow("no type") << session + "\n{\"ms\":1}\n" << "line 3: \"t\" is missing or not a text";
+    QTest::newRow("not JSON") << session + "{\"t\":\"log\",\n" << ".jsonl:2: unterminated object at column";
+    QTest::newRow("not an object") << session + "[1,2]\n" << ".jsonl:2: not a JSON object";
+    QTest::newRow("no type") << session + "\n{\"ms\":1}\n" << ".jsonl:3: \"t\" is missing or not a text";
     QTest::newRow("frame without us") << session + R"({"t":"frame","ms":1,"dir":"in","peer":"p","text":""})"
-                                      << "line 2: \"us\" is missing or not a number";
+                                      << ".jsonl:2: \"us\" is missing or not a number";
     QTest::newRow("bad direction") << session + R"({"t":"frame","ms":1,"us":1,"dir":"up","peer":"p","text":""})"
-                                   << "line 2: \"dir\" is \"up\", not \"in\" or \"out\"";
+                                   << ".jsonl:2: \"dir\" is \"up\", not \"in\" or \"out\"";
     QTest::newRow("no session first") << QByteArray(R"({"t":"log","ms":1,"line":""})")
-                                      << "line 1: the first record is \"log\", not \"session\"";
+                                      << ".jsonl:1: the first record is \"log\", not \"session\"";
     QTest::newRow("later version") << QByteArray(R"({"t":"session","ms":1,"version":2})")
-                                   << "line 1: version 2 is not supported (only 1)";
+                                   << ".jsonl:1: version 2 is not supported (only 1)";
     QTest::newRow("overlong line") << session + QByteArray(SessionRecordReader::kMaxLineBytes + 1, ' ')
-                                   << "line 2: longer than 8388608 bytes";
+                                   << ".jsonl:2: longer than 8388608 bytes";
     QTest::newRow("empty") << QByteArray() << "holds no session record";
 }
 
@@ -347,6 +358,162 @@ void tst_record::readerRefuses()
     QVERIFY(reader.peers().isEmpty());
     QVERIFY(!reader.read(fileIn(QStringLiteral("missing.jsonl"))));
     QVERIFY(reader.errorString().startsWith("Cannot read"));
+}
+
+void tst_record::readerTakesClientLinks_data()
+{
+    const QByteArray session = R"({"t":"session","ms":1,"version":1,"program":"x","started":"y"})" "\n";
+    auto opened = [](const char *option, const char *role = nullptr) {
+        const QByteArray extra = role ? QByteArray(",\"role\":\"") + role + '"' : QByteArray();
+        return QByteArray(R"({"t":"event","ms":1,"us":1,"kind":"opened","peer":"0.0.0.0:5206","text":")") + option + '"'
+               + extra + "}\n";
+    };
+    // A tester in Ether(Server) answered kelpeer's GET with 0,3,42: its "in" frames are requests.
+    const QByteArray served = QByteArray(R"({"t":"frame","ms":1,"us":2,"dir":"in","peer":"127.0.0.1:40000","text":"GET:A:1:X:"})" "\n"
+                                         R"({"t":"frame","ms":1,"us":3,"dir":"out","peer":"127.0.0.1:40000","text":"0,3,42"})" "\n");
+    const QByteArray asked = QByteArray(R"({"t":"frame","ms":1,"us":4,"dir":"out","peer":"127.0.0.1:5006","text":"GET:A:1:X:"})" "\n"
+                                        R"({"t":"frame","ms":1,"us":5,"dir":"in","peer":"127.0.0.1:5006","text":"0,3,1"})" "\n");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<qsizetype>("exchanges"); // -1: refused
+    QTest::addColumn<qsizetype>("leftOut");
+
+    QTest::newRow("no opened event: a client") << session + asked << qsizetype(1) << qsizetype(0);
+    QTest::newRow("TCP server, then client")
+        << session + opened("Conn=eth::5206,EtherOpt=1:10:900") + served + opened("conn=eth:127.0.0.1:5006,etheropt=0") + asked
+        << qsizetype(1) << qsizetype(2);
+    QTest::newRow("server only: refused") << session + opened("Conn=eth::5206,EtherOpt=1:10:900") + served << qsizetype(-1)
+                                          << qsizetype(2);
+    QTest::newRow("the role field wins") << session + opened("Conn=eth::5206,EtherOpt=1:10:900", "client") + asked
+                                         << qsizetype(1) << qsizetype(0);
+    QTest::newRow("serial: the first frame tells")
+        << session + opened("Conn=com:3:38400:N:8:1:0") + served + asked << qsizetype(1) << qsizetype(2);
+}
+
+void tst_record::readerTakesClientLinks()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(qsizetype, exchanges);
+    QFETCH(qsizetype, leftOut);
+    const QString path = fileIn(QStringLiteral("roles.jsonl"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    SessionRecordReader reader;
+    QCOMPARE(reader.read(path), exchanges >= 0);
+    if (exchanges < 0) {
+        QVERIFY2(reader.errorString().contains("holds no frame of a client-role link"), qPrintable(reader.errorString()));
+        return;
+    }
+    QCOMPARE(reader.exchangeCount(), exchanges);
+    QCOMPARE(reader.framesLeftOut(), leftOut);
+    QCOMPARE(reader.peers().constFirst().exchanges.constFirst().answer, "0,3,1");
+}
+
+void tst_record::boundedRead_data()
+{
+    QTest::addColumn<QString>("name"); // in the test folder, or an absolute path
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("why"); // empty: read whole
+
+    QTest::newRow("within the bound") << "a.toml" << QByteArray(16, 'x') << "";
+    QTest::newRow("above the bound") << "b.toml" << QByteArray(17, 'x') << "larger than 16 bytes";
+    QTest::newRow("no end") << "/dev/zero" << QByteArray() << "not a regular file";
+    QTest::newRow("missing") << "missing.toml" << QByteArray() << "No such file";
+}
+
+void tst_record::boundedRead()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, why);
+    constexpr qint64 bound = 16;
+    const QString path = name.startsWith(u'/') ? name : fileIn(name);
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QString reason;
+    const std::optional<QByteArray> bytes = ReadBoundedFile(path, &reason, bound);
+    QCOMPARE(bytes.has_value(), why.isEmpty());
+    if (bytes)
+        QCOMPARE(*bytes, content);
+    else
+        QVERIFY2(reason.contains(why), qPrintable(reason));
+}
+
+void tst_record::tomlNesting_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line"); // 0: within the bound
+
+    const QByteArray deepKey = QByteArray("a.").repeated(kMaxTomlNesting) + "b = 1\n";
+    QTest::newRow("a rules file") << QByteArray("[values]\n\"A:1:X\" = \"3,1\"\n[[rule]]\nmatch = \"^GET:a.b.c.d\" # a.b.c.d\n"
+                                                "delay = [1, 2]\nx = {a.b = [[1.5, 2.5]]}\n")
+                                  << 0;
+    QTest::newRow("a dotted key 40,000 deep") << "x = 1\n" + QByteArray("a.").repeated(40000) + "a = 1\n" << 2;
+    QTest::newRow("one part too many") << "\n\n" + deepKey << 3;
+    QTest::newRow("a deep table header") << "[" + QByteArray("t.").repeated(kMaxTomlNesting) + "t]\n" << 1;
+    QTest::newRow("a header, then its keys")
+        << "[" + QByteArray("t.").repeated(40) + "t]\n" + QByteArray("k.").repeated(40) + "k = 1\n" << 2;
+    QTest::newRow("arrays over lines") << "a = [\n" + QByteArray("[\n").repeated(kMaxTomlNesting) << kMaxTomlNesting;
+    QTest::newRow("inline tables") << "a = " + QByteArray("{b = ").repeated(kMaxTomlNesting) << 1;
+    QTest::newRow("dots in strings and comments")
+        << "s = \"" + QByteArray("a.").repeated(200) + "\" # " + QByteArray("[{.").repeated(200) + "\nm = '''\n"
+               + QByteArray("[").repeated(200) + "\n'''\nn = \"\"\"\n" + QByteArray("{").repeated(200) + "\n\"\"\"\n"
+        << 0;
+}
+
+void tst_record::tomlNesting()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QCOMPARE(FindDeepTomlNesting(text).value_or(0), line);
+}
+
+void tst_record::decidedMatch_data()
+{
+    using R = DecidedRegex;
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("subject");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("group1");
+
+    // The compiled matcher runs out of stack on these; "no match" would be wrong.
+    const QString longPut = QStringLiteral("PUT:P1:1:X:8,") + QString(60001 - 13, u'a');
+    QTest::newRow("60,001 characters") << "^PUT:P1:1:X:8,(a|b)*$" << longPut << false << int(R::Outcome::Match) << "a";
+    QTest::newRow("65,536 characters, whole") << "PUT:P1:1:X:8,(a|b)*" << longPut + QString(65536 - 60001, u'b') << true
+                                              << int(R::Outcome::Match) << "b";
+    QTest::newRow("no match") << "^GET:" << "PUT:A:1:X:3,1" << false << int(R::Outcome::NoMatch) << "";
+    QTest::newRow("search") << "0,8,(.+)" << "x0,8,oven" << false << int(R::Outcome::Match) << "oven";
+    QTest::newRow("whole") << "0,8,(.+)" << "x0,8,oven" << true << int(R::Outcome::NoMatch) << "";
+    QTest::newRow("catastrophic backtracking") << "^(a+)+$" << QString(40, u'a') + u'b' << false
+                                               << int(R::Outcome::Undecided) << "";
+    QTest::newRow("unpaired surrogate") << "^a.b$" << QStringLiteral("a") + QChar(0xD800) + u'b' << false
+                                        << int(R::Outcome::Match) << "";
+}
+
+void tst_record::decidedMatch()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, subject);
+    QFETCH(bool, whole);
+    QFETCH(int, outcome);
+    QFETCH(QString, group1);
+    const DecidedRegex re(pattern);
+    QVERIFY2(re.isValid(), qPrintable(re.errorString()));
+    const DecidedRegex copy = re; // rules are copied on reload
+    const DecidedRegex::Result result =
+        copy.match(subject, whole ? DecidedRegex::Anchoring::Whole : DecidedRegex::Anchoring::Search);
+    QCOMPARE(int(result.outcome), outcome);
+    QCOMPARE(result.why.isEmpty(), result.outcome != DecidedRegex::Outcome::Undecided);
+    if (!group1.isEmpty())
+        QCOMPARE(result.captured.value(1), group1);
+    const DecidedRegex bad(QStringLiteral("GET:(["));
+    QVERIFY(!bad.isValid());
+    QVERIFY(!bad.errorString().isEmpty() && bad.errorOffset() > 0);
 }
 
 QTEST_GUILESS_MAIN(tst_record)
