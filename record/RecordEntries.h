@@ -25,6 +25,9 @@ struct RecordedFrame
 
 enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error };
 
+// Which end of the line the link is; None leaves it out of the record.
+enum class LinkRole { None, Client, Server, Serial };
+
 struct RecordedEvent
 {
     LinkEventKind kind = LinkEventKind::Error;
@@ -32,6 +35,8 @@ struct RecordedEvent
     QString text; // the reason or the error's description
     std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+    LinkRole role = LinkRole::None;
+    QString local; // of an opened or closed transport: this end's address, when peer is the other's
 };
 
 enum class PerfResult { End, Error };
