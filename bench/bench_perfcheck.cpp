@@ -125,7 +125,8 @@ Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
                           [&] {
                               panel.showFigures(figures.figures());
                               plot.showProgress(figures);
-                          }},
+                          },
+                          {}},
                 statistics ? &figures : nullptr);
     PerfPlan plan;
     plan.mode = ModeWriteRead;

@@ -1,11 +1,23 @@
 #include "PerfRun.h"
 
+#include "MivError.h"
 #include "TimeStamp.h"
 #include "modAPI.h"
 
 #include <exception>
 
 using Clock = PerfStatistics::Clock;
+
+namespace {
+
+QString Reason(const std::exception &error)
+{
+    if (const auto *engine = dynamic_cast<const MivError *>(&error))
+        return engine->description();
+    return QString::fromUtf8(error.what());
+}
+
+} // namespace
 
 PerfRun::PerfRun(PerfSteps steps, PerfStatistics *statistics)
     : m_steps(std::move(steps)), m_statistics(statistics)
@@ -81,11 +93,13 @@ qint32 PerfRun::RunInfinitePattern(const MivVariant &value)
     return state.resultCode;
 }
 
-bool PerfRun::StepFailed(CycleState &state)
+bool PerfRun::StepFailed(CycleState &state, const QString &reason)
 {
     state.resultCode = state.step;
     if (m_statistics)
         m_statistics->countError();
+    if (m_steps.failed)
+        m_steps.failed(reason);
     return m_plan.ignoreError;
 }
 
@@ -136,8 +150,8 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
         state.step = ResultWrite;
         try {
             Timed(PerfOp::Write, [&] { m_steps.write(value); });
-        } catch (const std::exception &) {
-            if (!StepFailed(state))
+        } catch (const std::exception &error) {
+            if (!StepFailed(state, Reason(error)))
                 return false;
         }
     }
@@ -145,15 +159,15 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
         state.step = ResultRead;
         try {
             Timed(PerfOp::Read, [&] { state.valueRead = m_steps.read(); });
-        } catch (const std::exception &) {
-            if (!StepFailed(state))
+        } catch (const std::exception &error) {
+            if (!StepFailed(state, Reason(error)))
                 return false;
         }
         if (m_plan.outputDebug) {
             try {
                 m_steps.debugText(converter().ValueToText(state.valueRead, 0));
-            } catch (const std::exception &) {
-                if (!StepFailed(state))
+            } catch (const std::exception &error) {
+                if (!StepFailed(state, Reason(error)))
                     return false;
             }
         }
@@ -166,7 +180,7 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
         } catch (const std::exception &) {
             differ = true;
         }
-        if (differ && !StepFailed(state))
+        if (differ && !StepFailed(state, QStringLiteral("Data check: the value read differs from the value written")))
             return false;
     }
     ReportProgress();

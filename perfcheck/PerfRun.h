@@ -23,6 +23,8 @@ struct PerfSteps
     // With statistics kept: between cycles, at most once per kProgressInterval, so that a
     // long run shows how it goes. May be empty.
     std::function<void()> progress;
+    // Each failed step with its reason, as it fails. May be empty.
+    std::function<void(const QString &reason)> failed;
 };
 
 // The performance run: a busy loop on the calling thread, cycle after cycle with no pause
@@ -56,7 +58,7 @@ private:
     };
 
     bool RunCycle(const MivVariant &value, CycleState &state); // false: end the loop
-    bool StepFailed(CycleState &state);                        // records; true: go on
+    bool StepFailed(CycleState &state, const QString &reason); // records; true: go on
     MivConverter &converter();
     template<typename Call>
     void Timed(PerfOp op, Call &&call);

@@ -80,6 +80,7 @@ frmPerfChk::frmPerfChk(QWidget *parent) : QDialog(parent)
             },
             [this](qint32 result, const QString &endStamp, quint32 elapsed) { FinishRun(result, endStamp, elapsed); },
             [this] { ShowProgress(); },
+            [this](const QString &reason) { emit stepFailed(reason); },
         },
         m_statistics.get());
 }

@@ -62,6 +62,9 @@ signals:
     // Each finished run with its statistics, for a session record: connect it to
     // SessionRecorder::addPerf. Comes after the end row is filled and its message box closed.
     void runFinished(const RecordedPerf &perf);
+    // Each failed step of a run with its reason, as it fails, for the Traffic pane and the
+    // session record.
+    void stepFailed(const QString &reason);
 
 protected:
     void done(int result) override; // every way of closing ends here: Unload

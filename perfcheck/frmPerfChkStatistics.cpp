@@ -6,6 +6,7 @@
 #include "PerfPlot.h"
 #include "PerfStatistics.h"
 #include "PerfStatsPanel.h"
+#include "RecentFolder.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -43,10 +44,11 @@ void frmPerfChk::FinishRun(qint32 resultCode, const QString &endStamp, quint32 e
 void frmPerfChk::cmdExport_Click()
 {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Export Performance Results"),
-                                                      QStringLiteral("perfcheck.csv"),
+                                                      InRecentFolder(QStringLiteral("perfcheck.csv")),
                                                       QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (path.isEmpty())
         return;
+    NoteRecentFile(path);
     // Written whole or not at all: an earlier file of that name survives a failed export.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(PerfCsv(m_reports)) < 0 || !file.commit())

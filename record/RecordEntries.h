@@ -25,10 +25,8 @@ struct RecordedFrame
 
 enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error };
 
-// Whether this end asked (client) or answered (server) on a link; readers of a record take
-// requests from client-role links only. Unknown is not written: a reader then goes by the
-// option string of the "opened" event.
-enum class LinkRole { Unknown, Client, Server };
+// Which end of the line the link is; None leaves it out of the record.
+enum class LinkRole { None, Client, Server, Serial };
 
 struct RecordedEvent
 {
@@ -37,7 +35,8 @@ struct RecordedEvent
     QString text; // the reason or the error's description
     std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
-    LinkRole role = LinkRole::Unknown; // written as "role" when known
+    LinkRole role = LinkRole::None;
+    QString local; // of an opened or closed transport: this end's address, when peer is the other's
 };
 
 enum class PerfResult { End, Error };

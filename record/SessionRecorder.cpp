@@ -25,6 +25,17 @@ const char *EventKindName(LinkEventKind kind)
     return "error";
 }
 
+const char *RoleName(LinkRole role)
+{
+    switch (role) {
+    case LinkRole::Client: return "client";
+    case LinkRole::Server: return "server";
+    case LinkRole::Serial: return "serial";
+    case LinkRole::None: break;
+    }
+    return nullptr;
+}
+
 // Local time with milliseconds and its offset from UTC written out, also when it is zero.
 QString IsoWithOffset(qint64 epochMs)
 {
@@ -81,14 +92,16 @@ bool SessionRecorder::start(const QString &path)
         return false;
     }
     m_started = steady_clock::now();
+    m_startedWall = system_clock::now();
+    m_lastMs = EpochMs(m_startedWall);
+    m_lastUs = 0;
     m_written = 0;
     m_buffer.resize(0);
     m_buffer.reserve(kFlushBytes + kFlushBytes / 4);
-    const system_clock::time_point now = system_clock::now();
-    append("session", now, [&](JsonObjectWriter &record) {
+    append("session", m_startedWall, std::nullopt, [&](JsonObjectWriter &record) {
         record.addInteger("version", kVersion);
         record.addText("program", program());
-        record.addText("started", IsoWithOffset(EpochMs(now)));
+        record.addText("started", IsoWithOffset(m_lastMs));
     });
     if (!flush()) {
         m_error = QStringLiteral("Cannot record the session to \"%1\": %2").arg(path, m_error);
@@ -118,7 +131,7 @@ void SessionRecorder::finish()
 {
     if (!flush())
         return;
-    append("end", system_clock::now(), [](JsonObjectWriter &) {});
+    append("end", system_clock::now(), std::nullopt, [](JsonObjectWriter &) {});
     if (flush())
         m_file.close();
 }
@@ -161,15 +174,21 @@ void SessionRecorder::writeOut()
         fail();
 }
 
-// Adds one whole record, with the fields that fill writes after its type and time.
+// Adds one whole record, with the fields that fill writes after its type and times.
 template<typename Fill>
-void SessionRecorder::append(const char *type, system_clock::time_point wall, Fill &&fill)
+void SessionRecorder::append(const char *type, system_clock::time_point wall, std::optional<steady_clock::time_point> steady,
+                             Fill &&fill)
 {
     if (!isRecording())
         return;
     JsonObjectWriter record(m_buffer);
     record.addWord("t", type);
-    record.addInteger("ms", EpochMs(wall));
+    m_lastMs = std::max(m_lastMs, EpochMs(wall));
+    record.addInteger("ms", m_lastMs);
+    if (steady) {
+        m_lastUs = std::max(m_lastUs, qint64(duration_cast<microseconds>(*steady - m_started).count()));
+        record.addInteger("us", m_lastUs);
+    }
     fill(record);
     record.finish();
     m_buffer += '\n';
@@ -179,22 +198,16 @@ void SessionRecorder::append(const char *type, system_clock::time_point wall, Fi
         m_flushTimer.start();
 }
 
-qint64 SessionRecorder::microsecondsSinceStart(steady_clock::time_point at) const
-{
-    return duration_cast<microseconds>(at - m_started).count();
-}
-
 void SessionRecorder::addLog(const QString &line)
 {
-    append("log", system_clock::now(), [&](JsonObjectWriter &record) {
+    append("log", system_clock::now(), std::nullopt, [&](JsonObjectWriter &record) {
         record.addText("line", line);
     });
 }
 
 void SessionRecorder::addFrame(const RecordedFrame &frame)
 {
-    append("frame", frame.wall, [&](JsonObjectWriter &record) {
-        record.addInteger("us", microsecondsSinceStart(frame.steady));
+    append("frame", frame.wall, frame.steady, [&](JsonObjectWriter &record) {
         record.addWord("dir", frame.direction == FrameDirection::In ? "in" : "out");
         record.addText("peer", frame.peer);
         record.addText("text", frame.text);
@@ -204,19 +217,20 @@ void SessionRecorder::addFrame(const RecordedFrame &frame)
 
 void SessionRecorder::addEvent(const RecordedEvent &event)
 {
-    append("event", event.wall, [&](JsonObjectWriter &record) {
-        record.addInteger("us", microsecondsSinceStart(event.steady));
+    append("event", event.wall, event.steady, [&](JsonObjectWriter &record) {
         record.addWord("kind", EventKindName(event.kind));
         record.addText("peer", event.peer);
         record.addText("text", event.text);
-        if (event.role != LinkRole::Unknown)
-            record.addWord("role", event.role == LinkRole::Client ? "client" : "server");
+        if (const char *role = RoleName(event.role))
+            record.addWord("role", role);
+        if (!event.local.isEmpty())
+            record.addText("local", event.local);
     });
 }
 
 void SessionRecorder::addPerf(const RecordedPerf &perf)
 {
-    append("perf", system_clock::now(), [&](JsonObjectWriter &record) {
+    append("perf", system_clock::now(), std::nullopt, [&](JsonObjectWriter &record) {
         record.addText("target", perf.target);
         record.addText("pattern", perf.pattern);
         record.addText("mode", perf.mode);

@@ -9,9 +9,14 @@
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 
 // Writes a session record: one JSON object per line (session, then log, frame, event and perf
 // records as they are added, then end). Lives on the user-interface thread.
+//
+// Records are in time order: a record's wall-clock and steady times never go back from the
+// last record's, nor before the start (a clock stepped back, or a time from before the
+// recording, is written as the latest time written).
 //
 // Records are written whole: they collect in a buffer that goes to the file when it holds
 // kFlushBytes, kFlushDelayMs after the first record it holds, and at stop(), so a crash loses at
@@ -39,6 +44,9 @@ public:
     bool isRecording() const { return m_file.isOpen(); }
     QString path() const { return m_file.fileName(); }
     QString errorString() const { return m_error; }
+    // When the running or last recording started.
+    std::chrono::steady_clock::time_point startedSteady() const { return m_started; }
+    std::chrono::system_clock::time_point startedWall() const { return m_startedWall; }
 
     // The log line exactly as the list holds it.
     void addLog(const QString &line);
@@ -56,9 +64,9 @@ signals:
     void failed(const QString &description);
 
 private:
-    qint64 microsecondsSinceStart(std::chrono::steady_clock::time_point at) const;
     template<typename Fill>
-    void append(const char *type, std::chrono::system_clock::time_point wall, Fill &&fill);
+    void append(const char *type, std::chrono::system_clock::time_point wall,
+                std::optional<std::chrono::steady_clock::time_point> steady, Fill &&fill);
     void writeOut();
     bool flush();
     void finish();
@@ -68,6 +76,9 @@ private:
     QByteArray m_buffer;
     QTimer m_flushTimer;
     std::chrono::steady_clock::time_point m_started;
+    std::chrono::system_clock::time_point m_startedWall;
+    qint64 m_lastMs = 0; // of the latest record
+    qint64 m_lastUs = 0;
     qint64 m_written = 0; // bytes of whole records in the file
     QString m_error;
 };

@@ -121,8 +121,10 @@ void frmKELTester::cmdPerfchk_Click()
         {
             auto window = std::make_unique<frmPerfChk>(this);
             window->m_mivVar = owner->Variables().Item(index);
-            // Each run goes into a session recording, when one runs.
+            // Each run goes into a session recording, when one runs; each failed step also shows in the
+            // Traffic pane.
             connect(window.get(), &frmPerfChk::runFinished, m_traffic, &TrafficMonitor::addPerf);
+            connect(window.get(), &frmPerfChk::stepFailed, m_traffic, &TrafficMonitor::addFailure);
             window->exec();
         }
         // The controller may have gone while the window was open; its variables went with it.

@@ -26,8 +26,11 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
     const TrafficRow &row = m_rows.at(index.row());
-    if (role == Qt::ForegroundRole)
-        return row.kind == TrafficRow::Error ? QVariant(QBrush(Qt::red)) : QVariant();
+    if (role == Qt::ForegroundRole) {
+        if (row.kind == TrafficRow::Error)
+            return QBrush(Qt::red);
+        return row.kind == TrafficRow::Gap ? QVariant(QBrush(Qt::darkGray)) : QVariant();
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     switch (index.column()) {

@@ -3,8 +3,10 @@
 #include "Controls.h"
 #include "MessageBox.h"
 #include "MivController.h"
+#include "RecentFolder.h"
 #include "TrafficModel.h"
 #include "TrafficPane.h"
+#include "TrafficText.h"
 
 #include <QAbstractItemModel>
 #include <QFileDialog>
@@ -15,6 +17,12 @@
 #include <QStatusBar>
 
 namespace {
+
+// Ctrl+Shift and a letter, as the menus beyond the described ones have: the described window
+// takes no Ctrl keys, and the letters left (P, M, ...) serve panes still to come.
+const QKeySequence kTrafficKey(Qt::CTRL | Qt::SHIFT | Qt::Key_T);
+const QKeySequence kRecordKey(Qt::CTRL | Qt::SHIFT | Qt::Key_R);
+const QKeySequence kStopRecordKey(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
 
 TrafficRow::Kind RowKind(MivTapEventKind kind)
 {
@@ -40,6 +48,22 @@ LinkEventKind RecordKind(MivTapEventKind kind)
     return LinkEventKind::Error;
 }
 
+LinkRole RecordRole(MivLinkRole role)
+{
+    switch (role) {
+    case MivLinkRole::Client: return LinkRole::Client;
+    case MivLinkRole::Server: return LinkRole::Server;
+    case MivLinkRole::Serial: return LinkRole::Serial;
+    case MivLinkRole::None: break;
+    }
+    return LinkRole::None;
+}
+
+bool IsTransportEvent(MivTapEventKind kind)
+{
+    return kind == MivTapEventKind::Opened || kind == MivTapEventKind::Closed;
+}
+
 } // namespace
 
 TrafficMonitor::TrafficMonitor(QMainWindow *window, QAction *menuBefore)
@@ -53,10 +77,13 @@ TrafficMonitor::TrafficMonitor(QMainWindow *window, QAction *menuBefore)
     QAction *traffic = m_pane->toggleViewAction();
     traffic->setObjectName(QStringLiteral("mnuViewTraffic"));
     traffic->setText(QStringLiteral("&Traffic"));
+    traffic->setShortcut(kTrafficKey);
     m_menu->addAction(traffic);
     MakeSeparator(m_menu, "mnuViewSP1");
     m_record = MakeAction(m_menu, "mnuViewRecord", QStringLiteral("&Record Session..."));
+    m_record->setShortcut(kRecordKey);
     m_stop = MakeAction(m_menu, "mnuViewStopRecord", QStringLiteral("&Stop Recording"));
+    m_stop->setShortcut(kStopRecordKey);
     m_stop->setEnabled(false);
 
     m_recordingLabel = Named(new QLabel(window->statusBar()), "lblRecording");
@@ -85,6 +112,7 @@ void TrafficMonitor::setController(MivController *controller)
     m_tapped = false;
     m_paneTold = false;
     m_recordTold = false;
+    m_paneHeardUntil.reset();
     m_controller = controller;
     updateTap();
 }
@@ -96,7 +124,10 @@ bool TrafficMonitor::paneOpen() const
 
 void TrafficMonitor::updateTap()
 {
-    const bool pane = m_controller && paneOpen();
+    const bool open = paneOpen();
+    if (open != m_paneShown)
+        paneShown(open);
+    const bool pane = m_controller && open;
     const bool record = m_controller && isRecording();
     if (!pane && !record) {
         if (m_tapped && m_controller)
@@ -104,13 +135,30 @@ void TrafficMonitor::updateTap()
         m_tapped = false;
     } else if (!m_tapped || (pane && !m_paneTold) || (record && !m_recordTold)) {
         // Whoever listens anew first hears what is open.
-        m_announcing = m_tapped;
+        m_tellPane = pane && !m_paneTold;
+        m_tellRecord = record && !m_recordTold;
+        m_announcing = true;
         m_controller->setTap(this);
         m_announcing = false;
         m_tapped = true;
     }
     m_paneTold = pane;
     m_recordTold = record;
+}
+
+void TrafficMonitor::paneShown(bool shown)
+{
+    m_paneShown = shown;
+    const MivTapTime now;
+    if (!shown) {
+        if (m_paneTold)
+            m_paneHeardUntil = now.steady;
+        m_paneHiddenAt = now;
+        return;
+    }
+    m_paneShownAt = now;
+    if (m_paneHiddenAt)
+        m_model->add(TrafficRow{TrafficRow::Gap, now.wall, {}, GapText(m_paneHiddenAt->wall, now.wall), {}});
 }
 
 void TrafficMonitor::watchLog(QAbstractItemModel *log)
@@ -135,15 +183,46 @@ void TrafficMonitor::tapFrame(const MivTapFrame &frame)
 
 void TrafficMonitor::tapEvent(const MivTapEvent &event)
 {
-    if (paneOpen() && !(m_announcing && m_paneTold))
-        m_model->add(TrafficRow{RowKind(event.kind), event.at.wall, event.peer, event.text, {}});
-    if (isRecording() && !(m_announcing && m_recordTold))
-        m_recorder.addEvent(RecordedEvent{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall});
+    if (paneOpen() && (!m_announcing || m_tellPane))
+        showEvent(event);
+    if (isRecording() && (!m_announcing || m_tellRecord))
+        recordEvent(event);
+}
+
+void TrafficMonitor::showEvent(const MivTapEvent &event)
+{
+    TrafficRow row{RowKind(event.kind), event.at.wall, event.peer, event.text, {}};
+    if (IsTransportEvent(event.kind))
+        row.peer = OpenedPeerText(event.target, event.peer);
+    if (m_announcing && event.at.steady < m_paneShownAt.steady) {
+        if (m_paneHeardUntil && event.at.steady <= *m_paneHeardUntil)
+            return; // the pane shows it already
+        row.wall = m_paneShownAt.wall;
+        row.text = OpenSinceText(event.at.wall);
+    }
+    m_model->add(std::move(row));
+}
+
+void TrafficMonitor::recordEvent(const MivTapEvent &event)
+{
+    RecordedEvent record{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
+                         RecordRole(event.role), {}};
+    if (IsTransportEvent(event.kind) && !event.target.isEmpty()) {
+        record.peer = event.target;
+        record.local = event.peer;
+    }
+    if (m_announcing && event.at.steady < m_recorder.startedSteady()) {
+        record.text = OpenSinceText(event.at.wall);
+        record.steady = m_recorder.startedSteady();
+        record.wall = m_recorder.startedWall();
+    }
+    m_recorder.addEvent(record);
 }
 
 void TrafficMonitor::addFailure(const QString &description)
 {
-    tapEvent(MivTapEvent{MivTapEventKind::Error, QString(), description, MivTapTime()});
+    tapEvent(MivTapEvent{MivTapEventKind::Error, m_controller ? m_controller->requestPeer() : QString(), description,
+                         MivTapTime(), {}, MivLinkRole::None});
 }
 
 void TrafficMonitor::addPerf(const RecordedPerf &perf)
@@ -159,9 +238,12 @@ void TrafficMonitor::askAndRecord()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters({QStringLiteral("JSON Lines (*.jsonl)"), QStringLiteral("All files (*)")});
     dialog.setDefaultSuffix(QStringLiteral("jsonl"));
+    if (!RecentFolder().isEmpty())
+        dialog.setDirectory(RecentFolder());
     dialog.selectFile(QStringLiteral("session.jsonl"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
+    NoteRecentFile(dialog.selectedFiles().constFirst());
     startRecording(dialog.selectedFiles().constFirst());
 }
 

@@ -4,6 +4,7 @@
 #include "TrafficModel.h"
 #include "TrafficText.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -12,6 +13,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int kTimeWidth = 90;
@@ -72,6 +75,18 @@ void TrafficPane::build()
     setWidget(body);
     showHex(false);
 
+    // Whole rows, as Copy gives them, rather than the view's copy of one cell.
+    auto *copyRows = new QAction(m_view);
+    copyRows->setShortcut(QKeySequence::Copy);
+    copyRows->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(copyRows);
+    connect(copyRows, &QAction::triggered, this, &TrafficPane::copy);
+    auto *selectAll = new QAction(m_view);
+    selectAll->setShortcut(QKeySequence::SelectAll);
+    selectAll->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(selectAll);
+    connect(selectAll, &QAction::triggered, m_view, &QTableView::selectAll);
+
     connect(m_hex, &QCheckBox::toggled, this, &TrafficPane::showHex);
     connect(m_copy, &QPushButton::clicked, this, &TrafficPane::copy);
     connect(m_clear, &QPushButton::clicked, this, &TrafficPane::clear);
@@ -102,10 +117,12 @@ void TrafficPane::showHex(bool on)
 QString TrafficPane::copyText()
 {
     build();
+    // Every row with a selected cell, whether or not its hidden columns count as selected.
     QList<int> rows;
-    for (const QModelIndex &index : m_view->selectionModel()->selectedRows())
+    for (const QModelIndex &index : m_view->selectionModel()->selectedIndexes())
         rows << index.row();
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.isEmpty()) {
         for (int row = 0; row < m_model->rowCount(); ++row)
             rows << row;

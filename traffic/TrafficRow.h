@@ -5,11 +5,11 @@
 
 #include <chrono>
 
-// One row of the Traffic pane: a frame that went over the line, or what happened to a
-// connection (an event or an error).
+// One row of the Traffic pane: a frame that went over the line, what happened to a connection
+// (an event or an error), or a gap: the time the pane was hidden and took no rows.
 struct TrafficRow
 {
-    enum Kind { In, Out, Opened, Connected, Disconnected, Closed, Error };
+    enum Kind { In, Out, Opened, Connected, Disconnected, Closed, Error, Gap };
     Kind kind = Error;
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
     QString peer;

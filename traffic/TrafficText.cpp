@@ -24,9 +24,30 @@ QString TrafficKindText(TrafficRow::Kind kind)
     case TrafficRow::Connected: return QStringLiteral("connected");
     case TrafficRow::Disconnected: return QStringLiteral("disconnected");
     case TrafficRow::Closed: return QStringLiteral("closed");
+    case TrafficRow::Gap: return QStringLiteral("gap");
     case TrafficRow::Error: break;
     }
     return QStringLiteral("error");
+}
+
+QString OpenSinceText(std::chrono::system_clock::time_point since)
+{
+    return QStringLiteral("open since ") + TrafficTimeText(since);
+}
+
+QString GapText(std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
+{
+    return QStringLiteral("Rows were not taken while the pane was hidden, from %1 to %2")
+        .arg(TrafficTimeText(from), TrafficTimeText(to));
+}
+
+QString OpenedPeerText(const QString &target, const QString &local)
+{
+    if (target.isEmpty())
+        return local;
+    if (local.isEmpty() || local == target)
+        return target;
+    return QStringLiteral("%1 (local %2)").arg(target, local);
 }
 
 QString EscapedText(const QString &text)

@@ -9,8 +9,16 @@
 
 // Local time of day with milliseconds: "HH:MM:SS.mmm".
 QString TrafficTimeText(std::chrono::system_clock::time_point wall);
-// "in", "out", or the event: "opened", "connected", "disconnected", "closed", "error".
+// "in", "out", the event: "opened", "connected", "disconnected", "closed", "error", or "gap".
 QString TrafficKindText(TrafficRow::Kind kind);
+// The text of what was open before it was told: "open since HH:MM:SS.mmm".
+QString OpenSinceText(std::chrono::system_clock::time_point since);
+// The text of a gap row: "Rows were not taken while the pane was hidden, from HH:MM:SS.mmm to
+// HH:MM:SS.mmm".
+QString GapText(std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to);
+// Where a transport opened to, and this end after it when that is another address:
+// "127.0.0.1:5006 (local 127.0.0.1:40312)".
+QString OpenedPeerText(const QString &target, const QString &local);
 // The text with every control character written as an escape (\r, \n, \t, \\, \x05), so that
 // nothing in it is invisible or moves the row.
 QString EscapedText(const QString &text);

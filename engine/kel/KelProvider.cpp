@@ -10,10 +10,22 @@
 #include <QPointer>
 #include <QScopedValueRollback>
 
+#include <algorithm>
+
 namespace {
 
 // Room for "PUT:", the colon and the longest value text of a number or date.
 constexpr qsizetype kPutRoom = 64;
+
+MivLinkRole RoleOf(KelConnKind kind)
+{
+    switch (kind) {
+    case KelConnKind::TcpClient: return MivLinkRole::Client;
+    case KelConnKind::TcpServer: return MivLinkRole::Server;
+    case KelConnKind::Serial: break;
+    }
+    return MivLinkRole::Serial;
+}
 
 QString ClosedDescription(const KelLink &link, const QString &request)
 {
@@ -26,19 +38,23 @@ QString ClosedDescription(const KelLink &link, const QString &request)
 
 } // namespace
 
-KelProvider::KelProvider(const QString &option) : m_settings(ParseKelOptions(option)), m_option(option)
+KelProvider::KelProvider(const QString &option)
+    : m_settings(ParseKelOptions(option)), m_option(option), m_role(RoleOf(m_settings.kind))
 {
     connect(&m_delivery, &KelDelivery::message, this, &KelProvider::message);
     m_transport = OpenKelTransport(m_settings, *this);
     m_openedAt = MivTapTime();
+    const QList<KelLink *> links = m_transport->links();
+    m_openedTo = m_role == MivLinkRole::Client && !links.isEmpty() ? links.constFirst()->address()
+                                                                    : m_transport->localAddress();
     for (KelLink *link : m_transport->links())
         linkOpened(*link);
 }
 
 KelProvider::~KelProvider()
 {
-    if (m_transport)
-        tapEvent(MivTapEventKind::Closed, m_transport->localAddress(), QStringLiteral("closed at this end"));
+    if (m_transport && m_tapToldOpen)
+        tapTransport(MivTapEventKind::Closed, QStringLiteral("closed at this end"));
     // Links report their closing to this object: they go while it is still whole.
     m_transport.reset();
 }
@@ -48,10 +64,26 @@ QString KelProvider::localAddress() const
     return m_transport->localAddress();
 }
 
+QString KelProvider::requestPeer() const
+{
+    try {
+        return m_transport->target()->address();
+    } catch (const MivError &) {
+        return m_requestPeer;
+    }
+}
+
+KelLink &KelProvider::requestLink()
+{
+    KelLink *link = m_transport->target();
+    m_requestPeer = link->address();
+    return *link;
+}
+
 QString KelProvider::transact(const QString &request)
 {
     const QScopedValueRollback waits(m_waits, m_waits + 1);
-    QPointer<KelLink> link(m_transport->target());
+    QPointer<KelLink> link(&requestLink());
     // Frames already here came before the request: they are not its answer.
     link->drain();
     link->request().prepare();
@@ -78,7 +110,7 @@ QString KelProvider::transact(const QString &request)
 
 void KelProvider::send(const QString &text)
 {
-    m_transport->target()->sendText(text);
+    requestLink().sendText(text);
 }
 
 void KelProvider::clear()
@@ -123,7 +155,7 @@ void KelProvider::writeVariable(const QString &name, const MivVariant &value)
 void KelProvider::linkOpened(KelLink &link)
 {
     m_connectedAt[link.id()] = MivTapTime();
-    tapEvent(MivTapEventKind::Connected, link.address(), {});
+    tapEvent(MivTapEventKind::Connected, link.address(), {}, m_connectedAt[link.id()]);
     m_delivery.post(&link, MivMessage(MivMessageKind::Connected, MivVariant(link.address())));
 }
 
@@ -185,10 +217,17 @@ int KelProvider::room(const KelLink &link) const
     return qMax(0, free) + (link.request().waitsForAnswer() ? 1 : 0);
 }
 
+// Only what is open now: a client or serial line whose link has gone has nothing open, and is
+// neither told as opened nor, later, as closed.
 void KelProvider::tapAttached()
 {
-    tapEvent(MivTapEventKind::Opened, m_transport->localAddress(), m_option, m_openedAt);
-    for (KelLink *link : m_transport->links()) {
+    const QList<KelLink *> links = m_transport->links();
+    m_tapToldOpen = m_transport->isServer()
+                    || std::any_of(links.begin(), links.end(), [](const KelLink *link) { return link->isOpen(); });
+    if (!m_tapToldOpen)
+        return;
+    tapTransport(MivTapEventKind::Opened, m_option, m_openedAt);
+    for (KelLink *link : links) {
         const auto at = m_connectedAt.find(link->id());
         if (link->isOpen() && at != m_connectedAt.end())
             tapEvent(MivTapEventKind::Connected, link->address(), {}, at->second);
@@ -198,5 +237,11 @@ void KelProvider::tapAttached()
 void KelProvider::tapEvent(MivTapEventKind kind, const QString &peer, const QString &text, const MivTapTime &at) const
 {
     if (MivTap *listener = tap())
-        listener->tapEvent(MivTapEvent{kind, peer, text, at});
+        listener->tapEvent(MivTapEvent{kind, peer, text, at, {}, m_role});
+}
+
+void KelProvider::tapTransport(MivTapEventKind kind, const QString &text, const MivTapTime &at) const
+{
+    if (MivTap *listener = tap())
+        listener->tapEvent(MivTapEvent{kind, m_transport->localAddress(), text, at, m_openedTo, m_role});
 }

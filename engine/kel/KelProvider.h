@@ -34,6 +34,7 @@ public:
     // PUT:name:value text.
     void writeVariable(const QString &name, const MivVariant &value) override;
     QString localAddress() const override;
+    QString requestPeer() const override;
 
 private:
     void linkOpened(KelLink &link) override;
@@ -45,6 +46,9 @@ private:
     MivTap *linkTap() const override { return tap(); }
     void tapAttached() override;
     void tapEvent(MivTapEventKind kind, const QString &peer, const QString &text, const MivTapTime &at = {}) const;
+    // Opened or Closed, of the transport as a whole.
+    void tapTransport(MivTapEventKind kind, const QString &text, const MivTapTime &at = {}) const;
+    KelLink &requestLink();
 
     KelSettings m_settings;
     KelDelivery m_delivery;
@@ -53,5 +57,9 @@ private:
     int m_waits = 0; // inside a synchronous call: messages wait for the event loop
     QString m_option;
     MivTapTime m_openedAt;
+    QString m_openedTo;    // the client's peer, or this end
+    MivLinkRole m_role;
+    QString m_requestPeer; // of the latest request
+    bool m_tapToldOpen = false; // the listener heard Opened, so it hears Closed
     std::unordered_map<quint64, MivTapTime> m_connectedAt; // of the open links, by id, for a late tap
 };

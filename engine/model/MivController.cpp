@@ -53,6 +53,11 @@ QString MivController::localAddress() const
     return m_provider->localAddress();
 }
 
+QString MivController::requestPeer() const
+{
+    return m_provider->requestPeer();
+}
+
 void MivController::setTap(MivTap *tap)
 {
     m_provider->setTap(tap);

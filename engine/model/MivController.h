@@ -42,6 +42,8 @@ public:
     // Where this end is: "ip:port" of the listening server or the bound client socket, or the
     // serial device path. Lets tests find a port the system chose.
     QString localAddress() const;
+    // The peer that requests go to (MivProvider::requestPeer).
+    QString requestPeer() const;
 
     MivProvider &provider() const { return *m_provider; }
     // Whoever watches this controller's frames and events; nullptr stops it. The listener must

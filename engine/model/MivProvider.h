@@ -36,6 +36,9 @@ public:
     virtual void writeVariable(const QString &name, const MivVariant &value) = 0;
     // Where this end is, for logs and tests: an address or a device path.
     virtual QString localAddress() const = 0;
+    // The peer that requests go to now or, when none is open, the one the latest went to;
+    // empty when there is neither. Names the link a failure concerns.
+    virtual QString requestPeer() const { return {}; }
 
     // Whoever watches the traffic (none: nullptr, and then nothing is spent on it).
     void setTap(MivTap *tap)

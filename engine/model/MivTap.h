@@ -31,17 +31,26 @@ enum class MivTapEventKind {
     Error,        // text is the description
 };
 
+// Which end of the line a link is: a client sends the requests, a server's clients send them
+// to it, and a serial line may do either.
+enum class MivLinkRole { None, Client, Server, Serial };
+
 struct MivTapEvent
 {
     MivTapEventKind kind = MivTapEventKind::Error;
     QString peer;
     QString text;
     MivTapTime at;
+    // Opened and Closed: where the transport opened to (a client's peer; a server's and a
+    // serial line's own address), while peer is this end.
+    QString target;
+    MivLinkRole role = MivLinkRole::None; // of the link or transport; None when not known
 };
 
 // Whoever watches a controller's traffic. Called on the engine's thread as things pass,
 // also within a synchronous wait: it must take its copy and return at once, and never run
-// the event loop or call back into the engine.
+// the event loop or call back into the engine. A listener that attaches is first told what is
+// open now (Opened, then Connected for each open link), with the times they opened.
 class MivTap
 {
 public:

@@ -6,6 +6,7 @@
 #include "WindowControls.h"
 
 #include "LogModel.h"
+#include "TrafficMonitor.h"
 #include "frmConn.h"
 #include "frmKELTester.h"
 #include "frmPerfChk.h"
@@ -13,12 +14,15 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
+#include <QDialog>
 #include <QClipboard>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -33,6 +37,7 @@ const QString kNotConnected = QStringLiteral("KELTester - (No Connection)");
 
 enum class MenuEffect { ConnectDialog, Disconnect, DisabledItem, Exit, Version };
 enum class PerfEffect { Start, Clear, Exit, ExitRefusedByCheck };
+enum class ShortcutEffect { ShowTraffic, RecordDialog, StopRecording };
 
 // What the connection dialog showed while it was answered from the keyboard.
 struct DialogVisit
@@ -70,6 +75,7 @@ void AnswerDialogWithCancel(QTimer &timer, DialogVisit &visit)
 
 Q_DECLARE_METATYPE(MenuEffect)
 Q_DECLARE_METATYPE(PerfEffect)
+Q_DECLARE_METATYPE(ShortcutEffect)
 
 class tst_Mnemonics : public QObject
 {
@@ -83,6 +89,8 @@ private slots:
     void menu();
     void logPopup_data();
     void logPopup();
+    void shortcuts_data();
+    void shortcuts();
     void perfButtons_data();
     void perfButtons();
     void perfStopDuringRun();
@@ -228,6 +236,64 @@ void tst_Mnemonics::logPopup()
     default:
         QCOMPARE(w.logModel()->count(), 0);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("stale"));
+        break;
+    }
+}
+
+void tst_Mnemonics::shortcuts_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<ShortcutEffect>("effect");
+    QTest::newRow("Ctrl+Shift+T: Traffic") << int(Qt::Key_T) << ShortcutEffect::ShowTraffic;
+    QTest::newRow("Ctrl+Shift+R: Record Session...") << int(Qt::Key_R) << ShortcutEffect::RecordDialog;
+    QTest::newRow("Ctrl+Shift+S: Stop Recording") << int(Qt::Key_S) << ShortcutEffect::StopRecording;
+}
+
+// The View menu's items have keys of their own, which no other item of the window shares.
+void tst_Mnemonics::shortcuts()
+{
+    QFETCH(int, key);
+    QFETCH(ShortcutEffect, effect);
+    m_window = std::make_unique<frmKELTester>();
+    frmKELTester &w = *m_window;
+    QSet<QKeySequence> taken;
+    for (const QAction *action : w.findChildren<QAction *>()) {
+        for (const QKeySequence &sequence : action->shortcuts()) {
+            QVERIFY2(!taken.contains(sequence), qPrintable(sequence.toString()));
+            taken << sequence;
+        }
+    }
+    QTemporaryDir folder;
+    if (effect == ShortcutEffect::StopRecording)
+        QVERIFY(w.traffic()->startRecording(folder.filePath(QStringLiteral("s.jsonl"))));
+    QVERIFY(ShowActive(&w));
+
+    QTimer answer;
+    QString dialogShown;
+    answer.setInterval(10);
+    connect(&answer, &QTimer::timeout, &answer, [&] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            answer.stop();
+            dialogShown = dialog->objectName();
+            dialog->reject();
+        }
+    });
+    if (effect == ShortcutEffect::RecordDialog)
+        answer.start();
+    Press(Qt::Key(key), Qt::ControlModifier | Qt::ShiftModifier);
+
+    switch (effect) {
+    case ShortcutEffect::ShowTraffic:
+        QVERIFY(!Control<QWidget>(&w, "dckTraffic")->isHidden());
+        Press(Qt::Key(key), Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(Control<QWidget>(&w, "dckTraffic")->isHidden());
+        break;
+    case ShortcutEffect::RecordDialog:
+        QCOMPARE(dialogShown, QStringLiteral("dlgRecordSession"));
+        QVERIFY(!w.traffic()->isRecording());
+        break;
+    case ShortcutEffect::StopRecording:
+        QVERIFY(!w.traffic()->isRecording());
         break;
     }
 }

@@ -20,6 +20,7 @@ struct Device
     int reads = 0;
     int yields = 0;
     QStringList events;
+    QStringList failures; // the reasons the run gave
     MivVariant stored;
 
     PerfSteps steps()
@@ -42,7 +43,9 @@ struct Device
                 [this](const QString &) { events << QStringLiteral("started"); },
                 [this](qint32 result, const QString &, quint32) {
                     events << QStringLiteral("finished %1").arg(result);
-                }};
+                },
+                {},
+                [this](const QString &reason) { failures << reason; }};
     }
 };
 
@@ -121,6 +124,10 @@ void tst_PerfRunLoop::outcome()
     QCOMPARE(device.writes, writes);
     QCOMPARE(device.reads, reads);
     QCOMPARE(device.events, (QStringList{QStringLiteral("started"), QStringLiteral("finished %1").arg(result)}));
+    // Each failed step is told with its reason.
+    QCOMPARE(device.failures.isEmpty(), result == ResultNone);
+    for (const QString &reason : device.failures)
+        QVERIFY2(reason == QLatin1String("refused") || reason.startsWith(QLatin1String("Data check:")), qPrintable(reason));
 }
 
 // The text of each value read goes out when asked for; a value without one fails the read step.

@@ -61,6 +61,8 @@ private slots:
     void sessionRecord();
     void textsSurvive_data();
     void textsSurvive();
+    void timeOrder_data();
+    void timeOrder();
     void cannotStart_data();
     void cannotStart();
     void writeFailureStops();
@@ -101,7 +103,8 @@ void tst_record::sessionRecord()
     QTRY_COMPARE(ReadRecords(path).size(), 2); // flushed without a stop
 
     RecordedFrame out = Frame(FrameDirection::Out, QStringLiteral("127.0.0.1:5006"), QStringLiteral("START"), began);
-    out.wall = system_clock::time_point(milliseconds(1700000000123));
+    const qint64 outMs = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() + 123;
+    out.wall = system_clock::time_point(milliseconds(outMs));
     out.wire = QByteArray("\x05START\r", 7);
     recorder.addFrame(out);
     recorder.addFrame(Frame(FrameDirection::In, out.peer, QStringLiteral("0"), began + microseconds(2500)));
@@ -134,7 +137,7 @@ void tst_record::sessionRecord()
     QCOMPARE(records[1].value("line").toString(), QStringLiteral("12:00:01\t[ Send ] START"));
     const QJsonObject frameOut = records[2];
     QCOMPARE(frameOut.value("t").toString(), "frame");
-    QCOMPARE(frameOut.value("ms").toInteger(), 1700000000123);
+    QCOMPARE(frameOut.value("ms").toInteger(), outMs);
     QCOMPARE(frameOut.value("dir").toString(), "out");
     QCOMPARE(frameOut.value("peer").toString(), "127.0.0.1:5006");
     QCOMPARE(frameOut.value("text").toString(), "START");
@@ -203,6 +206,48 @@ void tst_record::textsSurvive()
     QCOMPARE(records[3].value("text").toString(), expected);
     QCOMPARE(records[4].value("mode").toString(), expected);
     QCOMPARE(records[5].value("t").toString(), "end");
+}
+
+void tst_record::timeOrder_data()
+{
+    // Each event's wall-clock and steady time from the recording's start.
+    QTest::addColumn<QList<qint64>>("wallMs");
+    QTest::addColumn<QList<qint64>>("steadyUs");
+    QTest::newRow("opened and connected before the start") << QList<qint64>{-3152, -61697}
+                                                            << QList<qint64>{-3151779, -61696208};
+    QTest::newRow("clocks stepping back") << QList<qint64>{40, 20, 60} << QList<qint64>{40000, 20000, 60000};
+}
+
+// Times never go back, nor before the start; the link's role and this end go with its events.
+void tst_record::timeOrder()
+{
+    QFETCH(QList<qint64>, wallMs);
+    QFETCH(QList<qint64>, steadyUs);
+    const QString path = fileIn(QStringLiteral("order.jsonl"));
+    const QString local = QStringLiteral("127.0.0.1:40000");
+    {
+        SessionRecorder recorder;
+        QVERIFY(recorder.start(path));
+        for (qsizetype i = 0; i < wallMs.size(); ++i) {
+            RecordedEvent event{i == 0 ? LinkEventKind::Opened : LinkEventKind::Connected, QStringLiteral("127.0.0.1:5006"),
+                                QString(), recorder.startedSteady() + microseconds(steadyUs[i]),
+                                recorder.startedWall() + milliseconds(wallMs[i]), LinkRole::Client,
+                                i == 0 ? local : QString()};
+            recorder.addEvent(event);
+        }
+    }
+    const QList<QJsonObject> records = ReadRecords(path);
+    QCOMPARE(records.size(), wallMs.size() + 2);
+    qint64 lastUs = 0;
+    for (qsizetype i = 1; i < records.size(); ++i) {
+        QVERIFY(records[i].value("ms").toInteger() >= records[i - 1].value("ms").toInteger());
+        if (records[i].value("t").toString() != QLatin1String("event"))
+            continue;
+        QVERIFY(records[i].value("us").toInteger() >= lastUs);
+        lastUs = records[i].value("us").toInteger();
+        QCOMPARE(records[i].value("role").toString(), "client");
+        QCOMPARE(records[i].value("local").toString(), i == 1 ? local : QString());
+    }
 }
 
 void tst_record::cannotStart_data()
@@ -281,7 +326,8 @@ void tst_record::readerPairs()
     const QString path = fileIn(QStringLiteral("replay.jsonl"));
     const QString a = QStringLiteral("127.0.0.1:5006");
     const QString b = QStringLiteral("/dev/pts/7");
-    const steady_clock::time_point t0 = steady_clock::now();
+    // After the recording's start, which is still to come: no time is held back to it.
+    const steady_clock::time_point t0 = steady_clock::now() + seconds(1);
     {
         SessionRecorder recorder;
         QVERIFY(recorder.start(path));

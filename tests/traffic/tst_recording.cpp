@@ -1,20 +1,26 @@
 // The Traffic pane and session recording of the main window, against kelpeer.
 
 #include "LogModel.h"
+#include "MivController.h"
+#include "MivMessage.h"
 #include "MainWindowFixture.h"
 #include "PeerOptions.h"
 #include "PeerProcess.h"
+#include "TrafficModel.h"
 #include "TrafficMonitor.h"
 #include "TrafficText.h"
 #include "WindowTestMain.h"
 
+#include <QClipboard>
 #include <QDockWidget>
+#include <QGuiApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QTableView>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -89,6 +95,36 @@ QString MissingField(const QJsonObject &record)
     return {};
 }
 
+// The records' times never go back, and us is never negative.
+QString TimeOrderFault(const QList<QJsonObject> &records)
+{
+    qint64 lastMs = 0;
+    qint64 lastUs = 0;
+    for (const QJsonObject &record : records) {
+        const qint64 ms = record.value("ms").toInteger();
+        if (ms < lastMs)
+            return QStringLiteral("ms goes back at ") + QJsonDocument(record).toJson(QJsonDocument::Compact);
+        lastMs = ms;
+        if (!record.contains("us"))
+            continue;
+        const qint64 us = record.value("us").toInteger();
+        if (us < lastUs)
+            return QStringLiteral("us goes back at ") + QJsonDocument(record).toJson(QJsonDocument::Compact);
+        lastUs = us;
+    }
+    return {};
+}
+
+QList<QJsonObject> Events(const QList<QJsonObject> &records)
+{
+    QList<QJsonObject> events;
+    for (const QJsonObject &record : records) {
+        if (record.value("t").toString() == QLatin1String("event"))
+            events << record;
+    }
+    return events;
+}
+
 QStringList Column(const QAbstractItemModel *model, int column)
 {
     QStringList texts;
@@ -104,6 +140,11 @@ class tst_Recording : public MainWindowTest
     Q_OBJECT
 private slots:
     void recordedSession();
+    void recordOpenLinks_data();
+    void recordOpenLinks();
+    void paneReopened_data();
+    void paneReopened();
+    void copyRows();
     void unwritable_data();
     void unwritable();
     void shownText_data();
@@ -157,6 +198,7 @@ void tst_Recording::recordedSession()
     QVERIFY2(!records.isEmpty(), qPrintable(error));
     QCOMPARE(records.constFirst().value("t").toString(), QStringLiteral("session"));
     QCOMPARE(records.constLast().value("t").toString(), QStringLiteral("end"));
+    QVERIFY2(TimeOrderFault(records).isEmpty(), qPrintable(TimeOrderFault(records)));
     QStringList logLines, frames, events;
     qint64 lastFrameUs = 0;
     for (const QJsonObject &record : records) {
@@ -173,6 +215,8 @@ void tst_Recording::recordedSession()
         }
         if (type == QLatin1String("event"))
             events << record.value("kind").toString() + u' ' + record.value("text").toString();
+        if (record.value("kind").toString() == QLatin1String("error"))
+            QCOMPARE(record.value("peer").toString(), device.address());
     }
     QStringList listLines;
     for (int row = from; row < ui.logCount(); ++row)
@@ -189,6 +233,150 @@ void tst_Recording::recordedSession()
     const QAbstractItemModel *rows = ui.control<QTableView>("lvTraffic")->model();
     QVERIFY(WaitFor([&] { return Column(rows, 1).contains(QStringLiteral("disconnected")); }, kWaitMs));
     QVERIFY(Column(rows, 3).contains(refused));
+}
+
+void tst_Recording::recordOpenLinks_data()
+{
+    QTest::addColumn<int>("type"); // ConnType
+    QTest::addColumn<bool>("peerGone");
+    QTest::addColumn<QStringList>("kinds");
+    QTest::addColumn<QString>("role");
+    QTest::newRow("a client") << int(EtherClient) << false << QStringList{"opened", "connected"} << "client";
+    QTest::newRow("a client whose peer has gone") << int(EtherClient) << true << QStringList() << "";
+    QTest::newRow("a server with a client") << int(EtherServer) << false << QStringList{"opened", "connected"} << "server";
+}
+
+// A recording started on a connection tells what is open now, at its start and in time order.
+void tst_Recording::recordOpenLinks()
+{
+    QFETCH(int, type);
+    QFETCH(bool, peerGone);
+    QFETCH(QStringList, kinds);
+    QFETCH(QString, role);
+    MainWindowFixture &ui = fixture();
+    PeerProcess device;
+    QTcpSocket client;
+    QString opened;
+    if (type == EtherClient) {
+        QVERIFY(device.start({QStringLiteral("--option"), EtherServerOption(0)}));
+        QVERIFY(Connect(ui, EtherClient, device.port(), true));
+        opened = device.address();
+    } else {
+        QVERIFY(Connect(ui, EtherServer, 0, false));
+        client.connectToHost(QHostAddress::LocalHost, ui.serverPort());
+        QVERIFY(client.waitForConnected(kWaitMs));
+        opened = ui->mivCtrl()->localAddress();
+    }
+    bool gone = false;
+    connect(ui->mivCtrl(), &MivController::OnMessage, ui.window.get(),
+            [&gone](MivMessage *message) { gone = gone || message->Kind() == MivMessageKind::Disconnected; });
+    if (peerGone)
+        device.stop();
+    QVERIFY(WaitFor([&] { return gone == peerGone && (type != EtherServer || ui->mivCtrl()->requestPeer() != ""); },
+                    kWaitMs));
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("open.jsonl"));
+    QVERIFY(ui->traffic()->startRecording(path));
+    ui->traffic()->stopRecording();
+
+    QString error;
+    const QList<QJsonObject> records = ReadRecord(path, &error);
+    QVERIFY2(!records.isEmpty(), qPrintable(error));
+    QVERIFY2(TimeOrderFault(records).isEmpty(), qPrintable(TimeOrderFault(records)));
+    const QList<QJsonObject> events = Events(records);
+    QStringList found;
+    for (const QJsonObject &event : events) {
+        found << event.value("kind").toString();
+        QCOMPARE(event.value("ms").toInteger(), records.constFirst().value("ms").toInteger());
+        QCOMPARE(event.value("us").toInteger(), 0);
+        QVERIFY2(QRegularExpression(QStringLiteral("^open since \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"))
+                     .match(event.value("text").toString()).hasMatch(),
+                 qPrintable(event.value("text").toString()));
+        QCOMPARE(event.value("role").toString(), role);
+    }
+    QCOMPARE(found, kinds);
+    if (!events.isEmpty()) {
+        QCOMPARE(events[0].value("peer").toString(), opened);
+        QCOMPARE(events[0].value("local").toString(), ui->mivCtrl()->localAddress());
+    }
+}
+
+void tst_Recording::paneReopened_data()
+{
+    QTest::addColumn<bool>("reconnect"); // while the pane is hidden
+    QTest::addColumn<int>("openedRows");
+    QTest::newRow("the same connection") << false << 1;
+    QTest::newRow("connected anew while hidden") << true << 2;
+}
+
+// A pane shown again says when it took no rows, and shows nothing twice.
+void tst_Recording::paneReopened()
+{
+    QFETCH(bool, reconnect);
+    QFETCH(int, openedRows);
+    MainWindowFixture &ui = fixture();
+    PeerProcess device;
+    QVERIFY(device.start({QStringLiteral("--option"), EtherServerOption(0)}));
+    QAction *traffic = Command(ui.window.get(), "mnuViewTraffic");
+    traffic->trigger();
+    QVERIFY(Connect(ui, EtherClient, device.port(), true));
+    Send(ui, QStringLiteral("GET|A|1|X|"));
+    traffic->trigger();
+    QVERIFY(ui.control<QDockWidget>("dckTraffic")->isHidden());
+    Send(ui, QStringLiteral("GET|A|2|X|"));
+    if (reconnect)
+        QVERIFY(Connect(ui, EtherClient, device.port(), true));
+    traffic->trigger();
+    Send(ui, QStringLiteral("GET|A|3|X|"));
+    TrafficModel *rows = ui->traffic()->model();
+    rows->publish();
+
+    const QStringList kinds = Column(rows, TrafficModel::Kind);
+    QCOMPARE(kinds.count(QStringLiteral("opened")), openedRows);
+    QCOMPARE(kinds.count(QStringLiteral("connected")), openedRows);
+    QCOMPARE(kinds.count(QStringLiteral("gap")), 1);
+    const QString gap = Column(rows, TrafficModel::Text).at(kinds.indexOf(QStringLiteral("gap")));
+    QVERIFY2(QRegularExpression(QStringLiteral("^Rows were not taken while the pane was hidden, from "
+                                               "\\d\\d:\\d\\d:\\d\\d\\.\\d{3} to \\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"))
+                 .match(gap).hasMatch(),
+             qPrintable(gap));
+    const QStringList texts = Column(rows, TrafficModel::Text);
+    QCOMPARE(texts.filter(QStringLiteral("GET:A:1:X:")).size(), 1);
+    QCOMPARE(texts.filter(QStringLiteral("GET:A:2:X:")), QStringList());
+    QCOMPARE(texts.filter(QStringLiteral("GET:A:3:X:")).size(), 1);
+    for (int row = 1; row < rows->rowCount(); ++row)
+        QVERIFY2(rows->row(row).wall >= rows->row(row - 1).wall, qPrintable(kinds.join(u' ')));
+}
+
+// Ctrl+C and Copy give whole rows of the selection, tab-separated; Ctrl+A selects them all.
+void tst_Recording::copyRows()
+{
+    MainWindowFixture &ui = fixture();
+    TrafficModel *rows = ui->traffic()->model();
+    for (const QString &text : {QStringLiteral("GET:A:1:X:"), QStringLiteral("0,3,1"), QStringLiteral("GET:A:2:X:")})
+        rows->add(TrafficRow{TrafficRow::Out, std::chrono::system_clock::now(), QStringLiteral("127.0.0.1:5006"), text, {}});
+    Command(ui.window.get(), "mnuViewTraffic")->trigger();
+    rows->publish();
+    auto *view = ui.control<QTableView>("lvTraffic");
+    view->setFocus();
+    QTRY_VERIFY(view->hasFocus());
+    QStringList lines;
+    for (int row = 0; row < rows->rowCount(); ++row)
+        lines << TrafficLine(rows->row(row), false) + QLatin1String("\r\n");
+
+    view->selectionModel()->select(rows->index(0, TrafficModel::Text), QItemSelectionModel::Select);
+    view->selectionModel()->select(rows->index(2, TrafficModel::Peer), QItemSelectionModel::Select);
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), lines[0] + lines[2]);
+    QGuiApplication::clipboard()->clear();
+    ui.click("cmdTrafficCopy");
+    QCOMPARE(QGuiApplication::clipboard()->text(), lines[0] + lines[2]);
+
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), lines.join(QString()));
 }
 
 void tst_Recording::unwritable_data()

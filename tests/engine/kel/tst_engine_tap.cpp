@@ -84,6 +84,7 @@ private slots:
     void wireBytes();
     void events_data();
     void events();
+    void lateListenerOfAGoneLink();
 };
 
 void tst_EngineTap::wireBytes_data()
@@ -175,7 +176,9 @@ void tst_EngineTap::events()
     QCOMPARE(tap.kinds(), (QList{MivTapEventKind::Opened, MivTapEventKind::Connected}));
     QCOMPARE(tap.events[0].peer, ctrl->localAddress());
     QCOMPARE(tap.events[0].text, option);
+    QCOMPARE(tap.events[0].target, peerName);
     QCOMPARE(tap.events[1].peer, peerName);
+    QCOMPARE(tap.events[1].role, serial ? MivLinkRole::Serial : MivLinkRole::Client);
 
     QList<MivTapEventKind> expected = tap.kinds();
     if (peerEnds) {
@@ -194,6 +197,23 @@ void tst_EngineTap::events()
     QCOMPARE(tap.events.last().text, peerEnds ? QStringLiteral("closed at this end") : reason);
     for (qsizetype i = 1; i < tap.events.size(); ++i)
         QVERIFY(tap.events[i].at.steady >= tap.events[i - 1].at.steady);
+}
+
+// A client whose peer left before anyone listened has nothing open to tell, and nothing to close.
+void tst_EngineTap::lateListenerOfAGoneLink()
+{
+    RawPeer peer;
+    QVERIFY(peer.listen());
+    MivEngine engine;
+    MivController *ctrl = Connect(engine, ClientOption(peer.server.serverPort()));
+    QVERIFY(peer.accept());
+    MessageLog log(ctrl);
+    peer.socket->close();
+    QVERIFY(log.waitForKind(MivMessageKind::Disconnected, 1));
+    TapLog tap;
+    ctrl->setTap(&tap);
+    engine.Workspaces().Item(0)->Controllers().Remove(ctrl->Index());
+    QCOMPARE(tap.kinds(), QList<MivTapEventKind>());
 }
 
 QTEST_GUILESS_MAIN(tst_EngineTap)
