@@ -1,16 +1,33 @@
+#include "CommandLine.h"
 #include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivError.h"
+#include "RuntimeFolder.h"
 #include "frmKELTester.h"
 
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
 #include <exception>
 #include <memory>
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command = ReadCommandLine(arguments);
+    if (command.action == CommandLine::Action::Answer) {
+        std::fputs(command.text.toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (command.action == CommandLine::Action::Refuse) {
+        std::fprintf(stderr, "KELTester: %s\nTry 'KELTester --help'.\n", qPrintable(command.text));
+        return kUsageStatus;
+    }
+
+    const RuntimeFolder runtime(u"keltester");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELTester"));
     QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));

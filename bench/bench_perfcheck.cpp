@@ -120,8 +120,8 @@ Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
                           [](const QString &) {},
                           [] { return false; },
                           [] { QCoreApplication::processEvents(); },
-                          [](const QString &) {},
-                          [&result](qint32 code, const QString &, quint32) { result = code; },
+                          [](const modAPI::SYSTEMTIME &) {},
+                          [&result](qint32 code, const modAPI::SYSTEMTIME &, quint32) { result = code; },
                           [&] {
                               panel.showFigures(figures.figures());
                               plot.showProgress(figures);

@@ -2,6 +2,7 @@
 
 #include "FocusLeaveGuard.h"
 #include "NumberField.h"
+#include "OptionBox.h"
 #include "modMain.h"
 
 #include <QCheckBox>
@@ -9,7 +10,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 
@@ -189,7 +189,7 @@ void frmConn::SaveSettings()
     ConvertInto(txtTimeout->text(), m_lTimeout);
     m_iSync = static_cast<qint16>(CheckValueOf(chkSync));
     RebuildOption();
-    m_strConnectOption = txtCmdOpt->toPlainText();
+    m_strConnectOption = txtCmdOpt->option();
 }
 
 ConnOptionInput frmConn::CurrentInput() const
@@ -222,7 +222,7 @@ ConnOptionInput frmConn::CurrentInput() const
 
 void frmConn::RebuildOption()
 {
-    txtCmdOpt->setPlainText(BuildConnectOption(CurrentInput()));
+    txtCmdOpt->setOption(BuildConnectOption(CurrentInput()));
 }
 
 void frmConn::cmbConnType_Click()

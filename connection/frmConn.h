@@ -12,9 +12,9 @@
 #include <memory>
 
 class FocusLeaveGuard;
+class OptionBox;
 class QGroupBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 
 // The "Connect" dialog: chooses medium, role, line and packet settings and shows the option
@@ -113,7 +113,7 @@ private:
     QLineEdit *txtEscape = nullptr;
     QLineEdit *txtTimeout = nullptr;
     QCheckBox *chkSync = nullptr;
-    QPlainTextEdit *txtCmdOpt = nullptr; // read-only, two lines, wraps
+    OptionBox *txtCmdOpt = nullptr; // read-only, two lines, wraps at commas
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
 

@@ -1,6 +1,7 @@
 #include "frmConn.h"
 
 #include "Controls.h"
+#include "OptionBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -92,11 +92,8 @@ void frmConn::BuildControls()
 
     txtTimeout = MakeTextBox(this, "txtTimeout");
     chkSync = MakeCheckBox(this, "chkSync");
-    txtCmdOpt = Named(new QPlainTextEdit(this), "txtCmdOpt");
-    txtCmdOpt->setReadOnly(true);
+    txtCmdOpt = Named(new OptionBox(this), "txtCmdOpt");
     txtCmdOpt->setTabChangesFocus(true);
-    txtCmdOpt->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    txtCmdOpt->setWordWrapMode(QTextOption::WrapAnywhere);
     const QFontMetrics metrics(txtCmdOpt->font());
     const int margins = txtCmdOpt->frameWidth() + static_cast<int>(txtCmdOpt->document()->documentMargin());
     txtCmdOpt->setFixedHeight(kOptionBoxLines * metrics.lineSpacing() + 2 * margins);

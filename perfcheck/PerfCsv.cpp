@@ -22,6 +22,8 @@ QString Number(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
+constexpr int kRateDecimals = 3;
+
 void AddSummary(QStringList &fields, const LatencySummary &s)
 {
     fields << QString::number(s.count) << Number(s.min_us) << Number(s.mean_us) << Number(s.p50_us)
@@ -50,7 +52,7 @@ QByteArray PerfCsv(const QList<PerfRunReport> &runs)
         QStringList fields = {QString::number(i + 1), Field(r.target), PatternName(r.pattern), ModeName(r.mode),
                               Field(r.startStamp), EndAction(r.resultCode), Field(r.endStamp),
                               QString::number(r.elapsedMs), QString::number(r.figures.cycles),
-                              Number(r.figures.cyclesPerSecond), QString::number(r.figures.errors)};
+                              QString::number(r.figures.cyclesPerSecond, 'f', kRateDecimals), QString::number(r.figures.errors)};
         AddSummary(fields, r.figures.write);
         AddSummary(fields, r.figures.read);
         text += fields.join(u',') + kLineEnd;

@@ -6,6 +6,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -13,14 +14,21 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
+#include <tuple>
 
 namespace {
 
 constexpr int kBars = 40;
+constexpr int kMostIntervals = 5;  // between the ticks of a value axis
+constexpr int kLabelPadding = 4;   // the charts' own, on either side of a tick label
+const QString kWidestSecondsLabel = QStringLiteral("0000.5");
 constexpr int kMinimumChartHeight = 170;
 constexpr double kHeadroom = 1.1;  // above the highest point
 constexpr double kLogMargin = 1.2; // beyond the outermost bar edges
 constexpr int kFillAlpha = 90;
+constexpr double kLeastSeconds = 1e-3; // of the timeline's axis
 
 const QColor kWriteColour(0xd0, 0x50, 0x20);
 const QColor kReadColour(0x20, 0x60, 0xc0);
@@ -37,21 +45,42 @@ QLineSeries *Line(QChart *chart, const QString &name, const QColor &colour, Qt::
     return series;
 }
 
-// A filled outline down to zero; the line it returns carries the points.
-QLineSeries *Area(QChart *chart, const QString &name, const QColor &colour)
+// A filled outline down to zero; its upper line carries the points.
+QAreaSeries *Area(QChart *chart, const QString &name, const QColor &colour)
 {
-    auto *outline = new QLineSeries(chart);
-    auto *area = new QAreaSeries(outline);
+    auto *area = new QAreaSeries(new QLineSeries(chart));
     area->setName(name);
     area->setPen(QPen(colour, 1));
     QColor fill = colour;
     fill.setAlpha(kFillAlpha);
     area->setBrush(fill);
     chart->addSeries(area);
-    return outline;
+    return area;
 }
 
-QChartView *ChartView(QWidget *parent, QAnyStringView name, const QString &title)
+// A chart view that tells how long each of its paints took, in seconds.
+class TimedChartView : public QChartView
+{
+public:
+    TimedChartView(QChart *chart, QWidget *parent, std::function<void(double)> painted)
+        : QChartView(chart, parent), m_painted(std::move(painted))
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QElapsedTimer took;
+        took.start();
+        QChartView::paintEvent(event);
+        m_painted(double(took.nsecsElapsed()) / 1e9);
+    }
+
+private:
+    std::function<void(double)> m_painted;
+};
+
+QChartView *ChartView(QWidget *parent, QAnyStringView name, const QString &title, std::function<void(double)> painted)
 {
     auto *chart = new QChart;
     chart->setTitle(title);
@@ -59,7 +88,7 @@ QChartView *ChartView(QWidget *parent, QAnyStringView name, const QString &title
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->setMargins(QMargins(4, 4, 4, 4));
-    auto *view = new QChartView(chart, parent);
+    auto *view = new TimedChartView(chart, parent, std::move(painted));
     view->setObjectName(name.toString());
     view->setAccessibleName(title);
     view->setRenderHint(QPainter::Antialiasing);
@@ -85,12 +114,52 @@ double HighestY(const QList<QPointF> &points, double highest)
     return highest;
 }
 
+// A line with nothing to draw is hidden, its legend entry with it.
+void Show(QLineSeries *line, const QList<QPointF> &points)
+{
+    line->replace(points);
+    line->setVisible(!points.isEmpty());
+}
+
+// An axis of a chart from 0 to at least top, its ticks 1, 2 or 5 times a power of ten apart
+// (whole numbers apart when whole), as many as their labels have room for along the plot: a
+// chart elides every label of a crowded axis to "...".
+void SetValueRange(QChart *chart, Qt::Orientation orientation, double top, bool whole)
+{
+    auto *axis = static_cast<QValueAxis *>(chart->axes(orientation).constFirst());
+    const QFontMetrics metrics(axis->labelsFont());
+    const bool vertical = orientation == Qt::Vertical;
+    const int room = (vertical ? metrics.height() : metrics.horizontalAdvance(kWidestSecondsLabel)) + 2 * kLabelPadding;
+    const qreal length = vertical ? chart->plotArea().height() : chart->plotArea().width();
+    const int intervals = std::clamp(int(length) / room, 1, kMostIntervals);
+    const double least = top / intervals;
+    const double decade = std::pow(10.0, std::floor(std::log10(least)));
+    double step = decade;
+    for (double multiple : {1.0, 2.0, 5.0, 10.0}) {
+        step = multiple * decade;
+        if (step >= least)
+            break;
+    }
+    if (whole)
+        step = std::max(step, 1.0);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setRange(0, std::ceil(top / step) * step);
+}
+
 } // namespace
 
 PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PerfPlot"));
-    chtTimeline = ChartView(this, "chtTimeline", QStringLiteral("Latency over the run"));
+    const auto painted = [this](int chart) {
+        return [this, chart](double cost) {
+            m_paintCost[chart] = cost;
+            m_budget.timed(m_paintCost[0] + m_paintCost[1]);
+        };
+    };
+    chtTimeline = ChartView(this, "chtTimeline", QStringLiteral("Latency over the run"), painted(0));
     QChart *timeline = chtTimeline->chart();
     m_write.p50 = Line(timeline, QStringLiteral("write p50"), kWriteColour, Qt::SolidLine);
     m_write.p99 = Line(timeline, QStringLiteral("write p99"), kWriteColour, Qt::DashLine);
@@ -103,10 +172,13 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
     latency->setLabelFormat(QStringLiteral("%g"));
     Attach(timeline, seconds, latency);
 
-    chtHistogram = ChartView(this, "chtHistogram", QStringLiteral("Latency histogram"));
+    chtHistogram = ChartView(this, "chtHistogram", QStringLiteral("Latency histogram"), painted(1));
     QChart *histogram = chtHistogram->chart();
-    m_write.histogram = Area(histogram, QStringLiteral("write"), kWriteColour);
-    m_read.histogram = Area(histogram, QStringLiteral("read"), kReadColour);
+    for (auto [lines, name, colour] : {std::tuple{&m_write, QStringLiteral("write"), kWriteColour},
+                                       std::tuple{&m_read, QStringLiteral("read"), kReadColour}}) {
+        lines->area = Area(histogram, name, colour);
+        lines->histogram = lines->area->upperSeries();
+    }
     auto *bins = new QLogValueAxis(histogram);
     bins->setLabelFormat(QStringLiteral("%g"));
     bins->setMinorTickCount(-1);
@@ -114,6 +186,11 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
     counts->setTitleText(QStringLiteral("cycles"));
     counts->setLabelFormat(QStringLiteral("%.0f"));
     Attach(histogram, bins, counts);
+    for (QAbstractSeries *series : timeline->series() + histogram->series())
+        series->setVisible(false); // until it has something to draw
+    for (QChart *chart : {timeline, histogram})
+        connect(chart, &QChart::plotAreaChanged, this, &PerfPlot::fitValueAxes);
+    fitValueAxes();
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -124,20 +201,14 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
 void PerfPlot::showProgress(const PerfStatistics &statistics)
 {
     const double second = statistics.seconds();
-    if (second < m_drawnAtSecond) { // a new run
-        m_drawnAtSecond = 0;
-        m_nextDrawSecond = kRedrawInterval.count();
-    }
-    if (second < m_nextDrawSecond)
+    if (!m_budget.due(second))
         return;
     QElapsedTimer took;
     took.start();
     showStatistics(statistics);
     chtTimeline->repaint();
     chtHistogram->repaint();
-    const double cost = double(took.nsecsElapsed()) / 1e9;
-    m_drawnAtSecond = second;
-    m_nextDrawSecond = second + std::max(kRedrawInterval.count(), cost / kShareOfRun);
+    m_budget.spent(second, double(took.nsecsElapsed()) / 1e9);
 }
 
 void PerfPlot::showStatistics(const PerfStatistics &statistics)
@@ -153,7 +224,7 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
         const QList<QPointF> p50 = TimelineSeries(timeline, TimelineQuantile::P50, unit);
         const QList<QPointF> p99 = TimelineSeries(timeline, TimelineQuantile::P99, unit);
         for (auto [line, points] : {std::pair{lines.p50, &p50}, std::pair{lines.p99, &p99}}) {
-            line->replace(*points);
+            Show(line, *points);
             line->setPointsVisible(points->size() == 1); // a line needs two
         }
         highest = HighestY(p99, highest);
@@ -163,21 +234,18 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
         }
     }
     QChart *timeline = chtTimeline->chart();
-    auto *seconds = static_cast<QValueAxis *>(timeline->axes(Qt::Horizontal).first());
-    seconds->setRange(0, std::max(lastSecond, 1e-3));
-    seconds->applyNiceNumbers();
-    QAbstractAxis *latency = timeline->axes(Qt::Vertical).first();
-    latency->setRange(0, std::max(highest * kHeadroom, 1.0));
-    static_cast<QValueAxis *>(latency)->applyNiceNumbers();
-    latency->setTitleText(unit.name);
+    m_secondsTop = std::max(lastSecond, kLeastSeconds);
+    m_latencyTop = std::max(highest * kHeadroom, 1.0);
+    timeline->axes(Qt::Vertical).constFirst()->setTitleText(unit.name);
 
     double low = 0;
     double high = 0;
     double most = 0;
-    for (auto [histogram, line] : {std::pair{&writes, m_write.histogram}, std::pair{&reads, m_read.histogram}}) {
+    for (auto [histogram, lines] : {std::pair{&writes, &m_write}, std::pair{&reads, &m_read}}) {
         const std::vector<HistogramBar> bars = HistogramBars(*histogram, kBars);
         const QList<QPointF> outline = HistogramOutline(bars, unit);
-        line->replace(outline);
+        lines->histogram->replace(outline);
+        lines->area->setVisible(!outline.isEmpty());
         most = HighestY(outline, most);
         if (bars.empty())
             continue;
@@ -189,7 +257,13 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
     if (low > 0)
         bins->setRange(low / kLogMargin, high * kLogMargin);
     bins->setTitleText(unit.name);
-    auto *counts = static_cast<QValueAxis *>(histogram->axes(Qt::Vertical).first());
-    counts->setRange(0, std::max(most * kHeadroom, 1.0));
-    counts->applyNiceNumbers();
+    m_countTop = std::max(most * kHeadroom, 1.0);
+    fitValueAxes();
+}
+
+void PerfPlot::fitValueAxes()
+{
+    SetValueRange(chtTimeline->chart(), Qt::Horizontal, m_secondsTop, false);
+    SetValueRange(chtTimeline->chart(), Qt::Vertical, m_latencyTop, false);
+    SetValueRange(chtHistogram->chart(), Qt::Vertical, m_countTop, true);
 }

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "PerfRedrawBudget.h"
 #include "PerfStatistics.h"
 
 #include <QWidget>
 
-#include <chrono>
-
 class QChart;
 class QChartView;
 class QLineSeries;
+class QAreaSeries;
 
 // The plot of the run under way or of the last one: p50 and p99 of each operation over the
 // run's time (chtTimeline), and the histogram of each operation's latencies (chtHistogram).
@@ -20,25 +20,26 @@ public:
 
     // Draws the statistics as they stand.
     void showStatistics(const PerfStatistics &statistics);
-    // The same during a run, drawn at once, but seldom: a redraw of both charts takes
-    // milliseconds, which the run's cycles pay. The first comes after kRedrawInterval of the
-    // run's time, each next one when that interval has passed again and the redraws have
-    // taken no more than kShareOfRun of the run's time.
+    // The same during a run, drawn at once, but seldom: when the redraw budget allows.
     void showProgress(const PerfStatistics &statistics);
-    static constexpr std::chrono::duration<double> kRedrawInterval{0.5};
-    static constexpr double kShareOfRun = 0.005;
 
 private:
+    void fitValueAxes(); // to the tops and the room beside the plots
+
     struct Lines
     {
         QLineSeries *p50;
         QLineSeries *p99;
         QLineSeries *histogram;
+        QAreaSeries *area;
     };
     QChartView *chtTimeline;
     QChartView *chtHistogram;
     Lines m_write;
     Lines m_read;
-    double m_drawnAtSecond = 0; // of the run under way
-    double m_nextDrawSecond = kRedrawInterval.count();
+    double m_secondsTop = 1;  // of the timeline's axes; the latency in its unit
+    double m_latencyTop = 1;
+    double m_countTop = 1;   // of the histogram's axis
+    PerfRedrawBudget m_budget;
+    double m_paintCost[2] = {}; // of each chart's latest paint, in seconds
 };

@@ -31,7 +31,7 @@ qint32 PerfRun::RunCheck(const MivVariant &value, const PerfPlan &plan)
     m_plan = plan;
     const modAPI::SYSTEMTIME startTime = modAPI::GetLocalTime();
     const quint32 startTick = modAPI::GetTickCount();
-    m_steps.started(TimeStampText(startTime));
+    m_steps.started(startTime);
     if (m_statistics) {
         const Clock::time_point now = Clock::now();
         m_statistics->begin(now);
@@ -56,7 +56,7 @@ qint32 PerfRun::RunCheck(const MivVariant &value, const PerfPlan &plan)
     const modAPI::SYSTEMTIME endTime = modAPI::GetLocalTime();
     const quint32 endTick = modAPI::GetTickCount();
     // Unsigned subtraction is modulo 2^32, so a wrap of the counter keeps the true duration.
-    m_steps.finished(resultCode, TimeStampText(endTime), endTick - startTick);
+    m_steps.finished(resultCode, endTime, endTick - startTick);
     return resultCode;
 }
 

@@ -4,6 +4,7 @@
 #include "MivVariant.h"
 #include "PerfPlan.h"
 #include "PerfStatistics.h"
+#include "modAPI.h"
 
 #include <QString>
 
@@ -18,8 +19,8 @@ struct PerfSteps
     std::function<void(const QString &text)> debugText;
     std::function<bool()> stopRequested;
     std::function<void()> yield; // once per cycle: the only place a stop request can come in
-    std::function<void(const QString &startStamp)> started; // the start row and the empty end row
-    std::function<void(qint32 result, const QString &endStamp, quint32 elapsedMs)> finished;
+    std::function<void(const modAPI::SYSTEMTIME &start)> started; // the start row and the empty end row
+    std::function<void(qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsedMs)> finished;
     // With statistics kept: between cycles, at most once per kProgressInterval, so that a
     // long run shows how it goes. May be empty.
     std::function<void()> progress;

@@ -14,7 +14,7 @@ struct PerfRunReport
     PerfPattern pattern = PatternCount;
     PerfMode mode = ModeRead;
     qint32 resultCode = ResultNone;
-    QString startStamp;
+    QString startStamp; // ISO 8601, the year included
     QString endStamp;
     quint32 elapsedMs = 0;
     PerfFigures figures;

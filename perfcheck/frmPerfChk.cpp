@@ -10,6 +10,7 @@
 #include "PerfRun.h"
 #include "PerfStatistics.h"
 #include "PerfStatsPanel.h"
+#include "TimeStamp.h"
 #include "TypeLists.h"
 #include "VariantTypes.h"
 #include "modAPI.h"
@@ -73,12 +74,12 @@ frmPerfChk::frmPerfChk(QWidget *parent) : QDialog(parent)
             [this](const QString &text) { WriteDebugLine(text); },
             [this] { return m_bStop; },
             [] { QCoreApplication::processEvents(); },
-            [this](const QString &startStamp) {
-                m_current.startStamp = startStamp;
-                AddStartRow(startStamp);
+            [this](const modAPI::SYSTEMTIME &start) {
+                m_current.startStamp = IsoTimeStampText(start);
+                AddStartRow(TimeStampText(start));
                 m_endRow = AddEndRow();
             },
-            [this](qint32 result, const QString &endStamp, quint32 elapsed) { FinishRun(result, endStamp, elapsed); },
+            [this](qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsed) { FinishRun(result, end, elapsed); },
             [this] { ShowProgress(); },
             [this](const QString &reason) { emit stepFailed(reason); },
         },

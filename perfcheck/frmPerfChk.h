@@ -3,6 +3,7 @@
 #include "MivVariant.h"
 #include "PerfPlan.h"
 #include "PerfRunReport.h"
+#include "modAPI.h"
 
 #include <QDialog>
 
@@ -122,7 +123,7 @@ private:
 
     // Statistics (frmPerfChkStatistics.cpp)
     void ShowProgress();
-    void FinishRun(qint32 resultCode, const QString &endStamp, quint32 elapsed);
+    void FinishRun(qint32 resultCode, const modAPI::SYSTEMTIME &end, quint32 elapsed);
 
     qint16 m_nPattern = PatternCount;
     qint16 m_nReadWrite = ModeRead;

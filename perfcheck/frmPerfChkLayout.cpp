@@ -22,6 +22,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 // The window and column sizes are given in twips for the original system font, whose average
@@ -229,8 +231,8 @@ QWidget *frmPerfChk::buildReadWriteFrame()
     return fraReadWrite;
 }
 
-// Columns as wide as their twips in this font, and never narrower than their caption or, for
-// the time, a whole time stamp.
+// Columns in the proportion of their twips, scaled by one factor: the twips in this font, or
+// more where a caption or, for the time, a whole time stamp needs more.
 QTreeWidget *frmPerfChk::buildResultList()
 {
     lvResult = Named(new QTreeWidget(this), "lvResult");
@@ -245,11 +247,16 @@ QTreeWidget *frmPerfChk::buildResultList()
     const QFontMetrics metrics(lvResult->font());
     const int textMargin = lvResult->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, lvResult) + 1;
     const int stampWidth = metrics.horizontalAdvance(TimeStampText(kWidestTime)) + 2 * textMargin;
+    double pixelsPerTwip = double(metrics.averageCharWidth()) / kTwipsPerAverageCharacter;
+    for (int column = 0; column < int(std::size(kColumnTwips)); ++column) {
+        int needed = header->sectionSizeHint(column);
+        if (column == kTimeColumn)
+            needed = std::max(needed, stampWidth);
+        pixelsPerTwip = std::max(pixelsPerTwip, double(needed) / kColumnTwips[column]);
+    }
     int total = 0;
     for (int column = 0; column < int(std::size(kColumnTwips)); ++column) {
-        int width = std::max(TwipsToPixels(kColumnTwips[column], metrics), header->sectionSizeHint(column));
-        if (column == kTimeColumn)
-            width = std::max(width, stampWidth);
+        const int width = int(std::ceil(kColumnTwips[column] * pixelsPerTwip));
         lvResult->setColumnWidth(column, width);
         total += width;
     }

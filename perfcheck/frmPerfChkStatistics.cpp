@@ -7,6 +7,7 @@
 #include "PerfStatistics.h"
 #include "PerfStatsPanel.h"
 #include "RecentFolder.h"
+#include "TimeStamp.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -28,13 +29,13 @@ void frmPerfChk::ShowProgress()
 
 // The figures are on screen before a failure's message box; the run is kept and reported once
 // its end row is whole.
-void frmPerfChk::FinishRun(qint32 resultCode, const QString &endStamp, quint32 elapsed)
+void frmPerfChk::FinishRun(qint32 resultCode, const modAPI::SYSTEMTIME &end, quint32 elapsed)
 {
     m_statsPanel->showFigures(m_statistics->figures());
     m_plot->showStatistics(*m_statistics);
-    FillEndRow(m_endRow, resultCode, endStamp, elapsed);
+    FillEndRow(m_endRow, resultCode, TimeStampText(end), elapsed);
     m_current.resultCode = resultCode;
-    m_current.endStamp = endStamp;
+    m_current.endStamp = IsoTimeStampText(end);
     m_current.elapsedMs = elapsed;
     m_current.figures = m_statistics->figures();
     m_reports.append(m_current);

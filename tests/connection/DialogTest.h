@@ -2,6 +2,7 @@
 
 #include "UserActions.h"
 #include "WindowControls.h"
+#include "OptionBox.h"
 #include "frmConn.h"
 
 #include <QPlainTextEdit>
@@ -36,7 +37,7 @@ inline void typeInto(QLineEdit *field, const QString &text)
 
 inline QString option(frmConn *dialog)
 {
-    return Control<QPlainTextEdit>(dialog, "txtCmdOpt")->toPlainText();
+    return Control<OptionBox>(dialog, "txtCmdOpt")->option();
 }
 
 // The stored setting behind a numeric field.

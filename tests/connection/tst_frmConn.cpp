@@ -4,11 +4,14 @@
 #include "DialogTest.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QWindow>
 
@@ -120,6 +123,20 @@ void tst_frmConn::typeLayout()
     QCOMPARE(Control<QCheckBox>(d, "chkSync")->isChecked(), syncChecked);
     QCOMPARE(Control<QCheckBox>(d, "chkSync")->isEnabled(), syncEnabled);
     QCOMPARE(option(d), expected);
+
+    // The box wraps between settings, after a comma, never inside a number; a copy of it is the
+    // option string.
+    auto *box = Control<OptionBox>(d, "txtCmdOpt");
+    const QTextBlock shown = box->document()->firstBlock();
+    QVERIFY(shown.layout()->lineCount() > 1 || type != EtherClient); // the longest string
+    for (int i = 0; i + 1 < shown.layout()->lineCount(); ++i) {
+        const QTextLine line = shown.layout()->lineAt(i);
+        const QString text = shown.text().mid(line.textStart(), line.textLength()).remove(QChar(0x200B));
+        QVERIFY2(text.endsWith(u','), qPrintable(text));
+    }
+    box->selectAll();
+    box->copy();
+    QCOMPARE(QApplication::clipboard()->text(), expected);
 }
 
 void tst_frmConn::typeSwitchResetsSync()

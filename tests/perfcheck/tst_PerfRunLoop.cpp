@@ -40,8 +40,8 @@ struct Device
                 [](const QString &) {},
                 [this] { return yields >= kCycles; }, // the infinite pattern stops after three
                 [this] { ++yields; },
-                [this](const QString &) { events << QStringLiteral("started"); },
-                [this](qint32 result, const QString &, quint32) {
+                [this](const modAPI::SYSTEMTIME &) { events << QStringLiteral("started"); },
+                [this](qint32 result, const modAPI::SYSTEMTIME &, quint32) {
                     events << QStringLiteral("finished %1").arg(result);
                 },
                 {},

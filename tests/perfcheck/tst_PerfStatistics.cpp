@@ -2,18 +2,28 @@
 // the record hook, what Export... writes, and the pieces the panel and the plot are made from.
 
 #include "PerfCsv.h"
+#include "PerfPlot.h"
 #include "PerfPlotData.h"
+#include "PerfRedrawBudget.h"
 #include "PerfRig.h"
+#include "SessionRecorder.h"
 #include "WindowTestMain.h"
 
+#include <QChartView>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsTextItem>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -77,6 +87,57 @@ RecordedPerf FromCsv(const QStringList &row)
     return perf;
 }
 
+// Where a summary in a session record differs from the run's, beyond the nanosecond the record
+// keeps: the first such field, or nothing.
+QString RecordedMismatch(const QJsonObject &summary, const LatencySummary &s)
+{
+    constexpr double kRecordedUs = 0.001;
+    if (summary.value(QLatin1String("count")).toInteger() != qint64(s.count))
+        return QStringLiteral("count");
+    const std::pair<const char *, double> figures[] = {{"min_us", s.min_us}, {"mean_us", s.mean_us},
+                                                       {"p50_us", s.p50_us}, {"p95_us", s.p95_us},
+                                                       {"p99_us", s.p99_us}, {"max_us", s.max_us}};
+    for (auto [name, value] : figures) {
+        if (std::abs(summary.value(QLatin1String(name)).toDouble() - value) > kRecordedUs)
+            return QLatin1String(name);
+    }
+    return {};
+}
+
+// The tick labels a chart shows left of its plot, top to bottom, as they are drawn.
+QStringList VerticalLabels(QChartView *view)
+{
+    QList<QGraphicsTextItem *> labels;
+    const QString title = view->chart()->axes(Qt::Vertical).constFirst()->titleText();
+    for (QGraphicsItem *item : view->scene()->items()) {
+        auto *text = dynamic_cast<QGraphicsTextItem *>(item);
+        if (text && text->isVisible() && text->toPlainText() != title
+            && text->sceneBoundingRect().right() <= view->chart()->plotArea().left())
+            labels << text;
+    }
+    std::sort(labels.begin(), labels.end(),
+              [](auto *a, auto *b) { return a->sceneBoundingRect().top() < b->sceneBoundingRect().top(); });
+    QStringList texts;
+    for (QGraphicsTextItem *label : labels)
+        texts << label->toPlainText();
+    return texts;
+}
+
+// Pixels of the write colour (orange) in a chart as it is drawn.
+int WriteColoured(QChartView *view)
+{
+    constexpr int kApart = 40;
+    const QImage image = view->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > c.green() + kApart && c.red() > c.blue() + kApart;
+        }
+    }
+    return count;
+}
+
 bool operator==(const RecordedPerf &a, const RecordedPerf &b)
 {
     return a.target == b.target && a.pattern == b.pattern && a.mode == b.mode && a.result == b.result
@@ -111,6 +172,10 @@ private slots:
     void latencyText_data();
     void latencyText();
     void histogramBars();
+    void plot_data();
+    void plot();
+    void redrawBudget_data();
+    void redrawBudget();
 };
 
 void tst_PerfStatistics::init()
@@ -203,19 +268,40 @@ void tst_PerfStatistics::infiniteRunShowsProgress()
     QVERIFY(cycles->text().toULongLong() >= during);
 }
 
+// Export... and a session record both hold what the window reported of each run. Enough cycles
+// that the quantiles differ from each other.
 void tst_PerfStatistics::exportTwoRuns()
 {
     Rig rig;
     QVERIFY(rig.ok());
     Reported reported(rig.ui.window.get());
+    QTemporaryDir folder;
+    SessionRecorder recorder;
+    QVERIFY(recorder.start(folder.filePath(QStringLiteral("session.jsonl"))));
+    QObject::connect(rig.ui.window.get(), &frmPerfChk::runFinished, &recorder, &SessionRecorder::addPerf);
     Settings s;
     s.mode = WriteRead;
+    s.count = QStringLiteral("200");
     rig.apply(s);
     rig.start();
     rig.start();
     QCOMPARE(reported.runs.size(), 2);
 
-    QTemporaryDir folder;
+    recorder.stop();
+    QFile session(folder.filePath(QStringLiteral("session.jsonl")));
+    QVERIFY(session.open(QIODevice::ReadOnly));
+    QList<QJsonObject> perfs;
+    for (const QByteArray &line : session.readAll().split('\n')) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        if (record.value(QLatin1String("t")).toString() == QLatin1String("perf"))
+            perfs << record;
+    }
+    QCOMPARE(perfs.size(), 2);
+    for (int run = 0; run < 2; ++run) {
+        for (auto [op, summary] : {std::pair{"write", &reported.runs[run].write}, std::pair{"read", &reported.runs[run].read}})
+            QCOMPARE(RecordedMismatch(perfs[run].value(QLatin1String(op)).toObject(), *summary), QString());
+    }
+
     const QString path = folder.filePath(QStringLiteral("runs.csv"));
     bool asked = false;
     UserActions::WhenModal<QFileDialog>(
@@ -238,8 +324,16 @@ void tst_PerfStatistics::exportTwoRuns()
     for (int run = 0; run < 2; ++run) {
         const QStringList &row = rows[run + 1];
         QVERIFY(FromCsv(row) == reported.runs[run]);
-        QCOMPARE(Cell(row, QStringLiteral("start")), rig.row(2 * run).at(1));
-        QCOMPARE(Cell(row, QStringLiteral("end")), rig.row(2 * run + 1).at(1));
+        // The rows' times with their year and offset.
+        for (auto [column, listRow] : {std::pair{"start", 2 * run}, std::pair{"end", 2 * run + 1}}) {
+            const QString stamp = Cell(row, QLatin1String(column));
+            QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d$)"))
+                         .match(stamp).hasMatch(), qPrintable(stamp));
+            const QDateTime time = QDateTime::fromString(stamp, Qt::ISODateWithMs).toLocalTime();
+            QCOMPARE(time.toString(QStringLiteral("MM/dd HH:mm:ss.zzz")), rig.row(listRow).at(1));
+        }
+        const QString rate = Cell(row, QStringLiteral("cycles_per_s"));
+        QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d+\.\d{3}$)")).match(rate).hasMatch(), qPrintable(rate));
     }
 }
 
@@ -294,6 +388,97 @@ void tst_PerfStatistics::histogramBars()
     QCOMPARE(total, h.count());
     QCOMPARE(UnitFor(kMillisecondAxisFromUs - 1).name, QStringLiteral("µs"));
     QCOMPARE(UnitFor(kMillisecondAxisFromUs).name, QStringLiteral("ms"));
+}
+
+void tst_PerfStatistics::plot_data()
+{
+    QTest::addColumn<QList<int>>("writesUs");
+    QTest::addColumn<QList<int>>("readsUs");
+    QTest::newRow("nothing yet") << QList<int>{} << QList<int>{};
+    QTest::newRow("reads in microseconds") << QList<int>{} << QList<int>{120, 150, 180, 9000};
+    QTest::newRow("reads of a few microseconds") << QList<int>{} << QList<int>{3, 4, 4, 5};
+    QTest::newRow("writes and reads in milliseconds") << QList<int>{20000, 25000} << QList<int>{30000, 400000};
+}
+
+// What the plot draws: whole latencies and whole, distinct counts beside its charts, and nothing
+// for an operation the run did not make.
+void tst_PerfStatistics::plot()
+{
+    QFETCH(QList<int>, writesUs);
+    QFETCH(QList<int>, readsUs);
+    using Clock = PerfStatistics::Clock;
+    PerfStatistics statistics;
+    const Clock::time_point start = Clock::now();
+    statistics.begin(start);
+    Clock::time_point at = start;
+    for (auto [op, samples] : {std::pair{PerfOp::Write, &writesUs}, std::pair{PerfOp::Read, &readsUs}}) {
+        for (int us : *samples) {
+            statistics.record(op, at, at + std::chrono::microseconds(us));
+            at += std::chrono::milliseconds(100);
+        }
+    }
+    statistics.end(at);
+
+    PerfPlot plot;
+    plot.resize(560, 2 * 170);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    plot.showStatistics(statistics);
+    auto *timeline = plot.findChild<QChartView *>(QStringLiteral("chtTimeline"));
+    auto *histogram = plot.findChild<QChartView *>(QStringLiteral("chtHistogram"));
+    QCoreApplication::processEvents(); // the charts' layout
+    for (QChartView *view : {timeline, histogram}) {
+        view->grab(); // lays the chart out as a paint does
+        const QStringList labels = VerticalLabels(view);
+        QVERIFY2(labels.size() >= 2, qPrintable(labels.join(u' ')));
+        QVERIFY2(labels.filter(QStringLiteral("...")).isEmpty(), qPrintable(labels.join(u' ')));
+        if (view != histogram)
+            continue;
+        for (int i = 0; i + 1 < labels.size(); ++i)
+            QVERIFY2(labels[i].toInt() > labels[i + 1].toInt(), qPrintable(labels.join(u' ')));
+    }
+    if (writesUs.isEmpty()) {
+        QCOMPARE(WriteColoured(timeline), 0);
+        QCOMPARE(WriteColoured(histogram), 0);
+    }
+}
+
+void tst_PerfStatistics::redrawBudget_data()
+{
+    QTest::addColumn<double>("cost"); // of every redraw, in seconds
+    QTest::addColumn<double>("first"); // the second of the first redraw of a run
+    QTest::newRow("cheap: after the interval") << 0.001 << 0.5;
+    QTest::newRow("10 ms: once the run has earned it") << 0.01 << 2.0;
+    QTest::newRow("50 ms") << 0.05 << 10.0;
+}
+
+// The run is offered a redraw every 10 ms: each comes when the budget allows, never beyond it,
+// the first one and that of a second run included.
+void tst_PerfStatistics::redrawBudget()
+{
+    QFETCH(double, cost);
+    QFETCH(double, first);
+    PerfRedrawBudget budget;
+    budget.timed(cost);
+    for (int run = 0; run < 2; ++run) {
+        double spent = 0;
+        double last = 0;
+        QList<double> drawn;
+        for (int tick = 0; tick <= 6000; ++tick) {
+            const double second = tick / 100.0;
+            if (!budget.due(second))
+                continue;
+            spent += cost;
+            QVERIFY(spent <= PerfRedrawBudget::kShareOfRun * second + 1e-12);
+            QVERIFY(drawn.isEmpty() || second - last >= PerfRedrawBudget::kInterval.count() - 1e-12);
+            budget.spent(second, cost);
+            drawn << second;
+            last = second;
+        }
+        QVERIFY(!drawn.isEmpty());
+        QVERIFY2(drawn.first() >= first - 1e-9 && drawn.first() <= first + 0.011, qPrintable(QString::number(drawn.first())));
+        QVERIFY(drawn.size() >= 3);
+    }
 }
 
 KEL_WINDOW_TEST_MAIN(tst_PerfStatistics)

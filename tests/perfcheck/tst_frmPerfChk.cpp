@@ -96,6 +96,13 @@ void tst_frmPerfChk::layout()
         total += list->columnWidth(c);
     }
     QVERIFY(list->columnWidth(1) > list->fontMetrics().horizontalAdvance(QStringLiteral("12/31 23:59:59.999")));
+    // In the designed proportion 900:1800:1700, to the pixel a rounding up may add.
+    const int twips[] = {900, 1800, 1700};
+    for (int c = 1; c < 3; ++c) {
+        const double pixelsPerTwip = double(list->columnWidth(c)) / twips[c];
+        QVERIFY2(std::abs(pixelsPerTwip - double(list->columnWidth(0)) / twips[0]) <= 1.0 / twips[0],
+                 qPrintable(QStringLiteral("%1 px of %2").arg(list->columnWidth(c)).arg(list->columnWidth(0))));
+    }
     QVERIFY(list->viewport()->width() >= total);
     QVERIFY(list->headerItem()->textAlignment(2) & Qt::AlignRight);
     // Every named control, the statistics' included, lies inside the client area.

@@ -1,6 +1,7 @@
 // kel-tour: drives the tester's windows against kelpeer and saves a picture of each.
 
 #include "EngineObjects.h"
+#include "RuntimeFolder.h"
 #include "Tour.h"
 
 #include <QApplication>
@@ -99,6 +100,7 @@ TourArgs ReadArgs(int argc, char *argv[])
 int main(int argc, char *argv[])
 {
     const TourArgs args = ReadArgs(argc, argv);
+    const RuntimeFolder runtime(u"kel-tour");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KELTester"));
     QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
