@@ -10,8 +10,8 @@
 
 #include <chrono>
 
-// Writes a session record: one JSON object per line (session, then log, frame, event and perf
-// records as they are added, then end). Lives on the user-interface thread.
+// Writes a session record: one JSON object per line (session, then log, frame, event, perf and
+// plan records as they are added, then end). Lives on the user-interface thread.
 //
 // Records are written whole: they collect in a buffer that goes to the file when it holds
 // kFlushBytes, kFlushDelayMs after the first record it holds, and at stop(), so a crash loses at
@@ -45,6 +45,7 @@ public:
     void addFrame(const RecordedFrame &frame);
     void addEvent(const RecordedEvent &event);
     void addPerf(const RecordedPerf &perf);
+    void addPlan(const RecordedPlan &plan);
 
     // "<name> <version>" of the program, as the build sets them.
     static QString program();
