@@ -6,7 +6,7 @@
 namespace {
 
 constexpr PCRE2_SIZE kJitStackStart = 32 * 1024;
-constexpr PCRE2_SIZE kJitStackMax = 1024 * 1024;
+constexpr PCRE2_SIZE kJitStackMax = 4 * 1024 * 1024; // a 64 KiB answer through a repeated group
 constexpr int kMessageUnits = 256;
 
 QString ErrorText(int code)

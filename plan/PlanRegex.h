@@ -22,7 +22,7 @@ public:
     };
 
     static constexpr quint32 kMatchLimit = 1'000'000; // backtracking steps per match
-    static constexpr quint32 kHeapLimitKiB = 16 * 1024;
+    static constexpr quint32 kHeapLimitKiB = 64 * 1024; // the interpreter's backtracking frames
 
     // Nothing, with error saying what is wrong and where, when the pattern does not compile.
     static std::optional<PlanRegex> compile(const QString &pattern, QString *error);

@@ -27,6 +27,7 @@ PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
     for (const auto &[name, value] : m_plan.values)
         m_values.insert(name, value);
     m_pause.setSingleShot(true);
+    m_pause.setTimerType(Qt::PreciseTimer);
     connect(&m_pause, &QTimer::timeout, this, &PlanRunner::pauseOver);
     if (m_controller)
         connect(m_controller, &MivController::OnMessage, this, &PlanRunner::onMessage);
