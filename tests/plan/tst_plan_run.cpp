@@ -2,8 +2,14 @@
 #include "MivEngine.h"
 #include "PeerProcess.h"
 #include "PlanParser.h"
+#include "PlanReportFiles.h"
 #include "PlanRunner.h"
 #include "ScriptedPeer.h"
+#include "SessionRecorder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -65,6 +71,7 @@ private slots:
     void stepsComeToTheirResults_data();
     void stepsComeToTheirResults();
     void stopEndsAfterTheRequestInFlight();
+    void theRunGoesIntoTheSessionRecord();
 
 private:
     QTemporaryDir m_dir;
@@ -194,6 +201,51 @@ void tst_PlanRun::stopEndsAfterTheRequestInFlight()
     QVERIFY(runner.report().stopped);
     QCOMPARE(runner.report().steps.size(), 1);
     QVERIFY2(runner.report().steps.at(0).reason.startsWith("stopped after "), qPrintable(runner.report().steps.at(0).reason));
+}
+
+void tst_PlanRun::theRunGoesIntoTheSessionRecord()
+{
+    ScriptedPeer device;
+    QVERIFY(device.start({{0, "0"}, {0, "0,3,\"1\""}}));
+    QString error;
+    std::optional<Plan> plan = ParsePlan("[plan]\nname = \"smoke\"\n[[step]]\nsend = \"START\"\n"
+                                         "[[step]]\nname = \"reads\"\nsend = \"GET:A:1:X:\"\nexpect = \"0,3,2\"\n",
+                                         "t.toml", &error);
+    QVERIFY2(plan, qPrintable(error));
+    MivEngine engine;
+    MivController *controller = engine.Workspaces().Item(0)->AddController(
+        {}, "MivProv.KEL", "localhost", QStringLiteral("Conn=eth:127.0.0.1:%1,EtherOpt=0,Timeout=1000").arg(device.port()));
+    PlanRunner runner(std::move(*plan), controller);
+    QSignalSpy finished(&runner, &PlanRunner::finished);
+    runner.start();
+    QVERIFY(finished.wait(kRunMs));
+
+    const QString path = m_dir.filePath("session.jsonl");
+    {
+        SessionRecorder recorder;
+        QVERIFY(recorder.start(path));
+        recorder.addPlan(PlanRecordEntry(runner.report()));
+    }
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    QCOMPARE(lines.size(), 3); // session, plan, end
+    const QJsonObject record = QJsonDocument::fromJson(lines.at(1)).object();
+    QCOMPARE(record.value("t").toString(), "plan");
+    QCOMPARE(record.value("name").toString(), "smoke");
+    QCOMPARE(record.value("passed").toInt(), 1);
+    QCOMPARE(record.value("failed").toInt(), 1);
+    QVERIFY(record.value("elapsed_ms").isDouble());
+    const QJsonArray steps = record.value("steps").toArray();
+    QCOMPARE(steps.size(), 2);
+    const QJsonObject failed = steps.at(1).toObject();
+    QCOMPARE(failed.keys(), (QStringList{"answer", "name", "reason", "result", "send", "us"}));
+    QCOMPARE(failed.value("name").toString(), "reads");
+    QCOMPARE(failed.value("send").toString(), "GET:A:1:X:");
+    QCOMPARE(failed.value("result").toString(), "fail");
+    QCOMPARE(failed.value("answer").toString(), "0,3,\"1\"");
+    QCOMPARE(failed.value("reason").toString(), "expected \"0,3,2\", got \"0,3,\"1\"\"");
+    QCOMPARE(steps.at(0).toObject().value("result").toString(), "pass");
 }
 
 QTEST_GUILESS_MAIN(tst_PlanRun)
