@@ -174,12 +174,13 @@ public:
                 const toml::array *steps = node.as_array();
                 if (!steps || !steps->is_array_of_tables())
                     throw PlanError{LineOf(node), QStringLiteral("steps are written [[step]]")};
+                m_plan.steps.reserve(qsizetype(steps->size()));
                 for (const toml::node &step : *steps)
                     m_plan.steps.append(readStep(*step.as_table()));
             } else if (name != u"values")
                 throw PlanError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" (plan, values or [[step]])").arg(name)};
         }
-        return m_plan;
+        return std::move(m_plan);
     }
 
 private:

@@ -21,7 +21,7 @@ qint64 UsSince(Clock::time_point start)
 } // namespace
 
 PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
-    : QObject(parent), m_plan(std::move(plan)), m_controller(controller), m_pause(this)
+    : QObject(parent), m_plan(std::move(plan)), m_controller(controller), m_pause(this), m_turn(this)
 {
     m_report.name = m_plan.name;
     for (const auto &[name, value] : m_plan.values)
@@ -29,6 +29,9 @@ PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
     m_pause.setSingleShot(true);
     m_pause.setTimerType(Qt::PreciseTimer);
     connect(&m_pause, &QTimer::timeout, this, &PlanRunner::pauseOver);
+    m_turn.setSingleShot(true);
+    m_turn.setInterval(0);
+    connect(&m_turn, &QTimer::timeout, this, &PlanRunner::turn);
     if (m_controller)
         connect(m_controller, &MivController::OnMessage, this, &PlanRunner::onMessage);
 }
@@ -57,10 +60,7 @@ void PlanRunner::stop()
 
 void PlanRunner::scheduleTurn()
 {
-    if (m_turnPosted)
-        return;
-    m_turnPosted = true;
-    QMetaObject::invokeMethod(this, &PlanRunner::turn, Qt::QueuedConnection);
+    m_turn.start();
 }
 
 void PlanRunner::onMessage(MivMessage *message)
@@ -80,7 +80,6 @@ void PlanRunner::onMessage(MivMessage *message)
 
 void PlanRunner::turn()
 {
-    m_turnPosted = false;
     if (!m_running)
         return;
     release();
@@ -223,6 +222,7 @@ void PlanRunner::finish()
     release();
     m_running = false;
     m_pause.stop();
+    m_turn.stop();
     m_report.elapsedMs = UsSince(m_started) / qint64(kUsPerMs);
     emit finished(m_report);
 }

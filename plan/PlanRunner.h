@@ -59,7 +59,6 @@ private:
     QHash<QString, QString> m_values;
     bool m_running = false;
     bool m_stopRequested = false;
-    bool m_turnPosted = false;
     std::chrono::steady_clock::time_point m_started;
     std::chrono::steady_clock::time_point m_stepStarted;
     // the step in progress
@@ -76,4 +75,5 @@ private:
     int m_owed = 0;      // late answers of requests that timed out, which are not strays
     QString m_closed;    // the reason, once the connection has gone
     QTimer m_pause;
+    QTimer m_turn; // a zero timer: wakes no one, unlike a posted event
 };

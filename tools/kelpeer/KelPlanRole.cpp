@@ -99,15 +99,18 @@ void KelPlanRole::planDone(const PlanReport &report)
 {
     // A report that cannot be written is a bad --junit or --json: CI must not take it as run.
     bool written = true;
-    const auto write = [this, &written](QFile &file, const QByteArray &bytes) {
-        if (file.isOpen() && (file.write(bytes) != bytes.size() || !file.flush())) {
+    const auto write = [this, &written](QFile &file, QByteArray (*format)(const PlanReport &), const PlanReport &report) {
+        if (!file.isOpen())
+            return;
+        const QByteArray bytes = format(report);
+        if (file.write(bytes) != bytes.size() || !file.flush()) {
             emit failure(QStringLiteral("kelpeer: %1: %2").arg(file.fileName(), file.errorString()));
             written = false;
         }
         file.close();
     };
-    write(m_junit, PlanJUnitXml(report));
-    write(m_json, PlanJson(report));
+    write(m_junit, &PlanJUnitXml, report);
+    write(m_json, &PlanJson, report);
     emit output(PlanSummaryLine(report));
     finish(!written ? KelPeerExit::PlanBad : report.allPassed() ? KelPeerExit::Ok : KelPeerExit::PlanFailed);
 }
