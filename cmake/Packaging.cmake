@@ -26,7 +26,10 @@ kel_install_gzipped(${kel_packaging}/changelog changelog ${kel_doc_dir})
 kel_install_gzipped(${PROJECT_SOURCE_DIR}/README.md README.md ${kel_doc_dir})
 add_custom_target(kel_packaging_docs ALL DEPENDS ${kel_gzipped})
 install(FILES ${kel_packaging}/copyright DESTINATION ${kel_doc_dir})
-install(FILES ${PROJECT_SOURCE_DIR}/tools/kelpeer/examples/rules.toml DESTINATION ${kel_doc_dir}/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/kelpeer/examples/rules.toml
+              ${PROJECT_SOURCE_DIR}/tools/kelpeer/examples/plan.toml
+              ${PROJECT_SOURCE_DIR}/tools/kelpeer/examples/conformance.toml
+        DESTINATION ${kel_doc_dir}/examples)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/tour DESTINATION ${kel_doc_dir}/docs)
 
 set(CPACK_GENERATOR DEB)

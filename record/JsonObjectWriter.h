@@ -26,6 +26,21 @@ public:
     void addHex(const char *name, QByteArrayView bytes);
     // A nested object, filled through the returned writer and closed by its finish().
     JsonObjectWriter addObject(const char *name);
+    // A list of count objects, each filled by fill(index, writer).
+    template<typename Fill>
+    void addObjects(const char *name, qsizetype count, Fill &&fill)
+    {
+        addName(name);
+        m_out += '[';
+        for (qsizetype i = 0; i < count; ++i) {
+            if (i)
+                m_out += ',';
+            JsonObjectWriter item(m_out);
+            fill(i, item);
+            item.finish();
+        }
+        m_out += ']';
+    }
     void finish();
 
 private:

@@ -3,6 +3,7 @@
 #include "LatencySummary.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <chrono>
@@ -52,4 +53,23 @@ struct RecordedPerf
     std::uint64_t errors = 0;
     LatencySummary write;
     LatencySummary read;
+};
+
+struct RecordedPlanStep
+{
+    QString name;
+    QString send;
+    bool passed = false;
+    QString answer;
+    QString reason;
+    std::int64_t us = 0;
+};
+
+struct RecordedPlan
+{
+    QString name;
+    int passed = 0;
+    int failed = 0;
+    std::int64_t elapsedMs = 0;
+    QList<RecordedPlanStep> steps;
 };

@@ -242,3 +242,22 @@ void SessionRecorder::addPerf(const RecordedPerf &perf)
         AddSummary(record.addObject("read"), perf.read);
     });
 }
+
+void SessionRecorder::addPlan(const RecordedPlan &plan)
+{
+    append("plan", system_clock::now(), [&](JsonObjectWriter &record) {
+        record.addText("name", plan.name);
+        record.addInteger("passed", plan.passed);
+        record.addInteger("failed", plan.failed);
+        record.addInteger("elapsed_ms", plan.elapsedMs);
+        record.addObjects("steps", plan.steps.size(), [&](qsizetype i, JsonObjectWriter &step) {
+            const RecordedPlanStep &s = plan.steps.at(i);
+            step.addText("name", s.name);
+            step.addText("send", s.send);
+            step.addWord("result", s.passed ? "pass" : "fail");
+            step.addText("answer", s.answer);
+            step.addText("reason", s.reason);
+            step.addInteger("us", s.us);
+        });
+    });
+}

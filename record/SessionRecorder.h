@@ -11,8 +11,8 @@
 #include <chrono>
 #include <optional>
 
-// Writes a session record: one JSON object per line (session, then log, frame, event and perf
-// records as they are added, then end). Lives on the user-interface thread.
+// Writes a session record: one JSON object per line (session, then log, frame, event, perf and
+// plan records as they are added, then end). Lives on the user-interface thread.
 //
 // Records are in time order: a record's wall-clock and steady times never go back from the
 // last record's, nor before the start (a clock stepped back, or a time from before the
@@ -53,6 +53,7 @@ public:
     void addFrame(const RecordedFrame &frame);
     void addEvent(const RecordedEvent &event);
     void addPerf(const RecordedPerf &perf);
+    void addPlan(const RecordedPlan &plan);
 
     // "<name> <version>" of the program, as the build sets them.
     static QString program();

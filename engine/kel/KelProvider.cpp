@@ -82,6 +82,11 @@ KelLink &KelProvider::requestLink()
 
 QString KelProvider::transact(const QString &request)
 {
+    return transact(request, m_settings.timeoutMs);
+}
+
+QString KelProvider::transact(const QString &request, int timeoutMs)
+{
     const QScopedValueRollback waits(m_waits, m_waits + 1);
     QPointer<KelLink> link(&requestLink());
     // Frames already here came before the request: they are not its answer.
@@ -89,7 +94,7 @@ QString KelProvider::transact(const QString &request)
     link->request().prepare();
     link->sendRequest(request);
     link->request().startWaiting();
-    const QDeadlineTimer deadline(m_settings.timeoutMs);
+    const QDeadlineTimer deadline(timeoutMs);
     // A link that has closed is kept (deleted later) until the event loop runs again.
     while (!link->isFinished() && !link->request().answered()) {
         const qint64 left = deadline.remainingTime();
@@ -104,8 +109,8 @@ QString KelProvider::transact(const QString &request)
         state.stopWaiting();
         throw MivError(MivCode::NotConnected, ClosedDescription(*link, request));
     }
-    state.stopWaiting(m_settings.timeoutMs);
-    throw MivError(MivCode::Timeout, QStringLiteral("Timeout: no answer within %1 ms").arg(m_settings.timeoutMs));
+    state.stopWaiting(timeoutMs);
+    throw MivError(MivCode::Timeout, QStringLiteral("Timeout: no answer within %1 ms").arg(timeoutMs));
 }
 
 void KelProvider::send(const QString &text)

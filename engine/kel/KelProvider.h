@@ -24,6 +24,7 @@ public:
 
     // Sends and waits (blocking, no event loop) for the next frame from the addressed peer.
     QString transact(const QString &request) override;
+    QString transact(const QString &request, int timeoutMs) override;
     void send(const QString &text) override;
     // Drops unread input, partial frames and queued answers.
     void clear() override;

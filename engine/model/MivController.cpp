@@ -48,6 +48,11 @@ QString MivController::transact(const QString &request)
     return m_provider->transact(request);
 }
 
+QString MivController::transact(const QString &request, int timeoutMs)
+{
+    return m_provider->transact(request, timeoutMs);
+}
+
 QString MivController::localAddress() const
 {
     return m_provider->localAddress();

@@ -38,6 +38,8 @@ public:
     // One synchronous request as the provider's raw text, and its answer text, under the
     // rules of Execute(0).
     QString transact(const QString &request);
+    // The same with a wait of its own (a test plan's timeout) instead of the connection's.
+    QString transact(const QString &request, int timeoutMs);
 
     // Where this end is: "ip:port" of the listening server or the bound client socket, or the
     // serial device path. Lets tests find a port the system chose.

@@ -26,6 +26,8 @@ public:
 
     // One synchronous request: sends it and returns the answer text.
     virtual QString transact(const QString &request) = 0;
+    // The same, waiting at most timeoutMs instead of the connection's Timeout.
+    virtual QString transact(const QString &request, int timeoutMs) = 0;
     // Sends without waiting; answers arrive as messages.
     virtual void send(const QString &text) = 0;
     // Drops buffered input and the answers waiting for delivery.

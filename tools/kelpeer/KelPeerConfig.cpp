@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class Role { Any, Device, Host, Plain, Load };
+enum class Role { Any, Device, Host, Plain, Load, Plan, PlanFrom };
 
 struct OptionSpec
 {
@@ -30,6 +30,8 @@ constexpr OptionSpec kOptions[] = {
     {"--pipeline", true, false, Role::Load},     {"--rate", true, false, Role::Load},
     {"--duration", true, false, Role::Load},     {"--json", true, false, Role::Load},
     {"--max-p99", true, false, Role::Load},      {"--max-errors", true, false, Role::Load},
+    {"--plan", true, false, Role::Plan},         {"--junit", true, false, Role::Plan},
+    {"--plan-from", true, false, Role::PlanFrom}, {"--within-factor", true, false, Role::PlanFrom},
 };
 
 constexpr int kMaxClients = 1000;
@@ -145,6 +147,14 @@ QString readValues(const Given &given, KelPeerConfig &config)
             return QStringLiteral("--max-p99 needs a number of milliseconds");
         config.maxP99Ms = number;
     }
+    config.planPath = one("--plan");
+    config.junitPath = one("--junit");
+    config.planFromPath = one("--plan-from");
+    if (has("--within-factor")) {
+        if (!readNumber(one("--within-factor"), 0, 1e6, &number) || number <= 0)
+            return QStringLiteral("--within-factor needs a number above 0");
+        config.withinFactor = number;
+    }
     if (has("--max-errors")) {
         if (!readInt(one("--max-errors"), 0, LLONG_MAX, &whole))
             return QStringLiteral("--max-errors needs a number of at least 0");
@@ -153,14 +163,40 @@ QString readValues(const Given &given, KelPeerConfig &config)
     return {};
 }
 
+// A plan run takes the connection, its report files and --wait-client; a plan made from a record
+// takes only --within-factor.
+QString checkPlanRoles(const Given &given)
+{
+    const bool plan = given.contains(QStringLiteral("--plan"));
+    const bool from = given.contains(QStringLiteral("--plan-from"));
+    for (const OptionSpec &spec : kOptions) {
+        const QString name = QLatin1String(spec.name);
+        if (!given.contains(name))
+            continue;
+        if (from && spec.role != Role::PlanFrom)
+            return QStringLiteral("%1 does nothing with --plan-from (it writes a plan and connects to nothing)").arg(name);
+        const bool planOption = spec.role == Role::Any || spec.role == Role::Plan || name == u"--json" || name == u"--wait-client";
+        if (plan && !planOption)
+            return QStringLiteral("%1 does nothing with --plan").arg(name);
+        if (!plan && spec.role == Role::Plan)
+            return QStringLiteral("%1 goes with --plan").arg(name);
+        if (!from && spec.role == Role::PlanFrom)
+            return QStringLiteral("%1 goes with --plan-from").arg(name);
+    }
+    return {};
+}
+
 // An option that would do nothing in the role the others choose is refused.
 QString checkRoles(const Given &given, const KelPeerConfig &config)
 {
+    const bool planRole = anyGiven(given, Role::Plan) || anyGiven(given, Role::PlanFrom);
+    if (const QString error = planRole ? checkPlanRoles(given) : QString(); !error.isEmpty())
+        return error;
     const bool host = given.contains(QStringLiteral("--send"));
     const bool load = anyGiven(given, Role::Load);
     for (const OptionSpec &spec : kOptions) {
         const QString name = QLatin1String(spec.name);
-        if (!given.contains(name))
+        if (!given.contains(name) || planRole)
             continue;
         if (spec.role == Role::Device && host)
             return QStringLiteral("%1 does nothing with --send (it shapes the device's answers)").arg(name);
@@ -233,7 +269,7 @@ KelPeerArgs ParseKelPeerArgs(const QStringList &args)
         else
             return usage(QStringLiteral("%1 needs a value").arg(name));
     }
-    if (!given.contains(QStringLiteral("--option")))
+    if (!given.contains(QStringLiteral("--option")) && !given.contains(QStringLiteral("--plan-from")))
         return usage(QStringLiteral("--option is required"));
     KelPeerConfig &config = result.config;
     QString error = readValues(given, config);
@@ -241,7 +277,7 @@ KelPeerArgs ParseKelPeerArgs(const QStringList &args)
         error = checkRoles(given, config);
     if (!error.isEmpty())
         return usage(error);
-    config.load = anyGiven(given, Role::Load);
+    config.load = anyGiven(given, Role::Load) && !config.isPlan();
     if (config.load && !config.countGiven && !config.durationMs)
         config.count = config.clients; // one request per client
     result.outcome = KelPeerArgs::Run;

@@ -34,8 +34,14 @@ struct KelPeerConfig
     QString jsonPath;
     std::optional<double> maxP99Ms;
     std::optional<qint64> maxErrors;
+    // plan (--json above is also the plan report's)
+    QString planPath;
+    QString junitPath;
+    QString planFromPath; // writes a plan from a record, opens no connection
+    std::optional<double> withinFactor;
 
     bool isHost() const { return !sendTexts.isEmpty(); }
+    bool isPlan() const { return !planPath.isEmpty(); }
 };
 
 struct KelPeerArgs
@@ -60,4 +66,6 @@ constexpr int Ok = 0;
 constexpr int Failure = 1;
 constexpr int Usage = 2;
 constexpr int LimitExceeded = 3;
+constexpr int PlanFailed = 1; // a plan ran and a step failed
+constexpr int PlanBad = 2;    // the plan or the connection is refused: nothing ran
 } // namespace KelPeerExit

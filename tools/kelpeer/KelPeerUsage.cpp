@@ -9,6 +9,9 @@ QString KelPeerSynopsis()
         "               [--wait-client S] [--verbose]\n"
         "       kelpeer --option STRING --send TEXT... [--clients N] [--pipeline K] [--rate R]\n"
         "               [--count N | --duration S] [--json FILE] [--max-p99 MS] [--max-errors N]\n"
+        "       kelpeer --option STRING --plan FILE [--junit FILE] [--json FILE]\n"
+        "               [--wait-client S] [--verbose]\n"
+        "       kelpeer --plan-from RECORD [--within-factor F]\n"
         "       kelpeer -h | --help | --version\n");
 }
 
@@ -49,6 +52,16 @@ QString KelPeerUsage()
         "                    close); without it a request without an answer exits 1\n"
         "A connection that closes or cannot be made is made again 10 ms later, then up to 1 s\n"
         "apart, and given up after 10 tries in a row without an answer.\n"
+        "\n"
+        "Plan (--plan FILE): runs a test plan (TOML) as the host, prints \"PASS ...\" or\n"
+        "\"FAIL ...: reason\" per step and last \"N passed, N failed\"; exits 0 when every step\n"
+        "passed, 1 when one failed, 2 when the plan, an option, a report file or the connection\n"
+        "is refused (then nothing is sent).\n"
+        "  --junit FILE      write the report as JUnit XML\n"
+        "  --json FILE       write the report as JSON\n"
+        "  --wait-client S   on a server option string, wait at most S seconds for a client\n"
+        "  --plan-from RECORD  write a plan from a session record to standard output\n"
+        "  --within-factor F   with --plan-from: each answer within F times its recorded time\n"
         "\n"
         "  --verbose         print \"HH:MM:SS.mmm < text\" per frame received, \"... > text\" per frame\n"
         "                    sent, and \"... connected ADDRESS\" / \"... disconnected ADDRESS\"\n"

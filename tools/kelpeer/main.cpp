@@ -2,6 +2,7 @@
 #include "KelPeer.h"
 #include "KelPeerConfig.h"
 #include "KelPeerText.h"
+#include "KelPlanRole.h"
 #include "MivError.h"
 
 #include <QCoreApplication>
@@ -67,6 +68,17 @@ int main(int argc, char **argv)
         return KelPeerExit::Usage;
     }
 
+    if (!args.config.planFromPath.isEmpty()) {
+        QString plan;
+        QString error;
+        const int code = WritePlanFromRecord(args.config, &plan, &error);
+        if (code == KelPeerExit::Ok)
+            std::fputs(plan.toUtf8().constData(), stdout);
+        else
+            printLine(stderr, QStringLiteral("kelpeer: ") + error);
+        return code;
+    }
+
     // SIGINT/SIGTERM end the event loop through a self-pipe: exit 0, sockets closed cleanly.
     // SIGHUP reloads the rules file.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
@@ -94,6 +106,10 @@ int main(int argc, char **argv)
     if (args.config.load) {
         KelLoad load(args.config);
         return run(app, load);
+    }
+    if (args.config.isPlan()) {
+        KelPlanRole plan(args.config);
+        return run(app, plan);
     }
     return run(app, peer);
 }

@@ -1,0 +1,228 @@
+#include "PlanRunner.h"
+
+#include "MivController.h"
+#include "MivError.h"
+#include "MivMessage.h"
+#include "PlanJudge.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kUsPerMs = 1000.0;
+constexpr double kP50 = 0.50;
+constexpr double kP99 = 0.99;
+const QString kTimeoutPrefix = QStringLiteral("Timeout: ");
+
+qint64 UsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+}
+
+} // namespace
+
+PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
+    : QObject(parent), m_plan(std::move(plan)), m_controller(controller), m_pause(this), m_turn(this)
+{
+    m_report.name = m_plan.name;
+    for (const auto &[name, value] : m_plan.values)
+        m_values.insert(name, value);
+    m_pause.setSingleShot(true);
+    m_pause.setTimerType(Qt::PreciseTimer);
+    connect(&m_pause, &QTimer::timeout, this, &PlanRunner::pauseOver);
+    m_turn.setSingleShot(true);
+    m_turn.setInterval(0);
+    connect(&m_turn, &QTimer::timeout, this, &PlanRunner::turn);
+    if (m_controller)
+        connect(m_controller, &MivController::OnMessage, this, &PlanRunner::onMessage);
+}
+
+PlanRunner::~PlanRunner() = default;
+
+void PlanRunner::start()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_started = Clock::now();
+    scheduleTurn();
+}
+
+void PlanRunner::stop()
+{
+    if (!m_running)
+        return;
+    m_stopRequested = true;
+    if (m_pause.isActive()) {
+        m_pause.stop();
+        pauseOver();
+    }
+}
+
+void PlanRunner::scheduleTurn()
+{
+    m_turn.start();
+}
+
+void PlanRunner::onMessage(MivMessage *message)
+{
+    if (!m_running)
+        return;
+    const qint32 kind = message->Kind();
+    if (kind == MivMessageKind::Request || kind == MivMessageKind::Unsolicited) {
+        if (m_owed > 0)
+            --m_owed;
+        else
+            m_stray << message->Value().bstr();
+    } else if (kind == MivMessageKind::Disconnected && m_closed.isEmpty()) {
+        m_closed = QStringLiteral("the connection closed: %1 disconnected").arg(message->Value().bstr());
+    }
+}
+
+void PlanRunner::turn()
+{
+    if (!m_running)
+        return;
+    release();
+    if (m_inStep && m_stopRequested) {
+        endStep(QStringLiteral("stopped after %1 of %2 requests").arg(m_done).arg(m_plan.steps.at(m_index).repeat));
+        release();
+    }
+    const bool stopFailed = m_plan.stopOnFailure && m_report.failed > 0;
+    if (!m_inStep && (m_stopRequested || stopFailed || m_index >= m_plan.steps.size())) {
+        m_report.stopped = m_index < m_plan.steps.size();
+        finish();
+        return;
+    }
+    if (!m_inStep)
+        beginStep();
+    if (m_plan.steps.at(m_index).isPause())
+        return; // the pause timer takes it on
+    runRequest();
+    scheduleTurn();
+}
+
+void PlanRunner::beginStep()
+{
+    const PlanStep &step = m_plan.steps.at(m_index);
+    m_inStep = true;
+    m_done = 0;
+    m_latencies.reset();
+    m_send = FillPlanText(step.send, m_values);
+    m_expected = step.judge == PlanJudgeKind::Expect ? FillPlanText(step.expect, m_values)
+                 : step.judge == PlanJudgeKind::Match ? step.expect
+                                                      : step.expectErrorText;
+    m_current = PlanStepResult();
+    m_current.index = m_index;
+    m_current.name = PlanStepName(step, m_index, m_send);
+    m_current.send = m_send;
+    m_current.expected = m_expected;
+    m_stepStarted = Clock::now();
+    emit stepStarted(m_index, m_current.name);
+    if (step.isPause())
+        m_pause.start(step.pauseMs);
+}
+
+void PlanRunner::pauseOver()
+{
+    if (!m_inStep)
+        return;
+    endStep({});
+    scheduleTurn();
+}
+
+void PlanRunner::runRequest()
+{
+    const PlanStep &step = m_plan.steps.at(m_index);
+    if (!m_closed.isEmpty() || !m_controller) {
+        endStep(m_closed.isEmpty() ? QStringLiteral("the connection closed: it was taken away") : m_closed);
+        return;
+    }
+    if (m_done > 0 && !m_stray.isEmpty()) {
+        endStep(QStringLiteral("a frame that answers no request came after answer %1: %2").arg(m_done).arg(PlanQuote(m_stray.first())));
+        return;
+    }
+    QString answer;
+    const Clock::time_point sent = Clock::now();
+    try {
+        answer = m_plan.timeoutMs ? m_controller->transact(m_send, *m_plan.timeoutMs) : m_controller->transact(m_send);
+    } catch (const MivError &e) {
+        if (e.code() == MivCode::Timeout) {
+            ++m_owed;
+            const QString what = e.description();
+            endStep(what.startsWith(kTimeoutPrefix) ? what.mid(kTimeoutPrefix.size()) : what);
+        } else {
+            m_closed = QStringLiteral("the connection closed: ") + e.description();
+            endStep(m_closed);
+        }
+        return;
+    }
+    const auto latency = Clock::now() - sent;
+    const double ms = std::chrono::duration<double, std::milli>(latency).count();
+    emit exchanged(m_send, answer);
+    m_latencies.record(latency);
+    m_current.answer = answer;
+    m_current.us = std::chrono::duration_cast<std::chrono::microseconds>(latency).count();
+    const PlanVerdict verdict = JudgePlanAnswer(step, m_expected, answer, ms);
+    ++m_done;
+    if (!verdict.reason.isEmpty()) {
+        endStep(step.repeat > 1 ? QStringLiteral("request %1 of %2: %3").arg(m_done).arg(step.repeat).arg(verdict.reason)
+                                : verdict.reason);
+        return;
+    }
+    if (m_done < step.repeat)
+        return;
+    if (!step.capture.isEmpty())
+        m_values.insert(step.capture, verdict.capture.value_or(answer));
+    QString reason;
+    const double p99 = m_latencies.quantileUs(kP99) / kUsPerMs;
+    if (step.p99WithinMs && p99 > *step.p99WithinMs)
+        reason = QStringLiteral("p99 %1 ms, more than %2").arg(PlanMs(p99), PlanMs(*step.p99WithinMs));
+    endStep(reason);
+}
+
+void PlanRunner::endStep(const QString &reason)
+{
+    const PlanStep &step = m_plan.steps.at(m_index);
+    m_current.passed = reason.isEmpty();
+    m_current.reason = reason;
+    m_current.repetitions = m_done;
+    if (step.repeat > 1 || step.isPause())
+        m_current.us = UsSince(m_stepStarted);
+    if (step.repeat > 1 && m_done > 0) {
+        m_current.p50Ms = m_latencies.quantileUs(kP50) / kUsPerMs;
+        m_current.p99Ms = m_latencies.quantileUs(kP99) / kUsPerMs;
+    }
+    m_held = m_current;
+    m_inStep = false;
+    ++m_index;
+}
+
+// The held result goes out, failed by a frame that came after its answer and answered nothing.
+void PlanRunner::release()
+{
+    if (!m_held)
+        return;
+    PlanStepResult result = std::move(*m_held);
+    m_held.reset();
+    if (!m_stray.isEmpty() && result.passed && !result.send.isEmpty()) {
+        result.passed = false;
+        result.reason = QStringLiteral("a frame that answers no request came after the answer: %1").arg(PlanQuote(m_stray.first()));
+    }
+    m_stray.clear();
+    if (result.passed)
+        ++m_report.passed;
+    else
+        ++m_report.failed;
+    m_report.steps.append(result);
+    emit stepFinished(result);
+}
+
+void PlanRunner::finish()
+{
+    release();
+    m_running = false;
+    m_pause.stop();
+    m_turn.stop();
+    m_report.elapsedMs = UsSince(m_started) / qint64(kUsPerMs);
+    emit finished(m_report);
+}
