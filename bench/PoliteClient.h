@@ -45,6 +45,7 @@ public:
 
     std::atomic<qint64> sent{0};
     std::atomic<qint64> answers{0};
+    std::atomic<bool> lost{false}; // the server closed the connection
 
 private:
     void run(qint64 count)
@@ -59,8 +60,10 @@ private:
                 continue;
             if (p.revents & POLLIN) {
                 const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
-                if (n <= 0)
+                if (n <= 0) {
+                    lost = true;
                     return;
+                }
                 answers += std::count(buffer, buffer + n, '\r');
             }
             if ((p.revents & POLLOUT) && room > 0) {

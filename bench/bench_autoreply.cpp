@@ -7,7 +7,7 @@
 // Then, one at a time from one host, the window with the Traffic pane open, recording, and both,
 // against the window with neither. Ours and its baseline take turns, a round each.
 //
-//   bench_autoreply [requests one at a time a round, default 2000] [pipelined, default 5000]
+//   bench_autoreply [requests one at a time a round, default 5000] [pipelined, default 10000]
 
 #include "BenchServers.h"
 #include "EngineObjects.h"
@@ -34,8 +34,8 @@ namespace {
 
 constexpr int kTickMs = 10;
 constexpr int kRunLimitMs = 300000;
-constexpr int kDefaultOneAtATime = 2000;
-constexpr int kDefaultPipelined = 5000;
+constexpr int kDefaultOneAtATime = 5000;
+constexpr int kDefaultPipelined = 10000;
 
 struct Load
 {

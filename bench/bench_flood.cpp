@@ -88,14 +88,24 @@ double PoliteWait(quint16 port, qint64 requests, const QElapsedTimer &round)
         if (!clients.back()->connectTo(port))
             return -1;
     }
-    const auto sent = [&] {
-        qint64 total = 0;
-        for (const auto &client : clients)
-            total += client->sent;
-        return total;
+    const auto ready = [&] {
+        qint64 sent = 0;
+        for (const auto &client : clients) {
+            if (client->lost)
+                return true;
+            sent += client->sent;
+        }
+        return sent >= requests / 4;
     };
-    return SecondClientWait(port, [&] { for (auto &client : clients) client->start(requests / kPoliteClients); },
-                            [&] { return sent() >= requests / 4; }, round);
+    const double wait = SecondClientWait(
+        port, [&] { for (auto &client : clients) client->start(requests / kPoliteClients); }, ready, round);
+    for (const auto &client : clients) {
+        if (client->lost) {
+            std::fprintf(stderr, "the server closed a polite client's connection\n");
+            return -1;
+        }
+    }
+    return wait;
 }
 
 // The rows of one burst against one server.

@@ -3,7 +3,7 @@
 // its automatic reply (delay 0, logging on), hosted in this process. Prints the load summary's
 // requests per second and p99; the two servers take turns, a round each.
 //
-//   bench_load [requests a run, default 4000]
+//   bench_load [requests a run, default 10000]
 
 #include "BenchServers.h"
 #include "EngineObjects.h"
@@ -27,7 +27,7 @@
 namespace {
 
 constexpr qint64 kMaxRunMs = 300000;
-constexpr int kDefaultRequests = 4000;
+constexpr int kDefaultRequests = 10000;
 constexpr double kNearZeroMs = 1e-3;
 
 struct Figures

@@ -2,7 +2,7 @@
 // with a session being recorded, and both, against the same window with neither, taking turns
 // within one run. The event loop runs every few round trips, as it would between a user's sends,
 // so that the pane shows what passed. Also prints the record's size per 1,000 round trips.
-//   bench_traffic [round trips a run, default 3000]
+//   bench_traffic [round trips a run, default 5000]
 #include "EngineObjects.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int kDefaultCount = 3000;
+constexpr int kDefaultCount = 5000;
 constexpr int kEventLoopEvery = 64;
 
 double Run(MivCommand &command, int count)
