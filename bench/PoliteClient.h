@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <stop_token>
 #include <thread>
 
 // A well-behaved client on its own thread: sends empty frames, never more than kInFlight of them
@@ -19,28 +20,20 @@ public:
     static constexpr qint64 kInFlight = 16;
     static constexpr int kPollMs = 20;
 
-    PoliteClient() = default;
-    ~PoliteClient() { stop(); }
+    explicit PoliteClient(quint16 port) : m_fd(ConnectLoopback(port)) {}
+    ~PoliteClient()
+    {
+        m_thread = std::jthread(); // asks the thread to stop, and joins it
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
     PoliteClient(const PoliteClient &) = delete;
     PoliteClient &operator=(const PoliteClient &) = delete;
 
-    bool connectTo(quint16 port)
-    {
-        m_fd = ConnectLoopback(port);
-        return m_fd >= 0;
-    }
+    bool connected() const { return m_fd >= 0; }
     void start(qint64 count)
     {
-        m_thread = std::thread([this, count] { run(count); });
-    }
-    void stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
+        m_thread = std::jthread([this, count](std::stop_token stop) { run(stop, count); });
     }
 
     std::atomic<qint64> sent{0};
@@ -48,12 +41,12 @@ public:
     std::atomic<bool> lost{false}; // the server closed the connection
 
 private:
-    void run(qint64 count)
+    void run(const std::stop_token &stop, qint64 count)
     {
         char frames[kInFlight];
         std::fill(std::begin(frames), std::end(frames), '\r');
         char buffer[4096];
-        while (!m_stop && answers < count) {
+        while (!stop.stop_requested() && answers < count) {
             const qint64 room = std::min(kInFlight - (sent - answers), count - sent);
             pollfd p = {m_fd, short(POLLIN | (room > 0 ? POLLOUT : 0)), 0};
             if (::poll(&p, 1, kPollMs) <= 0)
@@ -75,6 +68,5 @@ private:
     }
 
     int m_fd = -1;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
+    std::jthread m_thread;
 };

@@ -84,8 +84,8 @@ double PoliteWait(quint16 port, qint64 requests, const QElapsedTimer &round)
 {
     std::vector<std::unique_ptr<PoliteClient>> clients;
     for (int i = 0; i < kPoliteClients; ++i) {
-        clients.push_back(std::make_unique<PoliteClient>());
-        if (!clients.back()->connectTo(port))
+        clients.push_back(std::make_unique<PoliteClient>(port));
+        if (!clients.back()->connected())
             return -1;
     }
     const auto ready = [&] {
