@@ -5,9 +5,9 @@
 // - stock Qt: QString::number, QString::toInt/toDouble, QDate/QTime text.
 // Usage: bench_converter [conversions a round, default 200000]
 
-#include "Paired.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "Paired.h"
 
 #include <QDate>
 #include <QTime>

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 #include <functional>
@@ -33,6 +34,7 @@ const QByteArray kRequest = "GET:A:1:X:\r";
 constexpr qint64 kMaxRoundMs = 600000;
 constexpr int kPoliteClients = 10;
 constexpr double kNearZeroMs = 1e-3;
+constexpr int kDismissMs = 5;
 
 // Runs the event loop of this process until done() or the round's time is up.
 bool Until(const std::function<bool()> &done, const QElapsedTimer &round)
@@ -137,6 +139,8 @@ bool Flood(const char *server, quint16 port, const QString &pid, qint64 mib)
     return PairedRounds({&rows.idle, &rows.memory, &rows.polite}, [&] {
         QElapsedTimer round;
         round.start();
+        // The server is done with the last round's clients once it answers again.
+        const bool calm = IdleWait(port, round) >= 0;
         const double idle = IdleWait(port, round);
         ResetPeakResident(pid);
         const qint64 beforeKb = PeakResidentKb(pid);
@@ -152,7 +156,7 @@ bool Flood(const char *server, quint16 port, const QString &pid, qint64 mib)
         rows.idle.add(flood, idle);
         rows.memory.add(double(peakKb) / 1024, double(beforeKb) / 1024);
         rows.polite.add(flood, polite);
-        return idle >= 0 && flood >= 0 && settled && polite >= 0;
+        return calm && idle >= 0 && flood >= 0 && settled && polite >= 0;
     });
 }
 
@@ -181,6 +185,14 @@ int main(int argc, char **argv)
     }
 
     EngineObjects engine;
+    // A client that leaves mid-flood makes the window show the controller's message in a modal
+    // box; the benchmark closes such boxes at once, so that the window goes on serving.
+    QTimer dismiss;
+    QObject::connect(&dismiss, &QTimer::timeout, &dismiss, [] {
+        if (QWidget *box = QApplication::activeModalWidget())
+            box->close();
+    });
+    dismiss.start(kDismissMs);
     for (qint64 mib : bursts) {
         frmKELTester window;
         window.show();

@@ -3,9 +3,9 @@
 // terminator) into one exactly sized buffer, and a byte-by-byte feed back to frame texts.
 // Usage: bench_framer [megabytes of input a round, default 4]
 
-#include "Paired.h"
 #include "EiaCode.h"
 #include "KelFramer.h"
+#include "Paired.h"
 
 #include <QList>
 #include <QString>
