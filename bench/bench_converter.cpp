@@ -1,13 +1,13 @@
 // The value converter (AppendValueText then TextToValue) over mixed values, against two baselines
-// doing the same typed conversions of the same values in the same run:
+// doing the same typed conversions of the same values, in turns within one run:
 // - the floor: std::to_chars/std::from_chars and a fixed-format date writer and reader on a
 //   char buffer, the least any converter must do;
 // - stock Qt: QString::number, QString::toInt/toDouble, QDate/QTime text.
-// Usage: bench_converter [conversions, default 1000000]
+// Usage: bench_converter [conversions a round, default 200000]
 
-#include "BenchRow.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "Paired.h"
 
 #include <QDate>
 #include <QTime>
@@ -27,6 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr qint64 kMsecsPerDay = 86'400'000;
 constexpr qint64 kCurrencyScale = 10000;
+constexpr int kDefaultCount = 200000;
 const QDate kEpoch(1899, 12, 30);
 
 // One value as its type and payload, so that each contender starts from the same typed value.
@@ -66,12 +67,6 @@ MivVariant VariantOf(const Sample &s)
 double Seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // --- ours ---------------------------------------------------------------------------------
@@ -255,32 +250,22 @@ double QtRun(const std::vector<Sample> &samples, int count, qint64 &check)
 
 int main(int argc, char **argv)
 {
-    const int count = argc > 1 ? std::max(1, atoi(argv[1])) : 1000000;
+    const int count = argc > 1 ? std::max(1, atoi(argv[1])) : kDefaultCount;
     try {
         const std::vector<Sample> samples = Samples();
         std::vector<MivVariant> values;
         for (const Sample &s : samples)
             values.push_back(VariantOf(s));
         qint64 check = 0;
-        ConverterRun(values, count / 10 + 1, check);
-        FloorRun(samples, count / 10 + 1, check);
-        QtRun(samples, count / 10 + 1, check);
-        // Interleaved runs, so that drift hits all three alike.
-        std::vector<double> ours, floor, qt;
-        for (int run = 0; run < 5; ++run) {
-            ours.push_back(ConverterRun(values, count, check));
-            floor.push_back(FloorRun(samples, count, check));
-            qt.push_back(QtRun(samples, count, check));
-        }
-        const double oursRate = Median(ours);
-        const double floorRate = Median(floor);
-        const double qtRate = Median(qt);
-        std::printf("conversions per run: %d (median of 5 runs, check %lld)\n", count, static_cast<long long>(check));
-        std::printf("AppendValueText + TextToValue:      %.0f/s, %.0f ns each\n", oursRate, 1e9 / oursRate);
-        std::printf("to_chars/from_chars floor:          %.0f/s, %.0f ns each\n", floorRate, 1e9 / floorRate);
-        std::printf("stock Qt (QString::number, QDate):  %.0f/s, %.0f ns each\n", qtRate, 1e9 / qtRate);
-        PrintRow("converter, mixed values, vs floor", oursRate, floorRate, "conversions/s", floorRate / oursRate);
-        PrintRow("converter, mixed values, vs stock Qt", oursRate, qtRate, "conversions/s", qtRate / oursRate);
+        PairedRow floorRow("converter, mixed values, vs floor", "conversions/s", Better::Higher);
+        PairedRow qtRow("converter, mixed values, vs stock Qt", "conversions/s", Better::Higher);
+        PairedRounds({&floorRow, &qtRow}, [&] {
+            const double ours = ConverterRun(values, count, check);
+            floorRow.add(ours, FloorRun(samples, count, check));
+            qtRow.add(ours, QtRun(samples, count, check));
+            return true;
+        });
+        std::printf("conversions a round: %d (check %lld)\n", count, static_cast<long long>(check));
     } catch (const MivError &e) {
         std::fprintf(stderr, "bench_converter: %s\n", qPrintable(e.description()));
         return 1;

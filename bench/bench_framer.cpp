@@ -1,11 +1,11 @@
 // The KEL framing codec per packet option set, against a plain loop doing the same
 // transformation of the same bytes: encoding (header, character code, escaping, parity,
 // terminator) into one exactly sized buffer, and a byte-by-byte feed back to frame texts.
-// Usage: bench_framer [megabytes of input, default 32]
+// Usage: bench_framer [megabytes of input a round, default 4]
 
-#include "BenchRow.h"
 #include "EiaCode.h"
 #include "KelFramer.h"
+#include "Paired.h"
 
 #include <QList>
 #include <QString>
@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -25,25 +26,11 @@ constexpr uchar kEnq = 0x05;
 constexpr uchar kCr = '\r';
 constexpr uchar kLf = '\n';
 constexpr qsizetype kChunk = 4096; // a typical socket read
+constexpr int kDefaultMegabytes = 4; // a round: short, so that ours and the plain loop share the load
 
 double Seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-struct Result
-{
-    qsizetype frames = 0;
-    qsizetype bytes = 0;
-    double seconds = 0;
-    double framesPerSecond() const { return frames / seconds; }
-    double megabytesPerSecond() const { return bytes / seconds / 1e6; }
-};
-
-void Print(const char *what, const Result &r, const Result &baseline)
-{
-    std::printf("  %-16s %12.0f frames/s %9.1f MB/s   %5.2fx baseline time\n", what, r.framesPerSecond(),
-                r.megabytesPerSecond(), r.seconds / baseline.seconds);
 }
 
 // The framing written out as the obvious loops, with no checks beyond what the bytes need.
@@ -154,53 +141,43 @@ private:
 };
 
 template <typename Encoder>
-Result EncodeRun(const Encoder &encoder, const QString &body, qsizetype count)
+double EncodeRate(const Encoder &encoder, const QString &body, qsizetype count)
 {
-    Result r;
+    qsizetype bytes = 0;
     const auto start = Clock::now();
     for (qsizetype i = 0; i < count; ++i)
-        r.bytes += encoder.encode(body).size();
-    r.seconds = Seconds(start);
-    r.frames = count;
-    return r;
+        bytes += encoder.encode(body).size();
+    const double seconds = Seconds(start);
+    return bytes > 0 ? double(count) / seconds : -1;
 }
 
-// Both feeds take the stream in socket-sized chunks and hand over each chunk's frames.
-Result FeedRun(KelFramer &framer, const QByteArray &stream)
+// A fresh receiver takes the stream in socket-sized chunks and hands over each chunk's frames.
+// MB/s, or -1 when it did not find every frame.
+template <typename Receiver, typename Frames>
+double FeedRate(const KelPacketSettings &packet, const QByteArray &stream, qsizetype expected)
 {
-    Result r;
-    QList<KelFrameEvent> events;
+    Receiver receiver(packet);
+    Frames frames;
+    qsizetype seen = 0;
     const auto start = Clock::now();
     for (qsizetype at = 0; at < stream.size(); at += kChunk) {
-        framer.feed(stream.constData() + at, qMin(kChunk, stream.size() - at), events);
-        r.frames += events.size();
-        events.clear();
-    }
-    r.seconds = Seconds(start);
-    r.bytes = stream.size();
-    return r;
-}
-
-Result FeedRun(PlainCodec &codec, const QByteArray &stream)
-{
-    Result r;
-    QList<QString> frames;
-    const auto start = Clock::now();
-    for (qsizetype at = 0; at < stream.size(); at += kChunk) {
-        codec.feed(stream.constData() + at, qMin(kChunk, stream.size() - at), frames);
-        r.frames += frames.size();
+        receiver.feed(stream.constData() + at, qMin(kChunk, stream.size() - at), frames);
+        seen += frames.size();
         frames.clear();
     }
-    r.seconds = Seconds(start);
-    r.bytes = stream.size();
-    return r;
+    const double seconds = Seconds(start);
+    if (seen != expected) {
+        std::fprintf(stderr, "frame count mismatch: %lld of %lld\n", qlonglong(seen), qlonglong(expected));
+        return -1;
+    }
+    return double(stream.size()) / seconds / 1e6;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const qsizetype megabytes = argc > 1 ? std::atoi(argv[1]) : 32;
+    const qsizetype megabytes = argc > 1 ? std::atoi(argv[1]) : kDefaultMegabytes;
     const struct
     {
         const char *name;
@@ -231,41 +208,17 @@ int main(int argc, char **argv)
         for (qsizetype i = 0; i < count; ++i)
             stream.append(frame);
 
-        std::printf("%s: %lld frames of %lld bytes, read in %lld-byte chunks\n", c.name, qlonglong(count),
+        std::printf("%s: %lld frames of %lld bytes a round, read in %lld-byte chunks\n", c.name, qlonglong(count),
                     qlonglong(frame.size()), qlonglong(kChunk));
-        // Interleaved, so that drift hits both alike; the better of two runs each.
-        Result baseEncode, encode, baseFeed, feed;
-        for (int run = 0; run < 2; ++run) {
-            const Result be = EncodeRun(plain, c.body, count);
-            const Result e = EncodeRun(framer, c.body, count);
-            PlainCodec plainReceiver(c.packet);
-            const Result bf = FeedRun(plainReceiver, stream);
-            KelFramer receiver(c.packet);
-            const Result f = FeedRun(receiver, stream);
-            if (f.frames != count || bf.frames != count) {
-                std::fprintf(stderr, "frame count mismatch: %lld / %lld of %lld\n", qlonglong(f.frames),
-                             qlonglong(bf.frames), qlonglong(count));
-                return 1;
-            }
-            if (run == 0 || be.seconds < baseEncode.seconds)
-                baseEncode = be;
-            if (run == 0 || e.seconds < encode.seconds)
-                encode = e;
-            if (run == 0 || bf.seconds < baseFeed.seconds)
-                baseFeed = bf;
-            if (run == 0 || f.seconds < feed.seconds)
-                feed = f;
-        }
-        Print("plain encode", baseEncode, baseEncode);
-        Print("encode", encode, baseEncode);
-        Print("plain feed", baseFeed, baseFeed);
-        Print("feed", feed, baseFeed);
-        const QByteArray encodeRow = QByteArray("framer encode, ") + c.name;
-        const QByteArray feedRow = QByteArray("framer feed, ") + c.name;
-        PrintRow(encodeRow.constData(), encode.framesPerSecond(), baseEncode.framesPerSecond(), "frames/s",
-                 encode.seconds / baseEncode.seconds);
-        PrintRow(feedRow.constData(), feed.megabytesPerSecond(), baseFeed.megabytesPerSecond(), "MB/s",
-                 feed.seconds / baseFeed.seconds);
+        const bool ok =
+            PairedRun(PairedRow(std::string("framer encode, ") + c.name, "frames/s", Better::Higher),
+                      [&] { return EncodeRate(framer, c.body, count); },
+                      [&] { return EncodeRate(plain, c.body, count); })
+            && PairedRun(PairedRow(std::string("framer feed, ") + c.name, "MB/s", Better::Higher),
+                         [&] { return FeedRate<KelFramer, QList<KelFrameEvent>>(c.packet, stream, count); },
+                         [&] { return FeedRate<PlainCodec, QList<QString>>(c.packet, stream, count); });
+        if (!ok)
+            return 1;
     }
     return 0;
 }

@@ -1,15 +1,15 @@
 // kelpeer's load generator, one request at a time per connection, with 1 and 10 connections:
 // against a kelpeer device (the baseline) and against the tester window in Ether(Server) with
 // its automatic reply (delay 0, logging on), hosted in this process. Prints the load summary's
-// requests per second, p50 and p99 of each run.
+// requests per second and p99; the two servers take turns, a round each.
 //
-//   bench_load [requests per run, default 20000]
+//   bench_load [requests a run, default 10000]
 
-#include "BenchRow.h"
 #include "BenchServers.h"
 #include "EngineObjects.h"
 #include "LogModel.h"
 #include "MivController.h"
+#include "Paired.h"
 #include "frmKELTester.h"
 
 #include <QApplication>
@@ -27,11 +27,12 @@
 namespace {
 
 constexpr qint64 kMaxRunMs = 300000;
+constexpr int kDefaultRequests = 10000;
+constexpr double kNearZeroMs = 1e-3;
 
 struct Figures
 {
     double perSecond = 0;
-    double p50Ms = 0;
     double p99Ms = 0;
     bool complete = false;
 };
@@ -59,16 +60,9 @@ Figures Load(const QString &kelpeer, quint16 port, int clients, int requests)
     const QJsonObject summary = QJsonDocument::fromJson(file.readAll()).object();
     const QJsonObject all = summary.value(QLatin1String("latency")).toArray().last().toObject();
     f.perSecond = summary.value(QLatin1String("requests_per_s")).toDouble();
-    f.p50Ms = all.value(QLatin1String("p50_us")).toDouble() / 1000;
     f.p99Ms = all.value(QLatin1String("p99_us")).toDouble() / 1000;
     f.complete = host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0;
     return f;
-}
-
-void Print(const char *what, int clients, const Figures &f)
-{
-    std::printf("%-8s %2d client(s): %9.0f requests/s  p50 %7.3f ms  p99 %7.3f ms%s\n", what, clients, f.perSecond,
-                f.p50Ms, f.p99Ms, f.complete ? "" : "  (INCOMPLETE)");
 }
 
 } // namespace
@@ -78,7 +72,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int requests = argc > 1 ? qMax(10, QString::fromLocal8Bit(argv[1]).toInt()) : 20000;
+    const int requests = argc > 1 ? qMax(10, QString::fromLocal8Bit(argv[1]).toInt()) : kDefaultRequests;
     const QString kelpeer = KelpeerPath();
     BenchServers servers;
     if (!servers.start(kelpeer))
@@ -87,16 +81,18 @@ int main(int argc, char **argv)
     int status = 0;
     std::printf("%d requests per run, one at a time per connection\n", requests);
     for (int clients : {1, 10}) {
-        const Figures baseline = Load(kelpeer, servers.devicePort, clients, requests);
-        Print("kelpeer", clients, baseline);
-        servers.window.logModel()->clear();
-        const Figures tester = Load(kelpeer, servers.windowPort, clients, requests);
-        Print("window", clients, tester);
         const std::string name = "load, " + std::to_string(clients) + " client(s)";
-        PrintRow((name + ": requests/s").c_str(), tester.perSecond, baseline.perSecond, "requests/s",
-                 baseline.perSecond / qMax(tester.perSecond, 1.0));
-        PrintRow((name + ": p99").c_str(), tester.p99Ms, baseline.p99Ms, "ms", tester.p99Ms / qMax(baseline.p99Ms, 1e-3));
-        status |= baseline.complete && tester.complete ? 0 : 1;
+        PairedRow rate(name + ": requests/s", "requests/s", Better::Higher);
+        PairedRow p99(name + ": p99", "ms", Better::Lower, kNearZeroMs);
+        const bool ok = PairedRounds({&rate, &p99}, [&] {
+            servers.window.logModel()->clear();
+            const Figures tester = Load(kelpeer, servers.windowPort, clients, requests);
+            const Figures baseline = Load(kelpeer, servers.devicePort, clients, requests);
+            rate.add(tester.perSecond, baseline.perSecond);
+            p99.add(tester.p99Ms, baseline.p99Ms);
+            return tester.complete && baseline.complete;
+        });
+        status |= ok ? 0 : 1;
     }
     return status;
 }

@@ -3,20 +3,21 @@
 //    plot updated live) against the same cycle without them: the measurement's overhead;
 //  - the performance window's whole "Write && Read" run against a plain blocking socket client
 //    doing the same work: per cycle a PUT and a GET, each written and its answer read.
-// The variants run interleaved, several passes each; the median pass of each counts, and for the
-// overhead the median of the passes' ratios, since a pass's two runs share the machine's load.
+// The variants take turns in rounds; a row's ratio is the median of the rounds' ratios, since a
+// round's runs share the machine's load.
 //
-//   bench_perfcheck [cycles, 1..65535, default 20000] [passes, default 9]
+//   bench_perfcheck [cycles a run, 1..65535, default 4000]
 
-#include "BenchRow.h"
 #include "EngineObjects.h"
 #include "KelFramer.h"
 #include "KelOptions.h"
+#include "LoopbackSocket.h"
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
 #include "MivVariable.h"
 #include "MivWorkspace.h"
+#include "Paired.h"
 #include "PeerOptions.h"
 #include "PeerProcess.h"
 #include "PerfPlot.h"
@@ -34,10 +35,6 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,16 +45,8 @@ namespace {
 
 const QString kValueText = QStringLiteral("abc");
 constexpr int kBstrIndex = 10;
-constexpr int kDefaultCycles = 20000;
-constexpr int kDefaultPasses = 9; // a shared machine's load moves single passes by several percent
+constexpr int kDefaultCycles = 4000;
 constexpr int kTimeoutMs = 5000;
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
 
 // A plain blocking client: connect, then per cycle write PUT and read to its terminator,
 // write GET and read to its terminator. Nanoseconds, or -1 when the device fails.
@@ -66,34 +55,14 @@ qint64 RawRoundTrips(quint16 port, int cycles)
     const KelFramer framer(ParseKelOptions(EtherClientOption(port)).packet);
     const QByteArray put = framer.encode(QStringLiteral("PUT:A:1:X:8,") + kValueText);
     const QByteArray get = framer.encode(QStringLiteral("GET:A:1:X:"));
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
-        ::close(fd);
+    const int fd = ConnectLoopback(port);
+    if (fd < 0)
         return -1;
-    }
-    char buffer[256];
-    const auto roundTrip = [&](const QByteArray &frame) {
-        if (::send(fd, frame.constData(), size_t(frame.size()), 0) != frame.size())
-            return false;
-        for (;;) {
-            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-            if (n <= 0)
-                return false;
-            if (buffer[n - 1] == '\r')
-                return true;
-        }
-    };
     QElapsedTimer timer;
     timer.start();
     bool ok = true;
     for (int i = 0; i < cycles && ok; ++i)
-        ok = roundTrip(put) && roundTrip(get);
+        ok = BlockingRoundTrip(fd, put) && BlockingRoundTrip(fd, get);
     const qint64 elapsed = timer.nsecsElapsed();
     ::close(fd);
     return ok ? elapsed : -1;
@@ -181,7 +150,6 @@ int main(int argc, char **argv)
         qputenv("KELPEER", KELPEER_PATH);
     QApplication app(argc, argv);
     const int cycles = argc > 1 ? std::clamp(QString::fromLocal8Bit(argv[1]).toInt(), 1, 65535) : kDefaultCycles;
-    const int passes = argc > 2 ? std::max(1, QString::fromLocal8Bit(argv[2]).toInt()) : kDefaultPasses;
     EngineObjects engine;
 
     PeerProcess device;
@@ -198,64 +166,42 @@ int main(int argc, char **argv)
             EtherClientOption(port, kTimeoutMs, true));
         MivVariable *variable = controller->AddVariable(QStringLiteral("A:1:X"), QString());
 
-        std::vector<double> raw, without, with, window;
-        std::vector<double> ratios;    // with over without, per pass
+        PairedRow overhead("performance-check cycle, with vs without statistics", "us/cycle", Better::Lower);
+        PairedRow whole("performance-check run vs two blocking round trips", "us/cycle", Better::Lower);
         std::vector<double> cpuShares; // CPU time added by the statistics over the plain run's time
         RecordedPerf measured;
-        for (int pass = 0; pass < passes && status == 0; ++pass) {
+        int round = 0;
+        const auto perCycle = [cycles](qint64 ns) { return double(ns) / cycles / 1000.0; };
+        const bool ok = PairedRounds({&overhead, &whole}, [&] {
+            const qint64 w = WindowRun(variable, cycles, measured);
             const qint64 r = RawRoundTrips(port, cycles);
-            // Each goes first every other pass, so that neither always meets a warmer peer.
-            const bool withFirst = pass % 2 == 1;
+            // Each goes first every other round, so that neither always meets a warmer peer.
+            const bool withFirst = ++round % 2 == 0;
             const Timing first = CycleRun(variable, cycles, withFirst);
             const Timing second = CycleRun(variable, cycles, !withFirst);
             const Timing &plain = withFirst ? second : first;
             const Timing &measuring = withFirst ? first : second;
-            const qint64 a = plain.wallNs;
-            const qint64 b = measuring.wallNs;
-            const qint64 w = WindowRun(variable, cycles, measured);
-            if (r < 0 || a < 0 || b < 0 || w < 0) {
-                std::fprintf(stderr, "pass %d failed (raw %lld, without %lld, with %lld, window %lld)\n", pass,
-                             static_cast<long long>(r), static_cast<long long>(a), static_cast<long long>(b),
-                             static_cast<long long>(w));
-                status = 1;
-                break;
+            if (r < 0 || plain.wallNs < 0 || measuring.wallNs < 0 || w < 0) {
+                std::fprintf(stderr, "round %d failed (raw %lld, without %lld, with %lld, window %lld)\n", round,
+                             static_cast<long long>(r), static_cast<long long>(plain.wallNs),
+                             static_cast<long long>(measuring.wallNs), static_cast<long long>(w));
+                return false;
             }
-            const auto perCycle = [cycles](qint64 ns) { return double(ns) / cycles / 1000.0; };
-            raw.push_back(perCycle(r));
-            without.push_back(perCycle(a));
-            with.push_back(perCycle(b));
-            window.push_back(perCycle(w));
-            ratios.push_back(double(b) / double(a));
+            overhead.add(perCycle(measuring.wallNs), perCycle(plain.wallNs));
+            whole.add(perCycle(w), perCycle(r));
             // What measuring adds to this process's work, against the plain cycle's time. The
             // cycle is serial (each call waits for its answer), so CPU added here is time added
             // to the cycle; unlike wall time it hardly moves with what else the machine runs.
-            cpuShares.push_back(double(measuring.cpuMs - plain.cpuMs) * 1e6 / double(a));
-            std::printf("pass %d: raw %.2f, without statistics %.2f, with %.2f, window %.2f us/cycle; CPU without %lld, "
-                        "with %lld ms\n",
-                        pass + 1, raw.back(), without.back(), with.back(), window.back(),
-                        static_cast<long long>(plain.cpuMs), static_cast<long long>(measuring.cpuMs));
-        }
-        if (status == 0) {
-            const double rawUs = Median(raw), withoutUs = Median(without), withUs = Median(with),
-                         windowUs = Median(window);
-            std::printf("cycles %d x %d passes (Write && Read, data check on, BSTR \"%s\"), medians:\n", cycles,
-                        passes, qPrintable(kValueText));
-            std::printf("  cycle with statistics    %8.2f us/cycle\n", withUs);
-            const double overhead = Median(ratios); // each pass's pair ran back to back
-            std::printf("  cycle without statistics %8.2f us/cycle  overhead %+.2f %% (median of the passes' "
-                        "ratios, which range %+.2f to %+.2f %%; target <= 2 %%)\n",
-                        withoutUs, (overhead - 1) * 100, (*std::min_element(ratios.begin(), ratios.end()) - 1) * 100,
-                        (*std::max_element(ratios.begin(), ratios.end()) - 1) * 100);
-            std::printf("  CPU time the statistics add, over the plain run's time: %+.2f %% (median)\n",
+            cpuShares.push_back(double(measuring.cpuMs - plain.cpuMs) * 1e6 / double(plain.wallNs));
+            return true;
+        });
+        if (ok) {
+            std::printf("cycles %d a run (Write && Read, data check on, BSTR \"%s\")\n", cycles, qPrintable(kValueText));
+            std::printf("CPU time the statistics add, over the plain run's time: %+.2f %% (median)\n",
                         Median(cpuShares) * 100);
-            std::printf("  performance window       %8.2f us/cycle\n", windowUs);
-            std::printf("  plain blocking client    %8.2f us/cycle  (two round trips)\n", rawUs);
             PrintFigures(measured);
-            PrintRow("performance-check cycle, with vs without statistics", withUs, withoutUs, "us/cycle",
-                     overhead);
-            PrintRow("performance-check run vs two blocking round trips", windowUs, rawUs, "us/cycle",
-                     windowUs / rawUs);
         }
+        status = ok ? 0 : 1;
         g_mivEngine->Workspaces().Item(0)->Controllers().Remove(controller->Index());
     } catch (const MivError &e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.description()));

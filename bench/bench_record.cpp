@@ -1,10 +1,10 @@
 // The cost of the latency histogram's record() inside a busy loop, against the same loop
 // without it; and session records written per second, against building each one as a
-// QJsonObject and writing QJsonDocument's compact text.
-// Usage: bench_record [samples, default 10000000] [records, default 200000]
+// QJsonObject and writing QJsonDocument's compact text. Ours and the baseline take turns.
+// Usage: bench_record [samples a round, default 3000000] [records a round, default 30000]
 
-#include "BenchRow.h"
 #include "LatencyHistogram.h"
+#include "Paired.h"
 #include "SessionRecorder.h"
 
 #include <QCoreApplication>
@@ -23,17 +23,12 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kRuns = 5;
+constexpr long kDefaultPasses = 3000000;
+constexpr int kDefaultRecords = 30000;
 
 double Seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Round trips of 20 us to 2 ms, as a loop would time them.
@@ -117,44 +112,28 @@ double QJsonRate(const QString &path, const std::vector<RecordedFrame> &frames)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const long passes = argc > 1 ? std::max(1L, atol(argv[1])) : 10000000;
-    const int records = argc > 2 ? std::max(1, atoi(argv[2])) : 200000;
+    const long passes = argc > 1 ? std::max(1L, atol(argv[1])) : kDefaultPasses;
+    const int records = argc > 2 ? std::max(1, atoi(argv[2])) : kDefaultRecords;
 
     const std::vector<std::chrono::nanoseconds> durations = Durations();
     std::int64_t check = 0;
     LatencyHistogram histogram;
-    std::vector<double> withRecord;
-    std::vector<double> without;
-    for (int run = 0; run < kRuns; ++run) {
-        without.push_back(LoopNs(durations, passes, nullptr, check));
-        withRecord.push_back(LoopNs(durations, passes, &histogram, check));
-    }
-    const double oursNs = Median(withRecord);
-    const double baseNs = Median(without);
+    PairedRun(PairedRow("latency histogram record() in a loop", "ns/pass", Better::Lower),
+              [&] { return LoopNs(durations, passes, &histogram, check); },
+              [&] { return LoopNs(durations, passes, nullptr, check); });
     std::printf("histogram: %zu bytes, p50 %.1f us (check %lld)\n", sizeof histogram, histogram.quantileUs(0.5),
                 static_cast<long long>(check));
     const auto clockStart = Clock::now();
     for (long i = 0; i < passes; ++i)
         check += Clock::now().time_since_epoch().count();
-    const double clockNs = Seconds(clockStart) * 1e9 / double(passes);
-    std::printf("loop with record(): %.2f ns/pass, without: %.2f ns/pass, record() %.2f ns; one steady clock read %.2f ns\n",
-                oursNs, baseNs, oursNs - baseNs, clockNs);
-    PrintRow("latency histogram record() in a loop", oursNs, baseNs, "ns/pass", oursNs / baseNs);
+    std::printf("one steady clock read %.2f ns\n", Seconds(clockStart) * 1e9 / double(passes));
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.jsonl"));
     std::vector<RecordedFrame> frames;
     for (int i = 0; i < records; ++i)
         frames.push_back(Frame(i));
-    std::vector<double> ours;
-    std::vector<double> baseline;
-    for (int run = 0; run < kRuns; ++run) {
-        ours.push_back(RecorderRate(path, frames));
-        baseline.push_back(QJsonRate(path, frames));
-    }
-    const double oursRate = Median(ours);
-    const double baseRate = Median(baseline);
-    std::printf("session record frames: %.0f/s, QJsonDocument lines: %.0f/s\n", oursRate, baseRate);
-    PrintRow("session record, frame records", oursRate, baseRate, "records/s", baseRate / oursRate);
+    PairedRun(PairedRow("session record, frame records", "records/s", Better::Higher),
+              [&] { return RecorderRate(path, frames); }, [&] { return QJsonRate(path, frames); });
     return 0;
 }

@@ -1,12 +1,12 @@
 // Start-up time until the main window has painted, against a minimal window of the same size
 // holding one label (so that its fonts are loaded and as many pixels painted), and the resident memory of a full log list (LogModel at
 // its 32,767 lines) against a QStringList of the same lines. Each figure comes from a fresh
-// child process (this program run with --child MODE).
-// Usage: QT_QPA_PLATFORM=offscreen bench_startup [runs, default 9]
+// child process (this program run with --child MODE); ours and the baseline take turns.
+// Usage: QT_QPA_PLATFORM=offscreen bench_startup
 
-#include "BenchRow.h"
 #include "EngineObjects.h"
 #include "LogModel.h"
+#include "Paired.h"
 #include "ProcessProbe.h"
 #include "frmKELTester.h"
 
@@ -16,20 +16,14 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <utility>
-#include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr int kDefaultRuns = 9;
 
 QString LogLine(int i)
 {
@@ -149,27 +143,6 @@ double RunChild(const QString &self, const char *mode, QStringList *size = nullp
     return printed.value(0).toDouble();
 }
 
-double Median(std::vector<double> figures)
-{
-    std::sort(figures.begin(), figures.end());
-    return figures[figures.size() / 2];
-}
-
-// Medians of `runs` children of each of two modes, run in turn so that a burst of load on the
-// machine falls on both sides alike. Negative when a child fails.
-std::pair<double, double> MeasurePair(const QString &self, const char *ours, const char *baseline, int runs,
-                                      const QStringList &baselineExtra = {})
-{
-    std::vector<double> a, b;
-    for (int i = 0; i < runs; ++i) {
-        a.push_back(RunChild(self, ours));
-        b.push_back(RunChild(self, baseline, nullptr, baselineExtra));
-        if (a.back() < 0 || b.back() < 0)
-            return {-1, -1};
-    }
-    return {Median(a), Median(b)};
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -180,19 +153,15 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : kDefaultRuns;
     const QString self = QCoreApplication::applicationFilePath();
     QStringList size;
-    RunChild(self, "window", &size); // warms the file cache for both, and gives the size
-    RunChild(self, "label", nullptr, size);
-    const auto [window, label] = MeasurePair(self, "window", "label", runs, size);
-    const auto [log, list] = MeasurePair(self, "log", "list", runs);
-    if (window < 0 || log < 0)
-        return 1;
-    std::printf("start-up until painted (median of %d): main window %.1f ms, one-label window %.1f ms\n", runs,
-                window, label);
-    std::printf("resident memory of %d log lines: LogModel %.0f kB, QStringList %.0f kB\n", LogModel::kMaxLines, log, list);
-    PrintRow("start-up, until the main window has painted", window, label, "ms", window / label);
-    PrintRow("resident memory, full log (32767 lines)", log, list, "kB", log / std::max(1.0, list));
-    return 0;
+    RunChild(self, "window", &size); // gives the size for the baseline
+    const auto child = [&self](const char *mode, const QStringList &extra = {}) {
+        return [&self, mode, extra] { return RunChild(self, mode, nullptr, extra); };
+    };
+    const bool ok = PairedRun(PairedRow("start-up, until the main window has painted", "ms", Better::Lower),
+                              child("window"), child("label", size))
+                     && PairedRun(PairedRow("resident memory, full log (32767 lines)", "kB", Better::Lower, 1),
+                                  child("log"), child("list"));
+    return ok ? 0 : 1;
 }

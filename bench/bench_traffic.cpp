@@ -1,9 +1,8 @@
 // Synchronous round trips through the main window's controller with the Traffic pane open,
-// with a session being recorded, and both, against the same window with neither, in the same
-// run. The event loop runs every few round trips, as it would between a user's sends, so that
-// the pane shows what passed. Prints rates, ratios and the record's size per 1,000 round trips.
-//   bench_traffic [round trips per run, default 20000]
-#include "BenchRow.h"
+// with a session being recorded, and both, against the same window with neither, taking turns
+// within one run. The event loop runs every few round trips, as it would between a user's sends,
+// so that the pane shows what passed. Also prints the record's size per 1,000 round trips.
+//   bench_traffic [round trips a run, default 5000]
 #include "EngineObjects.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
@@ -11,6 +10,7 @@
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
+#include "Paired.h"
 #include "TrafficSetting.h"
 
 #include <QApplication>
@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int kRuns = 5;
+constexpr int kDefaultCount = 5000;
 constexpr int kEventLoopEvery = 64;
 
 double Run(MivCommand &command, int count)
@@ -41,12 +41,6 @@ double Run(MivCommand &command, int count)
     return count * 1e9 / double(clock.nsecsElapsed());
 }
 
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -54,7 +48,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int count = argc > 1 ? std::max(1, atoi(argv[1])) : 20000;
+    const int count = argc > 1 ? std::max(1, atoi(argv[1])) : kDefaultCount;
     KelPeerThread peer(ParseKelPeerArgs({"--option", "Conn=eth::0,EtherOpt=1:10:900,Timeout=2000"}).config);
     if (!peer.start()) {
         std::fprintf(stderr, "bench_traffic: %s\n", qPrintable(peer.errorString()));
@@ -72,27 +66,22 @@ int main(int argc, char **argv)
         MivCommand *command = ctrl->AddCommand("KELCmd", QString());
         command->setParameters({"GET", "A", "1", "X", ""});
 
-        constexpr int kSettings = int(std::size(kTrafficSettings));
-        std::vector<double> rates[kSettings];
-        Run(*command, count / 10 + 1);
-        // Interleaved, so that drift hits every setting alike.
-        for (int run = 0; run < kRuns; ++run) {
-            for (int s = 0; s < kSettings; ++s) {
-                ApplyTrafficSetting(window, kTrafficSettings[s], QDir(folder.path()));
-                rates[s].push_back(Run(*command, count));
+        // A row per setting but the first (neither), which is each row's baseline, run right after.
+        std::vector<PairedRow> rows;
+        for (std::size_t s = 1; s < std::size(kTrafficSettings); ++s)
+            rows.emplace_back(std::string("round trip, window, ") + kTrafficSettings[s].name, "round trips/s",
+                              Better::Higher);
+        const auto runWith = [&](const TrafficSetting &setting) {
+            ApplyTrafficSetting(window, setting, QDir(folder.path()));
+            return Run(*command, count);
+        };
+        PairedRounds({&rows[0], &rows[1], &rows[2]}, [&] {
+            for (std::size_t s = 0; s < rows.size(); ++s) {
+                const double rate = runWith(kTrafficSettings[s + 1]);
+                rows[s].add(rate, runWith(kTrafficSettings[0]));
             }
-        }
-        ApplyTrafficSetting(window, kTrafficSettings[0], QDir(folder.path()));
-        const double baseline = Median(rates[0]);
-        std::printf("round trips per run: %d (median of %d runs)\n", count, kRuns);
-        for (int s = 0; s < kSettings; ++s) {
-            const double rate = Median(rates[s]);
-            std::printf("%-24s %8.0f/s, %.1f us each\n", kTrafficSettings[s].name, rate, 1e6 / rate);
-            if (s == 0)
-                continue;
-            const std::string name = std::string("round trip, window, ") + kTrafficSettings[s].name;
-            PrintRow(name.c_str(), rate, baseline, "round trips/s", baseline / rate);
-        }
+            return true;
+        });
         // The last recording of a run holds that run's round trips.
         const QFileInfo record(QDir(folder.path()).filePath(QStringLiteral("recording.jsonl")));
         const double perThousand = double(record.size()) * 1000.0 / count;
