@@ -21,6 +21,7 @@ struct RecordedFrame
     QByteArray wire; // the bytes on the wire, header and terminator included
     std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+    QString side = {}; // a monitor's: "host" or "device"; empty elsewhere
 };
 
 enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error };
@@ -32,6 +33,7 @@ struct RecordedEvent
     QString text; // the reason or the error's description
     std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+    QString side = {}; // a monitor's: "host" or "device"; empty elsewhere
 };
 
 enum class PerfResult { End, Error };

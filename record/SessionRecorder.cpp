@@ -69,7 +69,7 @@ QString SessionRecorder::program()
     return QStringLiteral(KEL_PROGRAM);
 }
 
-bool SessionRecorder::start(const QString &path)
+bool SessionRecorder::start(const QString &path, const QString &via)
 {
     if (isRecording()) {
         m_error = QStringLiteral("A session is already being recorded to \"%1\".").arg(m_file.fileName());
@@ -89,6 +89,8 @@ bool SessionRecorder::start(const QString &path)
         record.addInteger("version", kVersion);
         record.addText("program", program());
         record.addText("started", IsoWithOffset(EpochMs(now)));
+        if (!via.isEmpty())
+            record.addText("via", via);
     });
     if (!flush()) {
         m_error = QStringLiteral("Cannot record the session to \"%1\": %2").arg(path, m_error);
@@ -199,6 +201,8 @@ void SessionRecorder::addFrame(const RecordedFrame &frame)
         record.addText("peer", frame.peer);
         record.addText("text", frame.text);
         record.addHex("hex", frame.wire);
+        if (!frame.side.isEmpty())
+            record.addText("side", frame.side);
     });
 }
 
@@ -209,6 +213,8 @@ void SessionRecorder::addEvent(const RecordedEvent &event)
         record.addWord("kind", EventKindName(event.kind));
         record.addText("peer", event.peer);
         record.addText("text", event.text);
+        if (!event.side.isEmpty())
+            record.addText("side", event.side);
     });
 }
 

@@ -34,8 +34,12 @@ struct KelPeerConfig
     QString jsonPath;
     std::optional<double> maxP99Ms;
     std::optional<qint64> maxErrors;
+    // monitor: the option string is the host side, this the device side
+    QString monitorOption;
+    QString recordPath;
 
     bool isHost() const { return !sendTexts.isEmpty(); }
+    bool isMonitor() const { return !monitorOption.isEmpty(); }
 };
 
 struct KelPeerArgs

@@ -9,6 +9,7 @@ QString KelPeerSynopsis()
         "               [--wait-client S] [--verbose]\n"
         "       kelpeer --option STRING --send TEXT... [--clients N] [--pipeline K] [--rate R]\n"
         "               [--count N | --duration S] [--json FILE] [--max-p99 MS] [--max-errors N]\n"
+        "       kelpeer --option HOSTSIDE --monitor DEVICESIDE [--record FILE]\n"
         "       kelpeer -h | --help | --version\n");
 }
 
@@ -45,6 +46,14 @@ QString KelPeerUsage()
         "  --json FILE       write the summary as JSON too\n"
         "  --max-p99 MS      exit 3 when the 99th percentile latency is above MS\n"
         "  --max-errors N    exit 3 when more than N requests fail (errors, timeouts, closes)\n"
+        "\n"
+        "Monitor (--monitor DEVICESIDE): sits between a host and a device and passes their bytes\n"
+        "through unchanged. The option string is the host side (a server or a serial line), the\n"
+        "monitor's the device side (a client or a serial line), one device connection per host\n"
+        "connection. Prints \"HH:MM:SS.mmm > request\", \"... < answer (0.41 ms)\", \"... ~ text\" for a\n"
+        "frame that answers no request, and connects and disconnects; on SIGINT/SIGTERM a summary\n"
+        "of requests, answers and answer times per command.\n"
+        "  --record FILE     record the session (JSON Lines; --replay takes it)\n"
         "\n"
         "  --verbose         print \"HH:MM:SS.mmm < text\" per frame received, \"... > text\" per frame\n"
         "                    sent, and \"... connected ADDRESS\" / \"... disconnected ADDRESS\"\n"
