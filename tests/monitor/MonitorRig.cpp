@@ -8,26 +8,9 @@
 #include <QTcpSocket>
 #include <QTest>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 constexpr int kPumpMs = 5;
 } // namespace
-
-MonitorRig::~MonitorRig()
-{
-    release();
-}
-
-void MonitorRig::release()
-{
-    for (int fd : std::as_const(m_holding)) {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    m_holding.clear();
-}
 
 QString MonitorRig::option(Medium medium, bool server, int timeoutMs, const QString &packet, quint16 port) const
 {
@@ -65,9 +48,6 @@ bool MonitorRig::start(Medium host, Medium device, const QString &packet, int ti
             return false;
         }
         qputenv(qPrintable(QStringLiteral("MIV_COM%1").arg(com)), pty->first().toUtf8());
-        // Held open until the monitor has opened it: socat takes a line that no one has open
-        // for one that has gone, and ends the pair.
-        m_holding.append(::open(qPrintable(pty->first()), O_RDWR | O_NOCTTY));
     }
     if (device == Medium::Tcp && deviceListens) {
         m_deviceServer.listen(QHostAddress::LocalHost, 0);
@@ -85,7 +65,6 @@ bool MonitorRig::start(Medium host, Medium device, const QString &packet, int ti
         m_error = e.description();
         return false;
     }
-    release();
     if (host == Medium::Serial && device == Medium::Tcp
         && !pumpUntil([this] { return m_deviceServer.hasPendingConnections(); }))
         return false;

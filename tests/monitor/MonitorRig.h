@@ -21,11 +21,6 @@ public:
     static constexpr int kHostCom = 41;
     static constexpr int kDeviceCom = 42;
 
-    MonitorRig() = default;
-    ~MonitorRig();
-    MonitorRig(const MonitorRig &) = delete;
-    MonitorRig &operator=(const MonitorRig &) = delete;
-
     // Starts the monitor with these packet options on both sides ("4:0:0:0") and, for the
     // serial ends, their lines. A TCP device end listens; with `deviceListens` false nothing
     // listens on its port.
@@ -37,7 +32,6 @@ public:
     QIODevice *device() const { return m_device; }
     KelMonitor &monitor() { return m_monitor; }
     QString errorString() const { return m_error; }
-    QStringList ptys() const { return {m_hostPty.first(), m_hostPty.second(), m_devicePty.first(), m_devicePty.second()}; }
 
     QList<MonitorFrame> frames(MonitorSide side) const;
     QList<MonitorEvent> events(MivTapEventKind kind) const;
@@ -51,7 +45,6 @@ public:
 private:
     QString option(Medium medium, bool server, int timeoutMs, const QString &packet, quint16 port) const;
     QIODevice *openSerial(PtyPair &pty);
-    void release();
 
     KelMonitor m_monitor;
     PtyPair m_hostPty;
@@ -65,5 +58,4 @@ private:
     QList<MonitorFrame> m_frames;
     QList<MonitorEvent> m_events;
     QString m_error;
-    QList<int> m_holding; // descriptors of the monitor's lines, until it has opened them
 };
