@@ -38,6 +38,7 @@ QIODevice *MonitorRig::openSerial(PtyPair &pty)
 bool MonitorRig::start(Medium host, Medium device, const QString &packet, int timeoutMs, bool deviceListens)
 {
     m_hostMedium = host;
+    m_deviceMedium = device;
     QObject::connect(&m_monitor, &KelMonitor::frame, &m_monitor, [this](const MonitorFrame &f) { m_frames << f; });
     QObject::connect(&m_monitor, &KelMonitor::event, &m_monitor, [this](const MonitorEvent &e) { m_events << e; });
     for (auto [medium, pty, com] : {std::tuple{host, &m_hostPty, kHostCom}, std::tuple{device, &m_devicePty, kDeviceCom}}) {
@@ -86,11 +87,13 @@ QIODevice *MonitorRig::connectHost()
     m_host = socket.get();
     const qsizetype pairs = m_events.size();
     // The monitor takes the host, then opens (or fails to open) its device side.
+    // A TCP device end has its connection once the test's server has taken it.
     pumpUntil([&] {
         if (m_deviceServer.hasPendingConnections())
             return true;
         for (qsizetype i = pairs; i < m_events.size(); ++i) {
-            if (m_events.at(i).side == MonitorSide::Device || m_events.at(i).kind == MivTapEventKind::Error)
+            const MonitorEvent &e = m_events.at(i);
+            if (e.kind == MivTapEventKind::Error || (e.side == MonitorSide::Device && m_deviceMedium == Medium::Serial))
                 return true;
         }
         return false;

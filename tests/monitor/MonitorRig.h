@@ -52,6 +52,7 @@ private:
     QTcpServer m_deviceServer;
     quint16 m_devicePort = 0;
     Medium m_hostMedium = Medium::Tcp;
+    Medium m_deviceMedium = Medium::Tcp;
     QList<std::shared_ptr<QIODevice>> m_ends;
     QIODevice *m_host = nullptr;
     QIODevice *m_device = nullptr;
