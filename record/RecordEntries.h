@@ -22,6 +22,7 @@ struct RecordedFrame
     QByteArray wire; // the bytes on the wire, header and terminator included
     std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
+    QString side = {}; // a monitor's: "host" or "device"; empty elsewhere
 };
 
 enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error };
@@ -38,6 +39,7 @@ struct RecordedEvent
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
     LinkRole role = LinkRole::None;
     QString local; // of an opened or closed transport: this end's address, when peer is the other's
+    QString side = {}; // a monitor's: "host" or "device"; empty elsewhere
 };
 
 enum class PerfResult { End, Error };

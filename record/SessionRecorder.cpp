@@ -80,7 +80,7 @@ QString SessionRecorder::program()
     return QStringLiteral(KEL_PROGRAM);
 }
 
-bool SessionRecorder::start(const QString &path)
+bool SessionRecorder::start(const QString &path, const QString &via)
 {
     if (isRecording()) {
         m_error = QStringLiteral("A session is already being recorded to \"%1\".").arg(m_file.fileName());
@@ -102,6 +102,8 @@ bool SessionRecorder::start(const QString &path)
         record.addInteger("version", kVersion);
         record.addText("program", program());
         record.addText("started", IsoWithOffset(m_lastMs));
+        if (!via.isEmpty())
+            record.addText("via", via);
     });
     if (!flush()) {
         m_error = QStringLiteral("Cannot record the session to \"%1\": %2").arg(path, m_error);
@@ -212,6 +214,8 @@ void SessionRecorder::addFrame(const RecordedFrame &frame)
         record.addText("peer", frame.peer);
         record.addText("text", frame.text);
         record.addHex("hex", frame.wire);
+        if (!frame.side.isEmpty())
+            record.addText("side", frame.side);
     });
 }
 
@@ -225,6 +229,8 @@ void SessionRecorder::addEvent(const RecordedEvent &event)
             record.addWord("role", role);
         if (!event.local.isEmpty())
             record.addText("local", event.local);
+        if (!event.side.isEmpty())
+            record.addText("side", event.side);
     });
 }
 
@@ -245,7 +251,7 @@ void SessionRecorder::addPerf(const RecordedPerf &perf)
 
 void SessionRecorder::addPlan(const RecordedPlan &plan)
 {
-    append("plan", system_clock::now(), [&](JsonObjectWriter &record) {
+    append("plan", system_clock::now(), std::nullopt, [&](JsonObjectWriter &record) {
         record.addText("name", plan.name);
         record.addInteger("passed", plan.passed);
         record.addInteger("failed", plan.failed);

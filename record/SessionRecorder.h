@@ -37,7 +37,8 @@ public:
 
     // Creates or truncates the file and writes the session record to it at once. False, with
     // errorString() saying why, when the file cannot be opened or written, or a recording runs.
-    bool start(const QString &path);
+    // A non-empty `via` names what recorded (a monitor's record says "monitor").
+    bool start(const QString &path, const QString &via = {});
     // Writes the end record and closes the file.
     void stop();
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-enum class Role { Any, Device, Host, Plain, Load, Plan, PlanFrom };
+enum class Role { Any, Device, Host, Plain, Load, Plan, PlanFrom, Monitor };
 
 struct OptionSpec
 {
@@ -32,6 +32,7 @@ constexpr OptionSpec kOptions[] = {
     {"--max-p99", true, false, Role::Load},      {"--max-errors", true, false, Role::Load},
     {"--plan", true, false, Role::Plan},         {"--junit", true, false, Role::Plan},
     {"--plan-from", true, false, Role::PlanFrom}, {"--within-factor", true, false, Role::PlanFrom},
+    {"--monitor", true, false, Role::Monitor},   {"--record", true, false, Role::Monitor},
 };
 
 constexpr int kMaxClients = 1000;
@@ -101,6 +102,12 @@ QString readValues(const Given &given, KelPeerConfig &config)
     config.sendTexts = given.value(QStringLiteral("--send"));
     config.noWait = has("--no-wait");
     config.jsonPath = one("--json");
+    config.monitorOption = one("--monitor");
+    config.recordPath = one("--record");
+    if (has("--monitor") && config.monitorOption.isEmpty())
+        return QStringLiteral("--monitor needs the device side's option string");
+    if (has("--record") && config.recordPath.isEmpty())
+        return QStringLiteral("--record needs a file name");
     if (has("--delay")) {
         if (!readInt(one("--delay"), 0, INT_MAX, &whole))
             return QStringLiteral("--delay needs a number of milliseconds");
@@ -194,10 +201,15 @@ QString checkRoles(const Given &given, const KelPeerConfig &config)
         return error;
     const bool host = given.contains(QStringLiteral("--send"));
     const bool load = anyGiven(given, Role::Load);
+    const bool monitor = given.contains(QStringLiteral("--monitor"));
     for (const OptionSpec &spec : kOptions) {
         const QString name = QLatin1String(spec.name);
         if (!given.contains(name) || planRole)
             continue;
+        if (monitor && spec.role != Role::Monitor && name != QLatin1String("--option"))
+            return QStringLiteral("%1 does nothing with --monitor").arg(name);
+        if (spec.role == Role::Monitor && !monitor)
+            return QStringLiteral("%1 goes with --monitor").arg(name);
         if (spec.role == Role::Device && host)
             return QStringLiteral("%1 does nothing with --send (it shapes the device's answers)").arg(name);
         if ((spec.role == Role::Host || spec.role == Role::Plain || spec.role == Role::Load) && !host)

@@ -40,6 +40,11 @@ struct KelPeerConfig
     QString planFromPath; // writes a plan from a record, opens no connection
     std::optional<double> withinFactor;
 
+    // monitor: the option string is the host side, this the device side
+    QString monitorOption;
+    QString recordPath;
+
+    bool isMonitor() const { return !monitorOption.isEmpty(); }
     bool isHost() const { return !sendTexts.isEmpty(); }
     bool isPlan() const { return !planPath.isEmpty(); }
 };

@@ -12,6 +12,7 @@ QString KelPeerSynopsis()
         "       kelpeer --option STRING --plan FILE [--junit FILE] [--json FILE]\n"
         "               [--wait-client S] [--verbose]\n"
         "       kelpeer --plan-from RECORD [--within-factor F]\n"
+        "       kelpeer --option HOSTSIDE --monitor DEVICESIDE [--record FILE]\n"
         "       kelpeer -h | --help | --version\n");
 }
 
@@ -62,6 +63,14 @@ QString KelPeerUsage()
         "  --wait-client S   on a server option string, wait at most S seconds for a client\n"
         "  --plan-from RECORD  write a plan from a session record to standard output\n"
         "  --within-factor F   with --plan-from: each answer within F times its recorded time\n"
+        "\n"
+        "Monitor (--monitor DEVICESIDE): sits between a host and a device and passes their bytes\n"
+        "through unchanged. The option string is the host side (a server or a serial line), the\n"
+        "monitor's the device side (a client or a serial line), one device connection per host\n"
+        "connection. Prints \"HH:MM:SS.mmm > request\", \"... < answer (0.41 ms)\", \"... ~ text\" for a\n"
+        "frame that answers no request, and connects and disconnects; on SIGINT/SIGTERM a summary\n"
+        "of requests, answers and answer times per command.\n"
+        "  --record FILE     record the session (JSON Lines; --replay takes it)\n"
         "\n"
         "  --verbose         print \"HH:MM:SS.mmm < text\" per frame received, \"... > text\" per frame\n"
         "                    sent, and \"... connected ADDRESS\" / \"... disconnected ADDRESS\"\n"

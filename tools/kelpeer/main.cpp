@@ -1,4 +1,5 @@
 #include "KelLoad.h"
+#include "KelMonitorRun.h"
 #include "KelPeer.h"
 #include "KelPeerConfig.h"
 #include "KelPeerText.h"
@@ -103,6 +104,12 @@ int main(int argc, char **argv)
     if (!args.config.rulesPath.isEmpty())
         sigaction(SIGHUP, &action, nullptr);
 
+    if (args.config.isMonitor()) {
+        KelMonitorRun monitor(args.config);
+        const int code = run(app, monitor);
+        monitor.stop(); // the summary, also after SIGINT/SIGTERM
+        return code;
+    }
     if (args.config.load) {
         KelLoad load(args.config);
         return run(app, load);

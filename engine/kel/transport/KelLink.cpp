@@ -66,6 +66,7 @@ KelLink::KelLink(std::unique_ptr<KelStream> stream, QString address, const KelPa
     connect(m_stream.get(), &KelStream::bytesWritten, this, [this] {
         if (m_paused)
             drain();
+        m_sink.linkWritten(*this);
     });
     connect(m_stream.get(), &KelStream::ended, this, &KelLink::peerEnded);
 }
@@ -138,6 +139,11 @@ void KelLink::flush()
         m_stream->flush();
 }
 
+qint64 KelLink::bytesToWrite() const
+{
+    return isOpen() ? m_stream->bytesToWrite() : 0;
+}
+
 bool KelLink::mayRead() const
 {
     // A request that waits reads on for its answer; without one the answers to what was read
@@ -156,7 +162,9 @@ void KelLink::drain()
         // An empty buffer is left alone: reading it would re-arm Qt's notifier for nothing.
         if (!holding && (m_inputEnded || !m_stream->hasInput()))
             break;
-        const int room = mayRead() ? m_sink.room(*this) : 0;
+        // Bytes passed through have no answers of their own to fit in the send queue.
+        const bool bytes = m_sink.takesBytes();
+        const int room = bytes || mayRead() ? m_sink.room(*this) : 0;
         if (room <= 0) {
             m_paused = true;
             break;
@@ -168,6 +176,18 @@ void KelLink::drain()
             if (m_held.isEmpty())
                 break;
             m_lastActivityMs = KelSteadyMs();
+        }
+        if (bytes) {
+            const qsizetype offered = m_held.size() - m_heldAt;
+            const qsizetype taken = m_sink.linkBytes(*this, m_held.constData() + m_heldAt, offered);
+            if (m_finished)
+                break;
+            m_heldAt += taken;
+            if (taken < offered) {
+                m_paused = true;
+                break;
+            }
+            continue;
         }
         MivTap *tap = m_sink.linkTap();
         m_heldAt += tap ? feedTapped(*tap, room)

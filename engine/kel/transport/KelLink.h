@@ -28,6 +28,13 @@ public:
     virtual int room(const KelLink &link) const = 0;
     // Whoever watches the frames, or nullptr.
     virtual MivTap *linkTap() const = 0;
+    // A pass-through sink takes the bytes as they are read, unframed: the link hands them to
+    // linkBytes(), which returns how many it took, and pauses at the rest until drain() is
+    // called again. room() then says whether the sink takes bytes now.
+    virtual bool takesBytes() const { return false; }
+    virtual qsizetype linkBytes(KelLink &, const char *, qsizetype) { return 0; }
+    // The link wrote bytes that were queued: its queue has room again.
+    virtual void linkWritten(KelLink &) {}
 };
 
 // One byte stream to one peer (a TCP connection or the serial line) with its own framer and
@@ -74,6 +81,8 @@ public:
     void writeBytes(const QByteArray &bytes, bool now);
     // Writes what is queued.
     void flush();
+    // Bytes queued, not yet written.
+    qint64 bytesToWrite() const;
     // Frames what has arrived, as far as the sink takes frames, and hands them to it.
     void drain();
     // Waits up to ms for input, outside the event loop, and hands what came to the sink.

@@ -30,7 +30,10 @@ KelSerialStream::KelSerialStream(QSerialPort *port) : m_port(port)
     connect(m_port, &QIODevice::readyRead, this, &KelSerialStream::announceInput);
     connect(m_port, &QIODevice::bytesWritten, this, &KelStream::bytesWritten);
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ResourceError || (error == QSerialPort::ReadError && HungUp(*m_port)))
+        // A read that finds nothing after all (a pseudo-terminal's input still on its way) is
+        // reported as an error named after whatever errno held last: only a line that has
+        // hung up has gone.
+        if ((error == QSerialPort::ResourceError || error == QSerialPort::ReadError) && HungUp(*m_port))
             end(QStringLiteral("the device went away"));
     });
 }

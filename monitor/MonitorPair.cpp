@@ -1,0 +1,260 @@
+#include "MonitorPair.h"
+
+#include "KelLink.h"
+#include "KelSettings.h"
+#include "KelTransport.h"
+#include "MivError.h"
+#include "MonitorStats.h"
+
+#include <chrono>
+
+namespace {
+
+using namespace std::chrono;
+
+int Index(MonitorSide side)
+{
+    return side == MonitorSide::Host ? 0 : 1;
+}
+
+MonitorSide Opposite(MonitorSide side)
+{
+    return side == MonitorSide::Host ? MonitorSide::Device : MonitorSide::Host;
+}
+
+bool Gone(const KelLink *link)
+{
+    return !link || link->isFinished();
+}
+
+} // namespace
+
+MonitorPair::MonitorPair(quint64 id, KelLink &host, const KelSettings &hostSettings,
+                         const KelSettings &deviceSettings, MonitorStats &stats, QObject *parent)
+    : QObject(parent), m_id(id), m_name(host.address()), m_waitLimitMs(deviceSettings.timeoutMs), m_host(&host),
+      m_hostCopy(hostSettings.packet), m_deviceCopy(deviceSettings.packet),
+      m_pairing(milliseconds(deviceSettings.timeoutMs)), m_stats(stats)
+{
+    m_expiry.setSingleShot(true);
+    connect(&m_expiry, &QTimer::timeout, this, &MonitorPair::expire);
+    m_linger.setSingleShot(true);
+    m_linger.setInterval(kCloseLingerMs);
+    connect(&m_linger, &QTimer::timeout, this, [this] {
+        if (m_lingering)
+            closeNow(*m_lingering);
+    });
+}
+
+MonitorPair::~MonitorPair() = default;
+
+void MonitorPair::setDevice(std::unique_ptr<KelTransport> device)
+{
+    m_deviceTransport = device.release();
+    m_deviceTransport->setParent(this);
+    const QList<KelLink *> links = m_deviceTransport->links();
+    m_device = links.isEmpty() ? nullptr : links.first();
+}
+
+KelLink *MonitorPair::link(MonitorSide side) const
+{
+    return side == MonitorSide::Host ? m_host.data() : m_device.data();
+}
+
+KelLink *MonitorPair::other(const KelLink &link) const
+{
+    return this->link(Opposite(sideOf(link)));
+}
+
+qint64 MonitorPair::queuedBytes() const
+{
+    return (m_host ? m_host->bytesToWrite() : 0) + (m_device ? m_device->bytesToWrite() : 0);
+}
+
+bool MonitorPair::takes(const KelLink &from) const
+{
+    // Bytes for a side that has gone are shown, not kept.
+    const KelLink *to = other(from);
+    return !to || !to->isOpen() || to->bytesToWrite() < kForwardQueueBytes;
+}
+
+void MonitorPair::stalled(const KelLink &from)
+{
+    KelLink *to = other(from);
+    if (from.isOpen() || !to || m_linger.isActive())
+        return;
+    if (m_closeWhy.isEmpty())
+        m_closeWhy = QStringLiteral("closed: it took nothing for %1 ms after the other side closed").arg(kCloseLingerMs);
+    m_lingering = to;
+    m_linger.start();
+}
+
+void MonitorPair::pass(KelLink &from, const char *data, qsizetype size)
+{
+    const MonitorSide side = sideOf(from);
+    KelLink *to = other(from);
+    if (to && to->isOpen()) {
+        try {
+            to->writeBytes(QByteArray::fromRawData(data, size), true);
+        } catch (const MivError &e) {
+            emitEvent(Opposite(side), MivTapEventKind::Error, to->address(), e.description());
+            close(e.description());
+        }
+    }
+    observe(side, data, size);
+}
+
+void MonitorPair::observe(MonitorSide side, const char *data, qsizetype size)
+{
+    QList<MonitorFramedCopy::Result> results;
+    (side == MonitorSide::Host ? m_hostCopy : m_deviceCopy).feed(data, size, results);
+    for (MonitorFramedCopy::Result &result : results) {
+        MonitorFrame row;
+        row.pair = m_id;
+        row.side = side;
+        row.peer = m_name;
+        row.text = std::move(result.event.text);
+        row.wire = std::move(result.wire);
+        if (result.event.kind == KelFrameEvent::Error) {
+            row.role = MonitorFrame::Error;
+            m_stats.addError();
+        } else if (side == MonitorSide::Host) {
+            request(row);
+        } else {
+            answer(row);
+        }
+        emit frame(row);
+    }
+}
+
+void MonitorPair::request(MonitorFrame &row)
+{
+    row.role = MonitorFrame::Request;
+    m_stats.addRequest(row.text);
+    if (const auto dropped = m_pairing.request(row.text, row.at.steady))
+        giveUp(*dropped, QStringLiteral("before %1 later requests").arg(MonitorPairing::kMaxWaiting), row.at);
+    armExpiry();
+}
+
+void MonitorPair::answer(MonitorFrame &row)
+{
+    expire();
+    if (const auto answered = m_pairing.answer(row.at.steady)) {
+        row.role = MonitorFrame::Answer;
+        row.answerTime = answered->time;
+        row.request = answered->request.text;
+        m_stats.addAnswer(row.request, answered->time);
+    } else {
+        row.role = MonitorFrame::Stray;
+        m_stats.addStray();
+    }
+    armExpiry();
+}
+
+void MonitorPair::giveUp(const MonitorPairing::Request &request, const QString &why, const MivTapTime &at)
+{
+    m_stats.addUnanswered(request.text);
+    MonitorEvent row{m_id, MonitorSide::Device, MivTapEventKind::Error, m_name,
+                     QStringLiteral("No answer to \"%1\" %2").arg(request.text, why), at};
+    emit event(row);
+}
+
+void MonitorPair::expire()
+{
+    for (const MonitorPairing::Request &request : m_pairing.expire(steady_clock::now()))
+        giveUp(request, QStringLiteral("within %1 ms").arg(m_waitLimitMs));
+    armExpiry();
+}
+
+void MonitorPair::armExpiry()
+{
+    const auto deadline = m_pairing.nextDeadline();
+    if (!deadline) {
+        m_expiry.stop();
+        return;
+    }
+    // A millisecond past the deadline: a request is given up once it has waited longer.
+    const auto left = ceil<milliseconds>(*deadline - steady_clock::now()) + milliseconds(1);
+    m_expiry.start(int(qMax<qint64>(0, left.count())));
+}
+
+void MonitorPair::written(KelLink &link)
+{
+    if (&link == m_lingering && link.bytesToWrite() == 0) {
+        // Not from inside the device's own signal.
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_lingering)
+                closeNow(*m_lingering);
+        }, Qt::QueuedConnection);
+        return;
+    }
+    KelLink *from = other(link);
+    if (from && from->isPaused())
+        from->drain();
+}
+
+void MonitorPair::linkClosed(KelLink &link)
+{
+    const MonitorSide side = sideOf(link);
+    QString why = link.endReason();
+    if (m_closing[Index(side)] && !m_closeWhy.isEmpty())
+        why = m_closeWhy;
+    emitEvent(side, MivTapEventKind::Disconnected, link.address(), why);
+    for (const MonitorPairing::Request &request : m_pairing.takeAll())
+        giveUp(request, QStringLiteral("before the connection closed"));
+    m_expiry.stop();
+    if (KelLink *to = other(link); to && !to->isFinished()) {
+        const QString closer = side == MonitorSide::Host ? QStringLiteral("the host") : QStringLiteral("the device");
+        closeAfterQueue(*to, QStringLiteral("closed because %1 side closed (%2)").arg(closer, why));
+    }
+    checkClosed();
+}
+
+void MonitorPair::close(const QString &why)
+{
+    m_closeWhy = why;
+    // Held by pointers that a close may clear.
+    const QPointer<KelLink> host = m_host;
+    const QPointer<KelLink> device = m_device;
+    if (!Gone(host))
+        closeNow(*host);
+    if (!Gone(device))
+        closeNow(*device);
+    checkClosed();
+}
+
+void MonitorPair::closeAfterQueue(KelLink &link, const QString &why)
+{
+    if (m_closeWhy.isEmpty())
+        m_closeWhy = why;
+    if (link.bytesToWrite() == 0 || !link.isOpen()) {
+        closeNow(link);
+        return;
+    }
+    m_lingering = &link;
+    m_linger.start();
+}
+
+void MonitorPair::closeNow(KelLink &link)
+{
+    m_closing[Index(sideOf(link))] = true;
+    if (&link == m_lingering) {
+        m_lingering = nullptr;
+        m_linger.stop();
+    }
+    link.close();
+}
+
+void MonitorPair::emitEvent(MonitorSide side, MivTapEventKind kind, const QString &peer, const QString &text)
+{
+    emit event(MonitorEvent{m_id, side, kind, peer, text, {}});
+}
+
+void MonitorPair::checkClosed()
+{
+    if (m_closed || !Gone(m_host) || !Gone(m_device))
+        return;
+    m_closed = true;
+    m_expiry.stop();
+    m_linger.stop();
+    emit closed(m_id);
+}
