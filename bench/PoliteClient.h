@@ -12,7 +12,7 @@
 #include <thread>
 
 // A well-behaved client on its own thread: sends empty frames, never more than kInFlight of them
-// unanswered, until it has its `count` answers or is stopped. Ten of them bring a server the load
+// unanswered, until it has its `count` answers, is finished or is stopped. Ten of them bring a server the load
 // of a flood spread fairly over connections.
 class PoliteClient
 {
@@ -33,21 +33,26 @@ public:
     bool connected() const { return m_fd >= 0; }
     void start(qint64 count)
     {
-        m_thread = std::jthread([this, count](std::stop_token stop) { run(stop, count); });
+        m_count = count;
+        m_thread = std::jthread([this](std::stop_token stop) { run(stop); });
     }
+    // Sends no more; done() once what was sent is answered. A server may take a client that leaves
+    // with answers unread for a fault.
+    void finish() { m_count = sent.load(); }
+    bool done() const { return lost || answers >= m_count; }
 
     std::atomic<qint64> sent{0};
     std::atomic<qint64> answers{0};
     std::atomic<bool> lost{false}; // the server closed the connection
 
 private:
-    void run(const std::stop_token &stop, qint64 count)
+    void run(const std::stop_token &stop)
     {
         char frames[kInFlight];
         std::fill(std::begin(frames), std::end(frames), '\r');
         char buffer[4096];
-        while (!stop.stop_requested() && answers < count) {
-            const qint64 room = std::min(kInFlight - (sent - answers), count - sent);
+        while (!stop.stop_requested() && answers < m_count) {
+            const qint64 room = std::min(kInFlight - (sent - answers), m_count - sent);
             pollfd p = {m_fd, short(POLLIN | (room > 0 ? POLLOUT : 0)), 0};
             if (::poll(&p, 1, kPollMs) <= 0)
                 continue;
@@ -68,5 +73,6 @@ private:
     }
 
     int m_fd = -1;
+    std::atomic<qint64> m_count{0};
     std::jthread m_thread;
 };
