@@ -5,6 +5,9 @@
 
 namespace {
 
+// Readers take a monitor's record as a client's: its host side's frames are the requests.
+constexpr LinkRole kMonitorRole = LinkRole::Client;
+
 LinkEventKind RecordKind(MivTapEventKind kind)
 {
     switch (kind) {
@@ -32,7 +35,7 @@ void MonitorRecording::addFrame(const MonitorFrame &frame)
     // A receive error is an event of its side; its bytes went through all the same.
     if (frame.role == MonitorFrame::Error) {
         m_recorder.addEvent(
-            RecordedEvent{LinkEventKind::Error, frame.peer, frame.text, frame.at.steady, frame.at.wall, side});
+            RecordedEvent{LinkEventKind::Error, frame.peer, frame.text, frame.at.steady, frame.at.wall, kMonitorRole, {}, side});
         return;
     }
     const FrameDirection direction = frame.side == MonitorSide::Host ? FrameDirection::Out : FrameDirection::In;
@@ -43,5 +46,5 @@ void MonitorRecording::addFrame(const MonitorFrame &frame)
 void MonitorRecording::addEvent(const MonitorEvent &event)
 {
     m_recorder.addEvent(RecordedEvent{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
-                                      QLatin1StringView(MonitorSideName(event.side))});
+                                      kMonitorRole, {}, QLatin1StringView(MonitorSideName(event.side))});
 }
