@@ -13,6 +13,8 @@ namespace {
 
 constexpr double kUsPerMs = 1000.0;
 const QString kNone = QStringLiteral("-");
+constexpr int kCountWidth = 6;
+constexpr int kFigureWidth = 7;
 
 QString Figure(double us)
 {
@@ -39,34 +41,37 @@ double KelLoadTally::requestsPerSecond() const
     return elapsedMs > 0 ? double(requests) * kUsPerMs / elapsedMs : 0;
 }
 
+// Narrow enough for an 80-column terminal (and the manual's example) with short request texts.
 QString LoadSummaryText(const KelLoadTally &t)
 {
-    QString out = QStringLiteral("requests %1  answers %2  errors %3  timeouts %4  requests lost to a close %5  stray %6\n")
-                      .arg(t.requests).arg(t.answers).arg(t.errors()).arg(t.timeouts).arg(t.closed).arg(t.stray);
-    out += QStringLiteral("connections %1  connections closed %2  elapsed %3 s  %4 requests/s\n")
-               .arg(t.connections)
-               .arg(t.closes)
-               .arg(QString::number(t.elapsedMs / kUsPerMs, 'f', 3))
-               .arg(QString::number(t.requestsPerSecond(), 'f', 1));
+    QString out = QStringLiteral("requests %1  answers %2  errors %3  timeouts %4\n")
+                      .arg(t.requests).arg(t.answers).arg(t.errors()).arg(t.timeouts);
+    out += QStringLiteral("requests lost to a close %1  stray %2\n").arg(t.closed).arg(t.stray);
+    out += QStringLiteral("connections %1  connections closed %2\n").arg(t.connections).arg(t.closes);
+    out += QStringLiteral("elapsed %1 s  %2 requests/s\n")
+               .arg(QString::number(t.elapsedMs / kUsPerMs, 'f', 3), QString::number(t.requestsPerSecond(), 'f', 1));
     for (auto it = t.errorsByCode.cbegin(); it != t.errorsByCode.cend(); ++it)
         out += QStringLiteral("error %1 %2  %3\n").arg(it.key()).arg(KelHresultName(it.key())).arg(it.value());
     if (t.unreadable > 0)
         out += QStringLiteral("error unreadable  %1\n").arg(t.unreadable);
-    qsizetype width = QStringLiteral("all").size();
+    const QString heading = QStringLiteral("latency (ms)");
+    qsizetype width = heading.size();
     for (const QString &op : t.operations)
         width = std::max(width, op.size());
-    out += QStringLiteral("%1  %2 %3 %4 %5 %6 %7 %8  (ms)\n")
-               .arg(QStringLiteral("latency"), -int(width))
-               .arg(QStringLiteral("count"), 8).arg(QStringLiteral("min"), 9).arg(QStringLiteral("mean"), 9)
-               .arg(QStringLiteral("p50"), 9).arg(QStringLiteral("p95"), 9).arg(QStringLiteral("p99"), 9)
-               .arg(QStringLiteral("max"), 9);
     // The request text goes in as it is: no placeholder in it is ever filled.
+    auto line = [&](const QString &name, const QString &count, const QStringList &figures) {
+        QString text = name.leftJustified(width) + u' ' + count.rightJustified(kCountWidth);
+        for (const QString &figure : figures)
+            text += u' ' + figure.rightJustified(kFigureWidth);
+        out += text + u'\n';
+    };
+    line(heading, QStringLiteral("count"), {"min", "mean", "p50", "p95", "p99", "max"});
     auto row = [&](const QString &name, const LatencyHistogram &h) {
         const LatencySummary s = h.summary();
-        QString line = name.leftJustified(width) + QStringLiteral("  ") + QString::number(qint64(s.count)).rightJustified(8);
+        QStringList figures;
         for (const double us : {s.min_us, s.mean_us, s.p50_us, s.p95_us, s.p99_us, s.max_us})
-            line += u' ' + (s.count == 0 ? kNone : Figure(us)).rightJustified(9);
-        out += line + u'\n';
+            figures << (s.count == 0 ? kNone : Figure(us));
+        line(name, QString::number(qint64(s.count)), figures);
     };
     for (qsizetype i = 0; i < t.operations.size(); ++i)
         row(t.operations.at(i), t.latencies.at(i));
