@@ -36,7 +36,7 @@ struct RecordedEvent
     std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
     LinkRole role = LinkRole::None;
-    QString local; // of an opened or closed transport: this end's address, when peer is the other's
+    QString local{}; // of an opened or closed transport: this end's address, when peer is the other's
 };
 
 enum class PerfResult { End, Error };
