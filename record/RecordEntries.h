@@ -38,8 +38,8 @@ struct RecordedEvent
     std::chrono::steady_clock::time_point steady = std::chrono::steady_clock::now();
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
     LinkRole role = LinkRole::None;
-    QString local; // of an opened or closed transport: this end's address, when peer is the other's
-    QString side = {}; // a monitor's: "host" or "device"; empty elsewhere
+    QString local{}; // of an opened or closed transport: this end's address, when peer is the other's
+    QString side{};  // a monitor's: "host" or "device"; empty elsewhere
 };
 
 enum class PerfResult { End, Error };
