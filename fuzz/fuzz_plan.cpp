@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const QString &name : PlanPlaceholders(step.send) + PlanPlaceholders(step.judge == PlanJudgeKind::Expect ? step.expect : QString()))
             FUZZ_CHECK(known.contains(name), "every placeholder is filled", name);
         if (step.regex) {
-            const PlanRegex::Result result = step.regex->match(step.send);
-            FUZZ_CHECK((result.outcome == PlanRegex::Outcome::GaveUp) == !result.reason.isEmpty(), "giving up says why");
+            const DecidedRegex::Result result = step.regex->match(step.send, DecidedRegex::Anchoring::Whole);
+            FUZZ_CHECK((result.outcome == DecidedRegex::Outcome::Undecided) == !result.why.isEmpty(), "giving up says why");
         }
         if (!step.capture.isEmpty())
             known.insert(step.capture);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlanRegex.h"
+#include "DecidedRegex.h"
 
 #include <QHash>
 #include <QList>
@@ -21,7 +21,7 @@ struct PlanStep
     QString send;         // with {name} placeholders
     PlanJudgeKind judge = PlanJudgeKind::Any;
     QString expect;       // Expect: the answer text with placeholders; Match: the pattern
-    std::optional<PlanRegex> regex;
+    std::optional<DecidedRegex> regex; // matched against the whole answer
     qint32 expectError = 0;
     QString expectErrorText; // as written: a name or a number
     std::optional<double> withinMs;

@@ -48,12 +48,14 @@ PlanVerdict JudgePlanAnswer(const PlanStep &step, const QString &expected, const
         verdict.capture = answer;
         break;
     case PlanJudgeKind::Match: {
-        const PlanRegex::Result match = step.regex->match(answer);
-        if (match.outcome == PlanRegex::Outcome::GaveUp)
-            verdict.reason = QStringLiteral("the regular expression gave up on %1: %2").arg(PlanQuote(answer), match.reason);
-        else if (match.outcome == PlanRegex::Outcome::NoMatch)
+        const DecidedRegex::Result match = step.regex->match(answer, DecidedRegex::Anchoring::Whole);
+        if (match.outcome == DecidedRegex::Outcome::Undecided)
+            verdict.reason = QStringLiteral("the regular expression gave up on %1: %2").arg(PlanQuote(answer), match.why);
+        else if (match.outcome == DecidedRegex::Outcome::NoMatch)
             verdict.reason = QStringLiteral("expected a match of '%1', got %2").arg(step.expect, PlanQuote(answer));
-        verdict.capture = match.group.value_or(answer);
+        // The first group when it took part (an unset one is null, an empty one is not).
+        const QString group = match.captured.value(1);
+        verdict.capture = group.isNull() ? answer : group;
         break;
     }
     case PlanJudgeKind::ExpectError: {

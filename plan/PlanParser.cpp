@@ -1,7 +1,7 @@
 #include "PlanParser.h"
 
+#include "BoundedFile.h"
 #include "KelAnswer.h"
-#include "PlanFileReader.h"
 
 #include <toml++/toml.h>
 
@@ -249,10 +249,11 @@ private:
             } else if (name == u"match") {
                 setJudge(step, PlanJudgeKind::Match, node);
                 step.expect = TextOf(node, name);
-                QString error;
-                step.regex = PlanRegex::compile(step.expect, &error);
-                if (!step.regex)
-                    throw PlanError{LineOf(node), QStringLiteral("match is not a valid regular expression: ") + error};
+                step.regex.emplace(step.expect);
+                if (!step.regex->isValid())
+                    throw PlanError{LineOf(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
+                                                      .arg(step.regex->errorString())
+                                                      .arg(step.regex->errorOffset())};
             } else if (name == u"expect_error") {
                 setJudge(step, PlanJudgeKind::ExpectError, node);
                 step.expectError = ErrorCodeOf(node, &step.expectErrorText);
@@ -287,6 +288,20 @@ private:
     QSet<QString> m_known;
 };
 
+// The reader's refusal in the plan's words, which name the bound in bytes; what they do not
+// cover (a file that cannot be opened, or one that grew while it was read) keeps the reader's.
+QString RefusalText(const QString &path, const QString &why)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("no such file");
+    if (!info.isFile())
+        return QStringLiteral("not a regular file");
+    if (info.size() > kMaxUserFileBytes)
+        return QStringLiteral("larger than %1 bytes").arg(kMaxUserFileBytes);
+    return why;
+}
+
 } // namespace
 
 std::optional<Plan> ParsePlan(const QByteArray &bytes, const QString &path, QString *error)
@@ -308,8 +323,11 @@ std::optional<Plan> ParsePlan(const QByteArray &bytes, const QString &path, QStr
 
 std::optional<Plan> LoadPlan(const QString &path, QString *error)
 {
-    const std::optional<QByteArray> bytes = ReadBoundedFile(path, kMaxFileBytes, error);
-    if (!bytes)
+    QString why;
+    const std::optional<QByteArray> bytes = ReadBoundedFile(path, &why);
+    if (!bytes) {
+        *error = QStringLiteral("%1: %2").arg(path, RefusalText(path, why));
         return std::nullopt;
+    }
     return ParsePlan(*bytes, path, error);
 }

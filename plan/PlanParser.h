@@ -11,7 +11,6 @@
 // "<path>:<line>: <what is wrong>" (or "<path>: <why>" for a file that cannot be read), before
 // anything could be sent.
 namespace PlanLimits {
-constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 constexpr int kMaxNesting = 32;     // brackets and braces open at once
 constexpr int kMaxKeyDots = 32;     // dots outside quotes on one line (a dotted key's parts)
 constexpr int kMaxMs = 3600 * 1000; // timeouts, pauses and bounds: an hour

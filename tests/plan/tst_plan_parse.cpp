@@ -1,5 +1,5 @@
 #include "PlanParser.h"
-#include "PlanRegex.h"
+#include "DecidedRegex.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -91,14 +91,14 @@ void tst_PlanParse::matchesAreDecided_data()
 {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("answer");
-    QTest::addColumn<int>("outcome"); // PlanRegex::Outcome
+    QTest::addColumn<int>("outcome"); // DecidedRegex::Outcome
     QTest::addColumn<QString>("group");
 
-    const int match = int(PlanRegex::Outcome::Match);
+    const int match = int(DecidedRegex::Outcome::Match);
     QTest::newRow("the whole answer") << "0,8,(.+)" << "0,8,oven" << match << "oven";
-    QTest::newRow("not a part of it") << "0,8" << "0,8,oven" << int(PlanRegex::Outcome::NoMatch) << "";
+    QTest::newRow("not a part of it") << "0,8" << "0,8,oven" << int(DecidedRegex::Outcome::NoMatch) << "";
     QTest::newRow("catastrophic backtracking gives up")
-        << "(a+)+$" << QString(40, u'a') + u'!' << int(PlanRegex::Outcome::GaveUp) << "";
+        << "(a+)+$" << QString(40, u'a') + u'!' << int(DecidedRegex::Outcome::Undecided) << "";
     QTest::newRow("a long answer and a deep pattern") << "0,8,((?:a|b)*)" << "0,8," + QString(65536, u'a') << match
                                                       << QString(65536, u'a');
 }
@@ -109,13 +109,12 @@ void tst_PlanParse::matchesAreDecided()
     QFETCH(QString, answer);
     QFETCH(int, outcome);
     QFETCH(QString, group);
-    QString error;
-    const std::optional<PlanRegex> regex = PlanRegex::compile(pattern, &error);
-    QVERIFY2(regex, qPrintable(error));
-    const PlanRegex::Result result = regex->match(answer);
+    const DecidedRegex regex(pattern);
+    QVERIFY2(regex.isValid(), qPrintable(regex.errorString()));
+    const DecidedRegex::Result result = regex.match(answer, DecidedRegex::Anchoring::Whole);
     QCOMPARE(int(result.outcome), outcome);
-    QCOMPARE(result.group.value_or(QString()), group);
-    QCOMPARE(result.reason.isEmpty(), result.outcome != PlanRegex::Outcome::GaveUp);
+    QCOMPARE(result.captured.value(1), group);
+    QCOMPARE(result.why.isEmpty(), result.outcome != DecidedRegex::Outcome::Undecided);
 }
 
 QTEST_GUILESS_MAIN(tst_PlanParse)
