@@ -102,7 +102,7 @@ QString TextOf(const toml::node &node, const QString &key)
 
 int WholeOf(const toml::node &node, const QString &key, int min, int max, const QString &unit)
 {
-    const auto value = node.value<std::int64_t>();
+    const auto value = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !value || *value < min || *value > max)
         throw PlanError{LineOf(node), QStringLiteral("%1 must be %2 from %3 to %4").arg(key, unit).arg(min).arg(max)};
     return int(*value);
@@ -143,7 +143,7 @@ qint32 ErrorCodeOf(const toml::node &node, QString *written)
             return code;
         throw PlanError{LineOf(node), QStringLiteral("expect_error \"%1\" is not a known HRESULT name").arg(*written)};
     }
-    const auto code = node.value<std::int64_t>();
+    const auto code = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !code || *code >= 0 || *code < INT32_MIN)
         throw PlanError{LineOf(node), QStringLiteral("expect_error must be a negative HRESULT (-2147467259) or a name (\"E_FAIL\")")};
     *written = QString::number(*code);

@@ -199,6 +199,8 @@ void tst_KelPeerRules::badRulesRefusedBeforeListening_data()
     QTest::newRow("bad value text") << rules << bad << QByteArray("[values]\n\"A:1:X\" = \"2,99999\"\n") << "bad.toml:2:";
     QTest::newRow("error rate out of range") << rules << bad << QByteArray("[[rule]]\nerror_rate = 2\n")
                                              << "bad.toml:2: error_rate must be a number from 0 to 1";
+    QTest::newRow("a delay far past any whole number") << rules << bad << QByteArray("[[rule]]\ndelay = 1e31\n")
+                                                       << "bad.toml:2: delay must be whole milliseconds";
     QTest::newRow("missing file") << rules << "missing.toml" << QByteArray() << "missing.toml:";
     QTest::newRow("error rate nan") << rules << bad << QByteArray("[[rule]]\nerror_rate = nan\n")
                                     << "bad.toml:2: error_rate must be a number from 0 to 1";

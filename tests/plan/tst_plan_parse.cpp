@@ -42,6 +42,8 @@ void tst_PlanParse::badPlansAreRefused_data()
     QTest::newRow("a pause with a send") << QByteArray("[[step]]\npause = 5\nsend = \"A\"\n")
                                          << "p.toml:3: a pause sends nothing";
     QTest::newRow("a step without send") << QByteArray("[[step]]\nexpect = \"0\"\n") << "p.toml:1: a step needs send";
+    QTest::newRow("a pause far past any whole number") << QByteArray("[[step]]\npause = 1e31\n")
+                                                       << "p.toml:2: pause must be whole milliseconds";
     QTest::newRow("repeat 0") << QByteArray("[[step]]\nsend = \"A\"\nrepeat = 0\n") << "p.toml:3: repeat must be";
     QTest::newRow("a key of 100,000 parts")
         << QByteArray("[[step]]\nsend = \"a.b\"\n" + QByteArray("a") + QByteArray(".a").repeated(100000) + " = 1\n")

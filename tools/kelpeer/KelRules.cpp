@@ -48,7 +48,7 @@ QString TextOf(const toml::node &node, const QString &key)
 
 int MsOf(const toml::node &node, const QString &key)
 {
-    const auto ms = node.value<std::int64_t>();
+    const auto ms = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !ms || *ms < 0 || *ms > kMaxDelayMs)
         throw RuleError{LineOf(node), QStringLiteral("%1 must be whole milliseconds from 0 to %2").arg(key).arg(kMaxDelayMs)};
     return int(*ms);
@@ -76,7 +76,7 @@ qint32 ErrorOf(const toml::node &node)
             return *code;
         throw RuleError{LineOf(node), QStringLiteral("error \"%1\" is not a known HRESULT name").arg(name)};
     }
-    const auto code = node.value<std::int64_t>();
+    const auto code = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !code || *code >= 0 || *code < INT32_MIN)
         throw RuleError{LineOf(node), QStringLiteral("error must be a negative HRESULT (-2147467259) or a name (\"E_FAIL\")")};
     return qint32(*code);
@@ -122,7 +122,7 @@ KelRule ReadRule(const toml::table &table)
         else if (name == u"part")
             rule.part = TextOf(node, name);
         else if (name == u"number")
-            rule.number = node.is_integer() ? QString::number(*node.value<std::int64_t>()) : TextOf(node, name);
+            rule.number = node.is_integer() ? QString::number(*node.value_exact<std::int64_t>()) : TextOf(node, name);
         else if (name == u"sub")
             rule.sub = TextOf(node, name);
         else if (name == u"match") {
@@ -148,7 +148,7 @@ KelRule ReadRule(const toml::table &table)
             rule.fault = FaultOf(node);
         else if (name == u"split_parts") {
             splitLine = LineOf(node);
-            const auto parts = node.value<std::int64_t>();
+            const auto parts = node.value_exact<std::int64_t>();
             if (!node.is_integer() || !parts || *parts < 2 || *parts > kMaxSplitParts)
                 throw RuleError{LineOf(node), QStringLiteral("split_parts must be from 2 to %1").arg(kMaxSplitParts)};
             rule.splitParts = int(*parts);
@@ -157,7 +157,7 @@ KelRule ReadRule(const toml::table &table)
             rule.splitGapMs = MsOf(node, name);
         }
         else if (name == u"close_after") {
-            const auto n = node.value<std::int64_t>();
+            const auto n = node.value_exact<std::int64_t>();
             if (!node.is_integer() || !n || *n < 1 || *n > INT32_MAX)
                 throw RuleError{LineOf(node), QStringLiteral("close_after must be a number of requests of at least 1")};
             rule.closeAfter = int(*n);
