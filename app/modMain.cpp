@@ -32,7 +32,7 @@ bool IsNumberText(QString &text)
         return false;
     qint32 value = 0;
     try {
-        value = LeadingLong(text);
+        value = LeadingInt32(text);
     } catch (const MivError &) {
         return false; // no 32-bit normal form: the caller answers with its range message
     }

@@ -2,10 +2,10 @@
 
 // The two servers the throughput benchmarks compare: a kelpeer device (a process) and the tester
 // window in Ether(Server) answering every request automatically (in this process).
-#include "EngineObjects.h"
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivWorkspace.h"
+#include "ProcessEngine.h"
 #include "frmKELTester.h"
 
 #include <QProcess>
@@ -57,7 +57,7 @@ inline quint16 ServeFromWindow(frmKELTester &window)
 // Both servers side by side, for one benchmark run; stopped when it goes. Needs the application.
 struct BenchServers
 {
-    EngineObjects engine;
+    ProcessEngine engine;
     QProcess device;
     frmKELTester window;
     quint16 devicePort = 0;

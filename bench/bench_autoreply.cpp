@@ -10,10 +10,10 @@
 //   bench_autoreply [requests one at a time a round, default 5000] [pipelined, default 10000]
 
 #include "BenchServers.h"
-#include "EngineObjects.h"
 #include "LogModel.h"
 #include "MivController.h"
 #include "Paired.h"
+#include "ProcessEngine.h"
 #include "TrafficSetting.h"
 #include "frmKELTester.h"
 

@@ -8,12 +8,12 @@
 //
 //   bench_flood [MiB ...]    bursts, default 1 4 16
 #include "BenchServers.h"
-#include "EngineObjects.h"
 #include "FloodClient.h"
 #include "MivController.h"
 #include "Paired.h"
 #include "PeakResident.h"
 #include "PoliteClient.h"
+#include "ProcessEngine.h"
 #include "frmKELTester.h"
 
 #include <QApplication>
@@ -187,7 +187,7 @@ int main(int argc, char **argv)
         device.waitForFinished(kBenchStartMs);
     }
 
-    EngineObjects engine;
+    ProcessEngine engine;
     for (qint64 mib : bursts) {
         frmKELTester window;
         window.show();

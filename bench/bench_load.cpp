@@ -6,10 +6,10 @@
 //   bench_load [requests a run, default 10000]
 
 #include "BenchServers.h"
-#include "EngineObjects.h"
 #include "LogModel.h"
 #include "MivController.h"
 #include "Paired.h"
+#include "ProcessEngine.h"
 #include "frmKELTester.h"
 
 #include <QApplication>

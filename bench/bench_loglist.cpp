@@ -6,9 +6,9 @@
 // once per pass (ours selects each line as it comes). The two take turns, a round each.
 // QT_QPA_PLATFORM=offscreen bench_loglist
 
-#include "EngineObjects.h"
 #include "LogModel.h"
 #include "Paired.h"
+#include "ProcessEngine.h"
 #include "WindowControls.h"
 #include "frmKELTester.h"
 
@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     {
-        EngineObjects engine;
+        ProcessEngine engine;
         frmKELTester window;
         window.show();
         Baseline baseline(Control(&window, "lstLog")->size());

@@ -8,7 +8,6 @@
 //
 //   bench_perfcheck [cycles a run, 1..65535, default 4000]
 
-#include "EngineObjects.h"
 #include "KelFramer.h"
 #include "KelOptions.h"
 #include "LoopbackSocket.h"
@@ -23,6 +22,7 @@
 #include "PerfPlot.h"
 #include "PerfRun.h"
 #include "PerfStatsPanel.h"
+#include "ProcessEngine.h"
 #include "ProcessProbe.h"
 #include "WindowControls.h"
 #include "frmPerfChk.h"
@@ -150,7 +150,7 @@ int main(int argc, char **argv)
         qputenv("KELPEER", KELPEER_PATH);
     QApplication app(argc, argv);
     const int cycles = argc > 1 ? std::clamp(QString::fromLocal8Bit(argv[1]).toInt(), 1, 65535) : kDefaultCycles;
-    EngineObjects engine;
+    ProcessEngine engine;
 
     PeerProcess device;
     if (!device.start({QStringLiteral("--option"), EtherServerOption(0)})) {

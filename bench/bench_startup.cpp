@@ -4,9 +4,9 @@
 // child process (this program run with --child MODE); ours and the baseline take turns.
 // Usage: QT_QPA_PLATFORM=offscreen bench_startup
 
-#include "EngineObjects.h"
 #include "LogModel.h"
 #include "Paired.h"
+#include "ProcessEngine.h"
 #include "ProcessProbe.h"
 #include "frmKELTester.h"
 
@@ -71,7 +71,7 @@ int ShowTime(int argc, char **argv, Clock::time_point start)
     QApplication app(argc, argv);
     PaintSeen paint;
     app.installEventFilter(&paint);
-    std::optional<EngineObjects> engine;
+    std::optional<ProcessEngine> engine;
     if constexpr (withEngine)
         engine.emplace();
     int status = 0;

@@ -3,7 +3,6 @@
 // within one run. The event loop runs every few round trips, as it would between a user's sends,
 // so that the pane shows what passed. Also prints the record's size per 1,000 round trips.
 //   bench_traffic [round trips a run, default 5000]
-#include "EngineObjects.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
 #include "MivCommand.h"
@@ -11,6 +10,7 @@
 #include "MivEngine.h"
 #include "MivError.h"
 #include "Paired.h"
+#include "ProcessEngine.h"
 #include "TrafficSetting.h"
 
 #include <QApplication>
@@ -56,7 +56,7 @@ int main(int argc, char **argv)
     }
     QTemporaryDir folder;
     try {
-        EngineObjects engine;
+        ProcessEngine engine;
         frmKELTester window;
         window.show();
         MivController *ctrl = g_mivEngine->Workspaces().Item(0)->AddController(

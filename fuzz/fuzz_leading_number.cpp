@@ -1,4 +1,4 @@
-// Input: a text as UTF-8. LeadingNumber takes anything; RoundToLong fails only with the
+// Input: a text as UTF-8. LeadingNumber takes anything; RoundToInt32 fails only with the
 // overflow error; a plain decimal reads as strtod reads it, and &H/&O as their bit pattern.
 #include "FuzzCheck.h"
 
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const double number = LeadingNumber(text);
 
     try {
-        const qint32 whole = RoundToLong(number);
+        const qint32 whole = RoundToInt32(number);
         FUZZ_CHECK(std::fabs(double(whole) - number) <= 0.5, "rounding moves by half at most",
                   QString::number(number, 'g', 17) + u' ' + QString::number(whole));
     } catch (const MivError &e) {

@@ -1,6 +1,6 @@
 // kel-tour: drives the tester's windows against kelpeer and saves a picture of each.
 
-#include "EngineObjects.h"
+#include "ProcessEngine.h"
 #include "RuntimeFolder.h"
 #include "Tour.h"
 
@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
 
     int status = 0;
     {
-        EngineObjects engine;
+        ProcessEngine engine;
         Tour tour(QDir(args.out), progress);
         if (tour.run()) {
             progress << "kel-tour: done; pictures:" << Qt::endl;

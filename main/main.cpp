@@ -1,7 +1,7 @@
 #include "CommandLine.h"
-#include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivError.h"
+#include "ProcessEngine.h"
 #include "RuntimeFolder.h"
 #include "frmKELTester.h"
 
@@ -33,11 +33,11 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/keltester.svg")));
 
-    std::unique_ptr<EngineObjects> engine;
+    std::unique_ptr<ProcessEngine> engine;
     std::unique_ptr<frmKELTester> window;
     int status = 1;
     try {
-        engine = std::make_unique<EngineObjects>();
+        engine = std::make_unique<ProcessEngine>();
         window = std::make_unique<frmKELTester>();
         window->show();
     } catch (const MivError &error) {

@@ -180,7 +180,7 @@ bool frmPerfChk::ValidateRange(QLineEdit *field, const FieldRange &range)
 {
     QString text = field->text();
     const bool number = IsNumberText(text); // rewrites the text as a whole number
-    const qint32 value = number ? LeadingLong(text) : 0;
+    const qint32 value = number ? LeadingInt32(text) : 0;
     if (!number || value < range.low || value > range.high) {
         ShowMessageBox(this, QString::fromLatin1(range.message));
         field->setFocus();
@@ -230,7 +230,7 @@ PerfPlan frmPerfChk::ReadPlan() const
     plan.limitMs = std::nearbyint(LeadingNumber(txtHour->text()) * kMsPerHour
                                   + LeadingNumber(txtMinute->text()) * kMsPerMinute);
     if (m_nPattern == PatternCount)
-        plan.count = LeadingLong(txtPatternCount->text());
+        plan.count = LeadingInt32(txtPatternCount->text());
     plan.dataCheck = chkDataCheck->isChecked();
     plan.ignoreError = chkIgnore->isChecked();
     plan.outputDebug = chkOutput->isChecked();

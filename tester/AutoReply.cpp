@@ -17,7 +17,7 @@ namespace {
 bool NormaliseField(QWidget *window, QLineEdit *field)
 {
     try {
-        field->setText(QString::number(LeadingLong(field->text())));
+        field->setText(QString::number(LeadingInt32(field->text())));
     } catch (const MivError &error) {
         ShowMessageBox(window, QString::number(quint32(error.code()), 16).toUpper() + u':'
                                    + error.description());

@@ -2,11 +2,11 @@
 
 #include "AnswerText.h"
 #include "Captions.h"
-#include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "ProcessEngine.h"
 #include "frmConn.h"
 #include "modMain.h"
 

@@ -1,11 +1,11 @@
 #include "frmKELTester.h"
 
 #include "Captions.h"
-#include "EngineObjects.h"
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
+#include "ProcessEngine.h"
 #include "TrafficMonitor.h"
 #include "frmConn.h"
 #include "frmPerfChk.h"

@@ -133,7 +133,7 @@ double LeadingNumber(const QString &text)
     return readDecimal(text, pos);
 }
 
-qint32 RoundToLong(double value)
+qint32 RoundToInt32(double value)
 {
     const double whole = std::nearbyint(value); // the default rounding mode sends halves to even
     if (!(whole >= -2147483648.0 && whole <= 2147483647.0))
@@ -141,7 +141,7 @@ qint32 RoundToLong(double value)
     return qint32(whole);
 }
 
-qint32 LeadingLong(const QString &text)
+qint32 LeadingInt32(const QString &text)
 {
-    return RoundToLong(LeadingNumber(text));
+    return RoundToInt32(LeadingNumber(text));
 }

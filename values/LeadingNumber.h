@@ -10,7 +10,7 @@ double LeadingNumber(const QString &text);
 
 // The nearest whole number, halves to the even neighbour. Outside the signed 32-bit range:
 // MivError with code 6 and description "Overflow".
-qint32 RoundToLong(double value);
+qint32 RoundToInt32(double value);
 
-// Both in one: RoundToLong(LeadingNumber(text)).
-qint32 LeadingLong(const QString &text);
+// Both in one: RoundToInt32(LeadingNumber(text)).
+qint32 LeadingInt32(const QString &text);

@@ -36,7 +36,7 @@ quint32 ReplyDelayMs(const QString &storedDelay)
     const double delay = LeadingNumber(storedDelay);
     if (delay == 0)
         return 0;
-    const qint32 milliseconds = RoundToLong(delay);
+    const qint32 milliseconds = RoundToInt32(delay);
     return milliseconds > 0 ? quint32(milliseconds) : 0;
 }
 

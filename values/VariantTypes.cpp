@@ -1,9 +1,9 @@
 #include "VariantTypes.h"
 
-#include "EngineObjects.h"
 #include "LeadingNumber.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "ProcessEngine.h"
 
 #include <array>
 #include <limits>
@@ -81,7 +81,7 @@ QString typeName(qint32 code)
 
 QString VTName(const QString &typeCode)
 {
-    return typeName(LeadingLong(typeCode));
+    return typeName(LeadingInt32(typeCode));
 }
 
 QList<TypeListEntry> VTTypeList()

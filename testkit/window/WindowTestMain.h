@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EngineObjects.h"
+#include "ProcessEngine.h"
 
 #include <QApplication>
 #include <QTest>
@@ -12,7 +12,7 @@ int RunWindowTest(int argc, char *argv[])
 {
     QApplication::setApplicationVersion(QStringLiteral(KEL_VERSION));
     QApplication::setQuitOnLastWindowClosed(false);
-    EngineObjects engine;
+    ProcessEngine engine;
     TestObject test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -122,7 +122,7 @@ void tst_NumberText::leadingLong()
 {
     QFETCH(QString, text);
     QFETCH(qint32, expected);
-    QCOMPARE(LeadingLong(text), expected);
+    QCOMPARE(LeadingInt32(text), expected);
 }
 
 void tst_NumberText::leadingNumberOutOfRange_data()
@@ -141,7 +141,7 @@ void tst_NumberText::leadingNumberOutOfRange()
 {
     QFETCH(QString, text);
     try {
-        LeadingLong(text);
+        LeadingInt32(text);
         QFAIL("no overflow");
     } catch (const MivError &error) {
         QCOMPARE(error.code(), MivCode::BasicOverflow);

@@ -1,10 +1,10 @@
 #include "PerfRig.h"
 
-#include "EngineObjects.h"
 #include "MivController.h"
 #include "MivEngine.h"
 #include "MivError.h"
 #include "PeerOptions.h"
+#include "ProcessEngine.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,7 +1,6 @@
 // Connect, Disconnect and the window states, against kelpeer and pseudo-terminals.
 
 #include "Captions.h"
-#include "EngineObjects.h"
 #include "LoopbackPort.h"
 #include "MainWindowFixture.h"
 #include "MivController.h"
@@ -9,6 +8,7 @@
 #include "MivError.h"
 #include "PeerOptions.h"
 #include "PeerProcess.h"
+#include "ProcessEngine.h"
 #include "PtyPair.h"
 #include "WindowTestMain.h"
 #include "frmConn.h"

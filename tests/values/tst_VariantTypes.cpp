@@ -1,6 +1,6 @@
-#include "EngineObjects.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "ProcessEngine.h"
 #include "TypeLists.h"
 #include "VariantTypes.h"
 

@@ -1,4 +1,4 @@
-#include "EngineObjects.h"
+#include "ProcessEngine.h"
 
 #include "MivConverter.h"
 #include "MivEngine.h"
@@ -6,14 +6,14 @@
 MivEngine *g_mivEngine = nullptr;
 MivConverter *g_mivConverter = nullptr;
 
-EngineObjects::EngineObjects()
+ProcessEngine::ProcessEngine()
     : m_engine(std::make_unique<MivEngine>()), m_converter(std::make_unique<MivConverter>())
 {
     g_mivEngine = m_engine.get();
     g_mivConverter = m_converter.get();
 }
 
-EngineObjects::~EngineObjects()
+ProcessEngine::~ProcessEngine()
 {
     g_mivEngine = nullptr;
     m_engine.reset();
