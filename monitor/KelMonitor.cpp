@@ -171,7 +171,7 @@ void KelMonitor::transportError(const QString &description)
     emitEvent(0, MonitorSide::Host, MivTapEventKind::Error, m_host ? m_host->localAddress() : QString(), description);
 }
 
-int KelMonitor::room(const KelLink &link) const
+int KelMonitor::framesWanted(const KelLink &link) const
 {
     MonitorPair *pair = pairOf(link);
     if (!pair || pair->takes(link))

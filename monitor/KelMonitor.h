@@ -55,10 +55,10 @@ signals:
 private:
     void linkOpened(KelLink &link) override;
     void linkReceived(KelLink &, const QList<KelFrameEvent> &) override {}
-    void linkReadable(KelLink &link) override { link.drain(); }
+    void linkInputArrived(KelLink &link) override { link.drain(); }
     void linkClosed(KelLink &link) override;
     void transportError(const QString &description) override;
-    int room(const KelLink &link) const override;
+    int framesWanted(const KelLink &link) const override;
     MivTap *linkTap() const override { return nullptr; }
     bool takesBytes() const override { return true; }
     qsizetype linkBytes(KelLink &link, const char *data, qsizetype size) override;

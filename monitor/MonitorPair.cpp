@@ -94,7 +94,7 @@ void MonitorPair::pass(KelLink &from, const char *data, qsizetype size)
     KelLink *to = other(from);
     if (to && to->isOpen()) {
         try {
-            to->writeBytes(QByteArray::fromRawData(data, size), true);
+            to->writeBytes(QByteArray::fromRawData(data, size), KelLink::Batching::Bypass);
         } catch (const MivError &e) {
             emitEvent(Opposite(side), MivTapEventKind::Error, to->address(), e.description());
             close(e.description());

@@ -34,14 +34,18 @@ public:
     qsizetype waiting(const KelLink &link) const;
     // Drops the requests and frames that wait (Execute "Clear").
     void dropFrames();
-    // Runs take, which posts, and delivers what waits right after it rather than from a
-    // queued call: for input the event loop hands over. Deletes this object when a slot
-    // removes the controller.
-    template <typename Take>
-    void takeAndDeliver(Take take)
+    // For input the event loop hands over: runs read (a link's drain, which posts what it
+    // frames) and delivers right after it instead of from a queued call, which saves a pass of
+    // the event loop per burst. While read runs, post() schedules nothing (m_holding), so the
+    // messages go out in one deliver() pass. That pass holds a KelWriteBatch: every sendText()
+    // the slots make (a Reply) is queued on its link and written once as the pass ends, one
+    // system call per link instead of one per answer. A synchronous request bypasses the batch.
+    // Deletes this object when a slot removes the controller: touch nothing after the call.
+    template <typename Read>
+    void readThenDeliver(Read read)
     {
         ++m_holding;
-        take();
+        read();
         --m_holding;
         if (!m_delivering && !m_turns.empty())
             deliver();
@@ -64,7 +68,7 @@ private:
 
     std::unordered_map<quint64, Inbox> m_inboxes; // by link id; 0 is the transport's
     std::deque<quint64> m_turns;                   // inboxes with messages, in serving order
-    int m_holding = 0; // inside takeAndDeliver: delivery follows, nothing is queued
+    int m_holding = 0; // inside readThenDeliver: delivery follows, nothing is queued
     bool m_posted = false;
     bool m_delivering = false;
 };

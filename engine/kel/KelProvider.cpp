@@ -87,7 +87,7 @@ QString KelProvider::transact(const QString &request)
 
 QString KelProvider::transact(const QString &request, int timeoutMs)
 {
-    const QScopedValueRollback waits(m_waits, m_waits + 1);
+    const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
     QPointer<KelLink> link(&requestLink());
     // Frames already here came before the request: they are not its answer.
     link->drain();
@@ -120,7 +120,7 @@ void KelProvider::send(const QString &text)
 
 void KelProvider::clear()
 {
-    const QScopedValueRollback waits(m_waits, m_waits + 1);
+    const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
     for (KelLink *link : m_transport->links())
         link->clearInput();
     m_delivery.dropFrames();
@@ -187,14 +187,14 @@ void KelProvider::linkReceived(KelLink &link, const QList<KelFrameEvent> &events
     }
 }
 
-void KelProvider::linkReadable(KelLink &link)
+void KelProvider::linkInputArrived(KelLink &link)
 {
     // From the event loop, what came is delivered at once; inside a synchronous call (a
     // serial wait emits readyRead) it waits for the event loop.
-    if (m_waits > 0)
+    if (m_syncCallDepth > 0)
         link.drain();
     else
-        m_delivery.takeAndDeliver([&link] { link.drain(); });
+        m_delivery.readThenDeliver([&link] { link.drain(); });
 }
 
 void KelProvider::linkClosed(KelLink &link)
@@ -215,7 +215,7 @@ void KelProvider::transportError(const QString &description)
     m_delivery.post(nullptr, MivMessage(MivMessageKind::Error, MivVariant(description)));
 }
 
-int KelProvider::room(const KelLink &link) const
+int KelProvider::framesWanted(const KelLink &link) const
 {
     // A request that waits always has room for its answer.
     const int free = KelDelivery::kInboxSize - int(m_delivery.waiting(link));

@@ -23,6 +23,10 @@ public:
     ~KelProvider() override;
 
     // Sends and waits (blocking, no event loop) for the next frame from the addressed peer.
+    // Frames that were already there go out as messages first; one that comes in time and is
+    // not owed to an earlier, timed-out request is the answer (KelRequestState::route). On a
+    // timeout the answer stays owed for twice the Timeout, so that when it comes late it is a
+    // message and not the answer to the next request.
     QString transact(const QString &request) override;
     QString transact(const QString &request, int timeoutMs) override;
     void send(const QString &text) override;
@@ -40,10 +44,10 @@ public:
 private:
     void linkOpened(KelLink &link) override;
     void linkReceived(KelLink &link, const QList<KelFrameEvent> &events) override;
-    void linkReadable(KelLink &link) override;
+    void linkInputArrived(KelLink &link) override;
     void linkClosed(KelLink &link) override;
     void transportError(const QString &description) override;
-    int room(const KelLink &link) const override;
+    int framesWanted(const KelLink &link) const override;
     MivTap *linkTap() const override { return tap(); }
     void tapAttached() override;
     void tapEvent(MivTapEventKind kind, const QString &peer, const QString &text, const MivTapTime &at = {}) const;
@@ -55,7 +59,7 @@ private:
     KelDelivery m_delivery;
     std::unique_ptr<KelTransport> m_transport;
     quint64 m_frameSeq = 0;
-    int m_waits = 0; // inside a synchronous call: messages wait for the event loop
+    int m_syncCallDepth = 0; // inside a synchronous call: messages wait for the event loop
     QString m_option;
     MivTapTime m_openedAt;
     QString m_openedTo;    // the client's peer, or this end

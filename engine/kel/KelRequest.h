@@ -25,9 +25,14 @@ public:
     void prepare();
     // Once it is sent: the next frame that is not owed answers it.
     void startWaiting() { m_waiting = true; }
-    // The request gave up without an answer; with timeoutMs > 0 it timed out and owes one.
+    // The request gave up without an answer; with timeoutMs > 0 it timed out and owes one,
+    // until twice timeoutMs from now: a peer that answers at all answers within about one more
+    // Timeout, and a debt that lived forever would swallow the answer to every later request.
+    // Without timeoutMs (the link closed) nothing is owed.
     void stopWaiting(int timeoutMs = 0);
 
+    // Decides where a frame from the peer goes: owed answers are paid first, so a late answer
+    // never answers the request that waits now.
     Route route(const QString &frame);
 
     bool waitsForAnswer() const { return m_waiting && !m_answer; }

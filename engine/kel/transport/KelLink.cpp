@@ -38,7 +38,7 @@ public:
         if (!m_link || !m_link->isOpen())
             throw MivError(MivCode::NotConnected,
                            QStringLiteral("Cannot write: the connection to %1 has closed").arg(m_address));
-        m_link->writeBytes(bytes, true);
+        m_link->writeBytes(bytes, KelLink::Batching::Bypass);
     }
 
     void close() override
@@ -86,25 +86,25 @@ KelLink::~KelLink()
 
 void KelLink::readable()
 {
-    m_sink.linkReadable(*this);
+    m_sink.linkInputArrived(*this);
 }
 
 void KelLink::sendText(const QString &text)
 {
-    write(text, false);
+    write(text, Batching::Allowed);
 }
 
 void KelLink::sendRequest(const QString &text)
 {
-    write(text, true);
+    write(text, Batching::Bypass);
 }
 
-void KelLink::write(const QString &text, bool now)
+void KelLink::write(const QString &text, Batching batching)
 {
     if (!isOpen())
         throw MivError(MivCode::NotConnected, QStringLiteral("The connection to %1 has closed").arg(m_address));
     const QByteArray bytes = m_framer.encode(text);
-    writeBytes(bytes, now);
+    writeBytes(bytes, batching);
     if (MivTap *tap = m_sink.linkTap())
         tapSent(*tap, text, bytes);
 }
@@ -114,7 +114,7 @@ QByteArray KelLink::encode(const QString &text) const
     return m_framer.encode(text);
 }
 
-void KelLink::writeBytes(const QByteArray &bytes, bool now)
+void KelLink::writeBytes(const QByteArray &bytes, Batching batching)
 {
     const qint64 queued = m_stream->bytesToWrite();
     if (queued + bytes.size() > kMaxQueued)
@@ -122,7 +122,7 @@ void KelLink::writeBytes(const QByteArray &bytes, bool now)
                                                      "which is not reading")
                                           .arg(queued)
                                           .arg(m_address));
-    KelWriteBatch *batch = now ? nullptr : KelWriteBatch::current();
+    KelWriteBatch *batch = batching == Batching::Bypass ? nullptr : KelWriteBatch::current();
     const qint64 done = batch ? 0 : m_stream->writeNow(bytes.constData(), bytes.size());
     if (done == bytes.size())
         return;
@@ -164,8 +164,8 @@ void KelLink::drain()
             break;
         // Bytes passed through have no answers of their own to fit in the send queue.
         const bool bytes = m_sink.takesBytes();
-        const int room = bytes || mayRead() ? m_sink.room(*this) : 0;
-        if (room <= 0) {
+        const int wanted = bytes || mayRead() ? m_sink.framesWanted(*this) : 0;
+        if (wanted <= 0) {
             m_paused = true;
             break;
         }
@@ -190,9 +190,9 @@ void KelLink::drain()
             continue;
         }
         MivTap *tap = m_sink.linkTap();
-        m_heldAt += tap ? feedTapped(*tap, room)
-                        : m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, room);
-        report();
+        m_heldAt += tap ? feedTapped(*tap, wanted)
+                        : m_framer.feed(m_held.constData() + m_heldAt, m_held.size() - m_heldAt, m_events, wanted);
+        handOverFrames();
     }
     m_draining = false;
     if (m_inputEnded && m_heldAt == m_held.size())
@@ -216,7 +216,7 @@ void KelLink::waitAndDrain(int ms)
     drain();
 }
 
-void KelLink::report()
+void KelLink::handOverFrames()
 {
     if (m_events.isEmpty())
         return;

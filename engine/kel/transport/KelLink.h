@@ -21,16 +21,16 @@ public:
     virtual void linkReceived(KelLink &link, const QList<KelFrameEvent> &events) = 0;
     // The event loop has input for the link: the sink has it drained, and may deliver what
     // came. The link may be destroyed inside.
-    virtual void linkReadable(KelLink &link) = 0;
+    virtual void linkInputArrived(KelLink &link) = 0;
     virtual void linkClosed(KelLink &link) = 0;
     virtual void transportError(const QString &description) = 0;
     // How many more frames the link may hand over now; at 0 it stops reading.
-    virtual int room(const KelLink &link) const = 0;
+    virtual int framesWanted(const KelLink &link) const = 0;
     // Whoever watches the frames, or nullptr.
     virtual MivTap *linkTap() const = 0;
     // A pass-through sink takes the bytes as they are read, unframed: the link hands them to
     // linkBytes(), which returns how many it took, and pauses at the rest until drain() is
-    // called again. room() then says whether the sink takes bytes now.
+    // called again. framesWanted() then says whether the sink takes bytes now.
     virtual bool takesBytes() const { return false; }
     virtual qsizetype linkBytes(KelLink &, const char *, qsizetype) { return 0; }
     // The link wrote bytes that were queued: its queue has room again.
@@ -77,15 +77,24 @@ public:
     void sendRequest(const QString &text);
     // The frame of a text, as sendText() writes it. Throws MivError when unencodable.
     QByteArray encode(const QString &text) const;
+    // Whether a write may wait in the thread's KelWriteBatch or goes to the stream at once.
+    enum class Batching { Allowed, Bypass };
     // Writes a frame's bytes (or a piece of one), under the same cap as sendText().
-    void writeBytes(const QByteArray &bytes, bool now);
+    void writeBytes(const QByteArray &bytes, Batching batching);
     // Writes what is queued.
     void flush();
     // Bytes queued, not yet written.
     qint64 bytesToWrite() const;
     // Frames what has arrived, as far as the sink takes frames, and hands them to it.
+    // Reads a chunk at a time into m_held and frames from m_heldAt on; stops (paused) when the
+    // sink wants no more frames or the send queue is near its cap, leaving the rest in m_held
+    // and the system. Not re-entrant: a sink called from here that drains again returns at
+    // once. Once the input has ended and m_held is used up, the link finishes (reports its
+    // closing) here, so the close always comes after the last frame.
     void drain();
-    // Waits up to ms for input, outside the event loop, and hands what came to the sink.
+    // For a synchronous request, outside the event loop: drains, then, only when nothing is
+    // held back, waits up to ms for one chunk and drains it. Returns early on any input; the
+    // caller loops until its answer or deadline.
     void waitAndDrain(int ms);
     // Reading stopped for want of room; drain() reads on.
     bool isPaused() const { return m_paused; }
@@ -109,15 +118,19 @@ signals:
     void closed();
 
 private:
-    void write(const QString &text, bool now);
+    void write(const QString &text, Batching batching);
     void readable();
     // Frames held input as feed() does, one frame at a time so that each is shown to the tap
     // with its bytes (KelLinkTap.cpp).
-    qsizetype feedTapped(MivTap &tap, int room);
+    qsizetype feedTapped(MivTap &tap, int wanted);
     void tapSent(MivTap &tap, const QString &text, const QByteArray &bytes) const;
+    // The stream ended (peer closed or failed): what the stream still buffers is moved into
+    // m_held, the stream is closed, and drain() frames the rest; the close is reported after
+    // it, by drain() or, when paused, by the drain that empties m_held. Runs once.
     void peerEnded(const QString &why);
     bool mayRead() const;
-    void report();
+    // Hands the frames and errors framed so far to the sink.
+    void handOverFrames();
     void finish();
 
     quint64 m_id;

@@ -20,12 +20,12 @@ void KelLink::tapSent(MivTap &tap, const QString &text, const QByteArray &bytes)
     tap.tapFrame(frame);
 }
 
-qsizetype KelLink::feedTapped(MivTap &tap, int room)
+qsizetype KelLink::feedTapped(MivTap &tap, int wanted)
 {
     const char *data = m_held.constData() + m_heldAt;
     const qsizetype size = m_held.size() - m_heldAt;
     qsizetype taken = 0;
-    while (taken < size && m_events.size() < room) {
+    while (taken < size && m_events.size() < wanted) {
         const qsizetype before = m_events.size();
         const qsizetype n = m_framer.feed(data + taken, size - taken, m_events, 1);
         m_tapWire.append(data + taken, n);

@@ -15,13 +15,20 @@ class KelSocketStream : public KelStream
 {
     Q_OBJECT
 public:
-    // Takes over the connection of a connected socket, which is left closed.
+    // Takes over the connection of a connected socket, which is left closed. The descriptor is
+    // duplicated and the socket aborted, so Qt's notifiers and buffers are out of the way and
+    // this object alone reads the connection, with plain system calls. The socket must not have
+    // read yet: bytes it had buffered would be lost.
     explicit KelSocketStream(QAbstractSocket &socket);
     ~KelSocketStream() override;
 
     bool hasInput() const override { return m_input; }
     qint64 bytesToWrite() const override { return m_out.size() - m_outAt; }
     qint64 read(char *data, qint64 maxSize) override;
+    // One blocking receive bounded by SO_RCVTIMEO (set only when the bound changes by more than
+    // a few ms); with bytes still queued it polls for reading and writing instead, so the tail
+    // of the request goes out while the answer is awaited. Returns the bytes, 0 for none in
+    // time, or -1 once the connection has ended (reported through end()).
     qint64 waitAndRead(char *data, qint64 maxSize, int ms) override;
     qint64 writeNow(const char *data, qint64 size) override;
     bool queue(const char *data, qint64 size, bool flushNow = true) override;
