@@ -6,9 +6,11 @@
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivError.h"
+#include "PlanPane.h"
 #include "StatusLine.h"
 #include "TrafficMonitor.h"
 #include "TypeLists.h"
+#include "frmConn.h"
 #include "modMain.h"
 
 #include <QAction>
@@ -25,6 +27,17 @@
 
 namespace {
 constexpr int kClockTickMs = 1000;
+
+// A serial server only answers; a network server sends requests to its clients.
+PlanLinkRole PlanRoleOf(int connType)
+{
+    switch (connType) {
+    case ComClient:
+    case EtherClient: return PlanLinkRole::Client;
+    case EtherServer: return PlanLinkRole::Server;
+    default: return PlanLinkRole::AnswerOnly;
+    }
+}
 } // namespace
 
 frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
@@ -36,6 +49,8 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     setTabOrder();
     m_traffic = new TrafficMonitor(this, mnuHelp->menuAction());
     m_traffic->watchLog(m_logModel);
+    m_planPane = new PlanPane(this);
+    connect(m_planPane, &PlanPane::planFinished, m_traffic, &TrafficMonitor::addPlan);
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });
@@ -90,6 +105,7 @@ void frmKELTester::setMivCtrl(MivController *controller)
                    &frmKELTester::m_mivCtrl_OnMessage);
     m_mivCtrl = controller;
     m_traffic->setController(controller);
+    m_planPane->setConnection(controller, PlanRoleOf(frmConn::instance()->connType()));
     if (controller)
         connect(controller, &MivController::OnMessage, this, &frmKELTester::m_mivCtrl_OnMessage);
 }

@@ -13,6 +13,7 @@ class LogView;
 class MivController;
 class MivMessage;
 class MivVariant;
+class PlanPane;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -73,6 +74,8 @@ public:
     LogModel *logModel() const { return m_logModel; }
     // The Traffic pane and session recording of the View menu.
     TrafficMonitor *traffic() const { return m_traffic; }
+    // The Test Plan pane of the View menu.
+    PlanPane *planPane() const { return m_planPane; }
     // The selected log line ("" when none).
     QString selectedLogLine() const;
 
@@ -124,6 +127,7 @@ private:
     QPointer<MivController> m_mivCtrl;
     LogModel *m_logModel = nullptr;
     TrafficMonitor *m_traffic = nullptr;
+    PlanPane *m_planPane = nullptr;
     FocusLeaveGuard *m_guard = nullptr;
     QTimer *m_clock = nullptr;
     TimeOfDayText m_timeOfDay;

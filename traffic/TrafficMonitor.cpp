@@ -230,6 +230,11 @@ void TrafficMonitor::addPerf(const RecordedPerf &perf)
     m_recorder.addPerf(perf);
 }
 
+void TrafficMonitor::addPlan(const RecordedPlan &plan)
+{
+    m_recorder.addPlan(plan);
+}
+
 void TrafficMonitor::askAndRecord()
 {
     QFileDialog dialog(m_window, QStringLiteral("Record Session"));

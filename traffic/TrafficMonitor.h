@@ -43,6 +43,7 @@ public:
     // about the link that requests go to, when there is one.
     void addFailure(const QString &description);
     void addPerf(const RecordedPerf &perf);
+    void addPlan(const RecordedPlan &plan);
 
     // Record Session... without asking for the file: false, with a message box saying why,
     // when it cannot start.
