@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "MivController.h"
 #include "MivError.h"
+#include "MonitorPane.h"
 #include "StatusLine.h"
 #include "TrafficMonitor.h"
 #include "TypeLists.h"
@@ -36,6 +37,7 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     setTabOrder();
     m_traffic = new TrafficMonitor(this, mnuHelp->menuAction());
     m_traffic->watchLog(m_logModel);
+    AddMonitorPane(this, m_traffic->viewMenu(), m_traffic->recorder());
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });
