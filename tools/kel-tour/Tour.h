@@ -39,6 +39,7 @@ private:
     bool startRecording(); // TourTraffic.cpp
     bool watchTraffic();
     bool stopRecording();
+    bool watchMonitor(); // TourMonitor.cpp
 
     bool sendRequest(const QStringList &fields); // top command, then the four fields
     // The first log line from fromRow on that starts with caption; null when there is none.
