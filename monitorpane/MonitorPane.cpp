@@ -43,7 +43,7 @@ MonitorPane::MonitorPane(SessionRecorder &recorder, QWidget *parent)
     m_stats.setInterval(kStatsMs);
     connect(&m_stats, &QTimer::timeout, this, &MonitorPane::showStats);
     connect(&m_monitor, &KelMonitor::frame, this, &MonitorPane::showFrame);
-    connect(&m_monitor, &KelMonitor::event, this, &MonitorPane::showEvent);
+    connect(&m_monitor, &KelMonitor::event, this, &MonitorPane::showMonitorEvent);
     connect(&m_monitor, &KelMonitor::finished, this, &MonitorPane::updateEnables);
 }
 
@@ -51,8 +51,6 @@ MonitorPane::~MonitorPane()
 {
     m_monitor.blockSignals(true);
     m_monitor.stop();
-    delete m_hostDialog;
-    delete m_deviceDialog;
 }
 
 void MonitorPane::setVisible(bool visible)
@@ -134,14 +132,14 @@ void MonitorPane::build()
     updateEnables();
 }
 
-// Each side has a connection dialog of its own, made when first asked for: File > Connect's
-// dialog keeps its settings, and each side keeps what its dialog last accepted.
+// Each side has a connection dialog of its own (a child of the pane), made when first asked for:
+// File > Connect's dialog keeps its settings, and each side keeps what its dialog last accepted.
 void MonitorPane::chooseSide(MonitorSide side)
 {
     const bool host = side == MonitorSide::Host;
     frmConn *&dialog = host ? m_hostDialog : m_deviceDialog;
     if (!dialog) {
-        dialog = new frmConn(window());
+        dialog = new frmConn(this);
         dialog->setObjectName(host ? QStringLiteral("frmConnMonHost") : QStringLiteral("frmConnMonDevice"));
         dialog->setWindowTitle(host ? QStringLiteral("Monitor Host Side") : QStringLiteral("Monitor Device Side"));
         QLineEdit *field = host ? m_host : m_device;
@@ -199,7 +197,7 @@ void MonitorPane::showFrame(const MonitorFrame &frame)
         m_stats.start();
 }
 
-void MonitorPane::showEvent(const MonitorEvent &event)
+void MonitorPane::showMonitorEvent(const MonitorEvent &event)
 {
     m_model->add(MonitorRowOf(event));
     if (event.kind == MivTapEventKind::Error && m_view)

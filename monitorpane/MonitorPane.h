@@ -40,7 +40,7 @@ private:
     void chooseSide(MonitorSide side);
     void updateEnables();
     void showFrame(const MonitorFrame &frame);
-    void showEvent(const MonitorEvent &event);
+    void showMonitorEvent(const MonitorEvent &event);
     void showStatus(const QString &text, bool error);
     void showStats();
     void showHex(bool on);
