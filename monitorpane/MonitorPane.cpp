@@ -162,7 +162,7 @@ void MonitorPane::updateEnables()
         control->setEnabled(enables.sides);
     m_start->setEnabled(enables.start);
     m_stop->setEnabled(enables.stop);
-    if (!m_monitor.isRunning() && m_status->property("error").toBool() == false)
+    if (!m_monitor.isRunning() && !m_status->property("error").toBool())
         showStatus(QStringLiteral("Stopped"), false);
 }
 
