@@ -58,7 +58,7 @@ bool Tour::run()
     const bool done = startRecording()
                       && connectTo(EtherClient, m_device.port(), true, QStringLiteral("connect-dialog.png"))
                       && sendSynchronously() && sendAsynchronously() && answerHost() && watchTraffic()
-                      && runTestPlan()
+                      && runTestPlan() && watchMonitor()
                       && runPerformanceCheck();
     if (done)
         Command(m_window.get(), "mnuFileDisconn")->trigger();

@@ -40,6 +40,7 @@ private:
     bool watchTraffic();
     bool stopRecording();
     bool runTestPlan(); // TourPlan.cpp
+    bool watchMonitor(); // TourMonitor.cpp
 
     bool sendRequest(const QStringList &fields); // top command, then the four fields
     // The first log line from fromRow on that starts with caption; null when there is none.

@@ -65,7 +65,8 @@ TourArgs ReadArgs(int argc, char *argv[])
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions); // -platform name
     parser.setApplicationDescription(QStringLiteral(
         "Drives KEL Tester against kelpeer: connect, send synchronously and asynchronously, "
-        "answer kelpeer's requests automatically, run a performance check. Saves a PNG of each stage."));
+        "answer kelpeer's requests automatically, watch kelpeer talk to kelpeer through the monitor, "
+        "run a performance check. Saves a PNG of each stage."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("Folder for the pictures (default: tour)."),

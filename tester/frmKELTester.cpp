@@ -7,6 +7,7 @@
 #include "MivController.h"
 #include "MivError.h"
 #include "PlanPane.h"
+#include "MonitorPane.h"
 #include "StatusLine.h"
 #include "TrafficMonitor.h"
 #include "TypeLists.h"
@@ -51,6 +52,7 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     m_traffic->watchLog(m_logModel);
     m_planPane = new PlanPane(this);
     connect(m_planPane, &PlanPane::planFinished, m_traffic, &TrafficMonitor::addPlan);
+    AddMonitorPane(this, m_traffic->viewMenu(), m_traffic->recorder());
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });

@@ -51,6 +51,9 @@ public:
     void stopRecording();
     bool isRecording() const { return m_recorder.isRecording(); }
     TrafficModel *model() const { return m_model; }
+    // For the other panes of the View menu: the menu, and the recording they add to.
+    QMenu *viewMenu() const { return m_menu; }
+    SessionRecorder &recorder() { return m_recorder; }
 
 private:
     void tapFrame(const MivTapFrame &frame) override;
