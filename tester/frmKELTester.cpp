@@ -4,9 +4,8 @@
 #include "FocusLeaveGuard.h"
 #include "LogModel.h"
 #include "MessageBox.h"
-#include "MivController.h"
-#include "MivError.h"
 #include "StatusLine.h"
+#include "TesterSession.h"
 #include "TrafficMonitor.h"
 #include "TypeLists.h"
 #include "modMain.h"
@@ -36,6 +35,8 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     setTabOrder();
     m_traffic = new TrafficMonitor(this, mnuHelp->menuAction());
     m_traffic->watchLog(m_logModel);
+    m_session = new TesterSession(*this, this);
+    connect(m_session, &TesterSession::controllerChanged, m_traffic, &TrafficMonitor::setController);
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });
@@ -52,7 +53,7 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
 
 frmKELTester::~frmKELTester()
 {
-    setMivCtrl(nullptr);
+    m_session->setMivCtrl(nullptr);
 }
 
 void frmKELTester::InitWindow()
@@ -68,7 +69,7 @@ void frmKELTester::InitWindow()
         field->clear();
     txtHRESULT->setText(QStringLiteral("0"));
     txtValue->clear();
-    m_strAutoReply.clear();
+    m_session->m_strAutoReply.clear();
     RemoveController();
     EnableRequest(false);
     EnableReply(false);
@@ -78,27 +79,7 @@ void frmKELTester::InitWindow()
 
 MivController *frmKELTester::mivCtrl() const
 {
-    return m_mivCtrl.data();
-}
-
-void frmKELTester::setMivCtrl(MivController *controller)
-{
-    if (m_mivCtrl == controller)
-        return;
-    if (m_mivCtrl)
-        disconnect(m_mivCtrl.data(), &MivController::OnMessage, this,
-                   &frmKELTester::m_mivCtrl_OnMessage);
-    m_mivCtrl = controller;
-    m_traffic->setController(controller);
-    if (controller)
-        connect(controller, &MivController::OnMessage, this, &frmKELTester::m_mivCtrl_OnMessage);
-}
-
-MivController &frmKELTester::connectedController() const
-{
-    if (!m_mivCtrl)
-        throw MivError(MivCode::NotConnected, QStringLiteral("No controller is connected"));
-    return *m_mivCtrl;
+    return m_session->mivCtrl();
 }
 
 void frmKELTester::EnableRequest(bool on)
@@ -162,15 +143,25 @@ void frmKELTester::mnuHelpVersion_Click()
     ShowMessageBox(this, text);
 }
 
-void frmKELTester::noteFailure(const QString &description)
+void frmKELTester::NoteFailure(const QString &description)
 {
     m_traffic->addFailure(description);
+}
+
+void frmKELTester::ShowFailure(const QString &description)
+{
+    ShowMessageBox(this, description);
+}
+
+bool frmKELTester::InterpretAnswers() const
+{
+    return (chkInterp->checkState() & chkLog->checkState()) != 0;
 }
 
 void frmKELTester::reportFailure(const QString &caption, const QString &description)
 {
     AddLog(caption, LogOutcome::Failed);
-    noteFailure(description);
-    ShowMessageBox(this, description);
+    NoteFailure(description);
+    ShowFailure(description);
     SetStatus(StatusText::Ready);
 }
