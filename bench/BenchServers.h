@@ -6,6 +6,7 @@
 #include "MivEngine.h"
 #include "MivWorkspace.h"
 #include "ProcessEngine.h"
+#include "TesterSession.h"
 #include "frmKELTester.h"
 
 #include <QProcess>
@@ -47,10 +48,10 @@ inline quint16 ServeFromWindow(frmKELTester &window)
 {
     MivController *controller = g_mivEngine->Workspaces().Item(0)->AddController(
         QString(), QStringLiteral("MivProv.KEL"), QStringLiteral("localhost"), kBenchServerOption);
-    window.setMivCtrl(controller);
-    window.m_lClient = 0;
-    window.m_strAutoReply = QStringLiteral("0,3,1");
-    window.m_strReplyDelay = QStringLiteral("0");
+    window.session().setMivCtrl(controller);
+    window.session().m_lClient = 0;
+    window.session().m_strAutoReply = QStringLiteral("0,3,1");
+    window.session().m_strReplyDelay = QStringLiteral("0");
     return PortOf(controller->localAddress());
 }
 

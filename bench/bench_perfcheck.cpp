@@ -83,20 +83,30 @@ Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
     PerfPlot plot;
     panel.show();
     plot.show();
-    qint32 result = -1;
-    PerfRun run(PerfSteps{[variable](const MivVariant &value) { variable->setValue(value); },
-                          [variable] { return variable->Value(); },
-                          [](const QString &) {},
-                          [] { return false; },
-                          [] { QCoreApplication::processEvents(); },
-                          [](const modAPI::SYSTEMTIME &) {},
-                          [&result](qint32 code, const modAPI::SYSTEMTIME &, quint32) { result = code; },
-                          [&] {
-                              panel.showFigures(figures.figures());
-                              plot.showProgress(figures);
-                          },
-                          {}},
-                statistics ? &figures : nullptr);
+    // The variable written and read, and a window that only shows the figures.
+    struct Cycles : PerfTarget, PerfObserver
+    {
+        MivVariable *variable;
+        PerfStatistics &figures;
+        PerfStatsPanel &panel;
+        PerfPlot &plot;
+        qint32 result = -1;
+
+        Cycles(MivVariable *v, PerfStatistics &f, PerfStatsPanel &p, PerfPlot &pl) : variable(v), figures(f), panel(p), plot(pl) {}
+        void write(const MivVariant &value) override { variable->setValue(value); }
+        MivVariant read() override { return variable->Value(); }
+        void runStarted(const modAPI::SYSTEMTIME &) override {}
+        void runEnded(qint32 code, const modAPI::SYSTEMTIME &, quint32) override { result = code; }
+        bool stopRequested() override { return false; }
+        void yield() override { QCoreApplication::processEvents(); }
+        void debugText(const QString &) override {}
+        void progress() override
+        {
+            panel.showFigures(figures.figures());
+            plot.showProgress(figures);
+        }
+    } cycle(variable, figures, panel, plot);
+    PerfRun run(cycle, cycle, statistics ? &figures : nullptr);
     PerfPlan plan;
     plan.mode = ModeWriteRead;
     plan.count = cycles;
@@ -106,7 +116,7 @@ Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
     timer.start();
     run.RunCheck(MivVariant(kValueText), plan);
     const qint64 elapsed = timer.nsecsElapsed();
-    return {result == ResultNone ? elapsed : -1, ProcessCpuMs() - cpuBefore};
+    return {cycle.result == ResultNone ? elapsed : -1, ProcessCpuMs() - cpuBefore};
 }
 
 void PrintFigures(const RecordedPerf &run)

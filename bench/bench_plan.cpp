@@ -95,7 +95,7 @@ int main(int argc, char **argv)
 
     frmKELTester window;
     window.show();
-    ConnSettings settings;
+    ConnChoice settings;
     settings.port = device.port();
     settings.timeoutMs = 2000;
     if (!ConnectThroughDialog(window, settings) || !window.mivCtrl()) {

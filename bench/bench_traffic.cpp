@@ -11,6 +11,7 @@
 #include "MivError.h"
 #include "Paired.h"
 #include "ProcessEngine.h"
+#include "TesterSession.h"
 #include "TrafficSetting.h"
 
 #include <QApplication>
@@ -62,7 +63,7 @@ int main(int argc, char **argv)
         MivController *ctrl = g_mivEngine->Workspaces().Item(0)->AddController(
             QString(), "MivProv.KEL", "localhost",
             QStringLiteral("Conn=eth:127.0.0.1:%1,EtherOpt=0,Timeout=2000").arg(peer.port()));
-        window.setMivCtrl(ctrl);
+        window.session().setMivCtrl(ctrl);
         MivCommand *command = ctrl->AddCommand("KELCmd", QString());
         command->setParameters({"GET", "A", "1", "X", ""});
 

@@ -21,7 +21,7 @@ QString pick(int index, const char *first, const char *second, const char *third
     return QString::fromLatin1(choices[index]);
 }
 
-QString connectionPart(const ConnOptionInput &in)
+QString connectionPart(const ConnSettings &in)
 {
     switch (in.connType) {
     case ComClient:
@@ -38,7 +38,7 @@ QString connectionPart(const ConnOptionInput &in)
     }
 }
 
-QString etherPart(const ConnOptionInput &in)
+QString etherPart(const ConnSettings &in)
 {
     switch (in.connType) {
     case EtherClient:
@@ -50,7 +50,7 @@ QString etherPart(const ConnOptionInput &in)
     }
 }
 
-QString syncPart(const ConnOptionInput &in)
+QString syncPart(const ConnSettings &in)
 {
     switch (in.connType) {
     case ComClient:
@@ -63,7 +63,7 @@ QString syncPart(const ConnOptionInput &in)
 }
 
 // Only a zero-length address counts as absent; blanks are passed on.
-QString myIPPart(const ConnOptionInput &in)
+QString myIPPart(const ConnSettings &in)
 {
     if (in.myIP.isEmpty())
         return QString();
@@ -99,7 +99,7 @@ QString ConvertCode(int iso, int eia, int unicode)
     return QString::number((isSet(iso) ? 1 : 0) + (isSet(eia) ? 2 : 0) + (isSet(unicode) ? 4 : 0));
 }
 
-QString PacketOption(const ConnOptionInput &input)
+QString PacketOption(const ConnSettings &input)
 {
     return ConvertCode(input.iso, input.eia, input.unicode) + u':' + indexText(input.header) + u':'
            + indexText(input.term) + u':' + input.escape;
@@ -110,7 +110,7 @@ QString SyncText(int sync)
     return isSet(sync) ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-QString BuildConnectOption(const ConnOptionInput &input)
+QString BuildConnectOption(const ConnSettings &input)
 {
     return connectionPart(input) + QStringLiteral(",PacketOpt=") + PacketOption(input)
            + etherPart(input) + QStringLiteral(",Timeout=") + input.timeout + syncPart(input)

@@ -39,6 +39,17 @@ Qt::CheckState QtCheckState(int value)
     return value == CheckOn ? Qt::Checked : value == CheckGrey ? Qt::PartiallyChecked : Qt::Unchecked;
 }
 
+// A stored number takes the field's text only as ConvertInto would take it into its variable.
+template<typename Integer>
+void StoreNumber(const QString &text, QString &stored)
+{
+    constexpr Integer kUnset = -1; // no field text converts to a negative number
+    Integer value = kUnset;
+    ConvertInto(text, value);
+    if (value != kUnset)
+        stored = QString::number(value);
+}
+
 } // namespace
 
 frmConn *frmConn::instance()
@@ -94,30 +105,29 @@ void frmConn::InitDefaults()
 {
     m_bOK = false;
     m_strConnectOption.clear();
-    m_strIPAddress = QStringLiteral("127.0.0.1");
-    m_lConnMax = 10;
-    m_iConnType = ComClient;
-    m_iComPort = 1;
-    m_iBaudRate = 3;
-    m_iParity = 0;
-    m_iDataBits = 1;
-    m_iStopBits = 0;
-    m_iXonXoff = CheckOff;
-    m_iHWCtrl = CheckOff;
-    m_lPortNumber = 5006;
-    m_lConnTimeout = 900;
-    m_iISO = CheckOff;
-    m_iEIA = CheckOff;
-    m_iUnicode = CheckOn;
-    m_iHeader = 0;
-    m_iTerm = 0;
-    m_lEscape = 0;
-    m_lTimeout = 500;
-    m_iSync = CheckOn;
-
+    m_accepted = ConnSettings();
+    m_stored = ConnSettings();
     RestoreControls();
     picCom->show();
     picEther->hide();
+}
+
+std::optional<ConnSettings> frmConn::Edit(QWidget *parent, const ConnSettings &start)
+{
+    frmConn dialog(parent);
+    dialog.setSettings(start);
+    dialog.exec();
+    if (!dialog.isAccepted())
+        return std::nullopt;
+    return dialog.settings();
+}
+
+void frmConn::setSettings(const ConnSettings &settings)
+{
+    txtMyIP->setText(settings.myIP);
+    txtPort->setText(settings.myIPPort);
+    m_stored = settings;
+    RestoreControls();
 }
 
 // Qt signals only a change; the handler must still run when the stored value is the current one.
@@ -143,58 +153,62 @@ void frmConn::SetCheckValue(QCheckBox *box, int value, void (frmConn::*handler)(
 
 void frmConn::RestoreControls()
 {
-    SetListIndex(cmbConnType, m_iConnType, &frmConn::cmbConnType_Click);
-    txtComPort->setText(QString::number(m_iComPort));
-    SetListIndex(cmbBaudRate, m_iBaudRate, &frmConn::OptionChanged);
-    SetListIndex(cmbParity, m_iParity, &frmConn::OptionChanged);
-    SetListIndex(cmbDataBits, m_iDataBits, &frmConn::OptionChanged);
-    SetListIndex(cmbStopBits, m_iStopBits, &frmConn::OptionChanged);
-    SetCheckValue(chkXonXoff, m_iXonXoff, &frmConn::OptionChanged);
-    SetCheckValue(chkHWCtrl, m_iHWCtrl, &frmConn::OptionChanged);
-    txtIPAddress->setText(m_strIPAddress);
-    txtPortNumber->setText(QString::number(m_lPortNumber));
-    txtConnMax->setText(QString::number(m_lConnMax));
-    txtConnTimeout->setText(QString::number(m_lConnTimeout));
-    SetCheckValue(chkISO, m_iISO, &frmConn::chkISO_Click);
-    SetCheckValue(chkEIA, m_iEIA, &frmConn::chkEIA_Click);
-    SetCheckValue(chkUnicode, m_iUnicode, &frmConn::OptionChanged);
-    SetListIndex(cmbHeader, m_iHeader, &frmConn::OptionChanged);
-    SetListIndex(cmbTerm, m_iTerm, &frmConn::OptionChanged);
-    txtEscape->setText(QString::number(m_lEscape));
-    txtTimeout->setText(QString::number(m_lTimeout));
-    SetCheckValue(chkSync, m_iSync, &frmConn::OptionChanged);
+    const ConnSettings &s = m_stored;
+    SetListIndex(cmbConnType, s.connType, &frmConn::cmbConnType_Click);
+    txtComPort->setText(s.comPort);
+    SetListIndex(cmbBaudRate, cmbBaudRate->findText(s.baudRate), &frmConn::OptionChanged);
+    SetListIndex(cmbParity, s.parity, &frmConn::OptionChanged);
+    SetListIndex(cmbDataBits, s.dataBits, &frmConn::OptionChanged);
+    SetListIndex(cmbStopBits, s.stopBits, &frmConn::OptionChanged);
+    SetCheckValue(chkXonXoff, s.xonXoff, &frmConn::OptionChanged);
+    SetCheckValue(chkHWCtrl, s.hwCtrl, &frmConn::OptionChanged);
+    txtIPAddress->setText(s.ipAddress);
+    txtPortNumber->setText(s.portNumber);
+    txtConnMax->setText(s.connMax);
+    txtConnTimeout->setText(s.connTimeout);
+    SetCheckValue(chkISO, s.iso, &frmConn::chkISO_Click);
+    SetCheckValue(chkEIA, s.eia, &frmConn::chkEIA_Click);
+    SetCheckValue(chkUnicode, s.unicode, &frmConn::OptionChanged);
+    SetListIndex(cmbHeader, s.header, &frmConn::OptionChanged);
+    SetListIndex(cmbTerm, s.term, &frmConn::OptionChanged);
+    txtEscape->setText(s.escape);
+    txtTimeout->setText(s.timeout);
+    SetCheckValue(chkSync, s.sync, &frmConn::OptionChanged);
     OptionChanged();
 }
 
 void frmConn::SaveSettings()
 {
-    m_iConnType = static_cast<qint16>(cmbConnType->currentIndex());
-    ConvertInto(txtComPort->text(), m_iComPort);
-    m_iBaudRate = static_cast<qint16>(cmbBaudRate->currentIndex());
-    m_iParity = static_cast<qint16>(cmbParity->currentIndex());
-    m_iDataBits = static_cast<qint16>(cmbDataBits->currentIndex());
-    m_iStopBits = static_cast<qint16>(cmbStopBits->currentIndex());
-    m_iXonXoff = static_cast<qint16>(CheckValueOf(chkXonXoff));
-    m_iHWCtrl = static_cast<qint16>(CheckValueOf(chkHWCtrl));
-    m_strIPAddress = txtIPAddress->text();
-    ConvertInto(txtPortNumber->text(), m_lPortNumber);
-    ConvertInto(txtConnMax->text(), m_lConnMax);
-    ConvertInto(txtConnTimeout->text(), m_lConnTimeout);
-    m_iISO = static_cast<qint16>(CheckValueOf(chkISO));
-    m_iEIA = static_cast<qint16>(CheckValueOf(chkEIA));
-    m_iUnicode = static_cast<qint16>(CheckValueOf(chkUnicode));
-    m_iHeader = static_cast<qint16>(cmbHeader->currentIndex());
-    m_iTerm = static_cast<qint16>(cmbTerm->currentIndex());
-    ConvertInto(txtEscape->text(), m_lEscape);
-    ConvertInto(txtTimeout->text(), m_lTimeout);
-    m_iSync = static_cast<qint16>(CheckValueOf(chkSync));
+    m_accepted = CurrentSettings();
+    const ConnSettings &c = m_accepted;
+    ConnSettings &s = m_stored;
+    s.connType = c.connType;
+    StoreNumber<qint16>(c.comPort, s.comPort);
+    s.baudRate = c.baudRate;
+    s.parity = c.parity;
+    s.dataBits = c.dataBits;
+    s.stopBits = c.stopBits;
+    s.xonXoff = c.xonXoff;
+    s.hwCtrl = c.hwCtrl;
+    s.ipAddress = c.ipAddress;
+    StoreNumber<qint32>(c.portNumber, s.portNumber);
+    StoreNumber<qint32>(c.connMax, s.connMax);
+    StoreNumber<qint32>(c.connTimeout, s.connTimeout);
+    s.iso = c.iso;
+    s.eia = c.eia;
+    s.unicode = c.unicode;
+    s.header = c.header;
+    s.term = c.term;
+    StoreNumber<qint32>(c.escape, s.escape);
+    StoreNumber<qint32>(c.timeout, s.timeout);
+    s.sync = c.sync;
     RebuildOption();
     m_strConnectOption = txtCmdOpt->option();
 }
 
-ConnOptionInput frmConn::CurrentInput() const
+ConnSettings frmConn::CurrentSettings() const
 {
-    ConnOptionInput in;
+    ConnSettings in;
     in.connType = cmbConnType->currentIndex();
     in.comPort = txtComPort->text();
     in.baudRate = cmbBaudRate->currentText();
@@ -222,7 +236,7 @@ ConnOptionInput frmConn::CurrentInput() const
 
 void frmConn::RebuildOption()
 {
-    txtCmdOpt->setOption(BuildConnectOption(CurrentInput()));
+    txtCmdOpt->setOption(BuildConnectOption(CurrentSettings()));
 }
 
 void frmConn::cmbConnType_Click()
@@ -240,7 +254,7 @@ void frmConn::cmbConnType_Click()
             SetCtlEnabled(txtConnTimeout, server);
             SetCtlEnabled(txtPort, !server);
         }
-        chkSync->setCheckState(type == ComServer ? Qt::Unchecked : QtCheckState(m_iSync));
+        chkSync->setCheckState(type == ComServer ? Qt::Unchecked : QtCheckState(m_stored.sync));
         chkSync->setEnabled(type == ComClient || type == EtherClient);
     }
     RebuildOption();

@@ -10,6 +10,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <optional>
 
 class FocusLeaveGuard;
 class OptionBox;
@@ -30,33 +31,23 @@ public:
     explicit frmConn(QWidget *parent = nullptr);
     ~frmConn() override;
 
-    // Results for the main window.
-    bool m_bOK = false;
-    QString m_strConnectOption;
-    QString m_strIPAddress;
-    qint32 m_lConnMax;
+    // Shows a dialog of its own, modally, on the given settings; the settings OK accepted, or
+    // nothing when it was cancelled.
+    static std::optional<ConnSettings> Edit(QWidget *parent, const ConnSettings &start);
 
-    // Stored settings: what the last OK accepted and what Cancel puts back, given their
-    // defaults by InitDefaults. List indexes and check values (0 unchecked, 1 checked, 2 grey)
-    // are 16-bit like the port; the other numbers 32-bit.
-    qint16 m_iConnType;
-    qint16 m_iComPort;
-    qint16 m_iBaudRate;
-    qint16 m_iParity;
-    qint16 m_iDataBits;
-    qint16 m_iStopBits;
-    qint16 m_iXonXoff;
-    qint16 m_iHWCtrl;
-    qint32 m_lPortNumber;
-    qint32 m_lConnTimeout;
-    qint16 m_iISO;
-    qint16 m_iEIA;
-    qint16 m_iUnicode;
-    qint16 m_iHeader;
-    qint16 m_iTerm;
-    qint32 m_lEscape;
-    qint32 m_lTimeout;
-    qint16 m_iSync;
+    // Results, valid once the modal call has returned. True only when this opening was closed
+    // by OK.
+    bool isAccepted() const { return m_bOK; }
+    // The fields as the last OK took them (the defaults before the first OK), and the option
+    // string built from them (empty before the first OK).
+    const ConnSettings &settings() const { return m_accepted; }
+    const QString &connectOption() const { return m_strConnectOption; }
+    // What Cancel puts back: the accepted settings, less any number too large for its setting.
+    const ConnSettings &storedSettings() const { return m_stored; }
+    // Shows these settings, from now on also after Cancel; the two own-address fields included.
+    void setSettings(const ConnSettings &settings);
+    // The control values as they stand.
+    ConnSettings CurrentSettings() const;
 
     // Handlers.
     void cmbConnType_Click();
@@ -65,16 +56,6 @@ public:
     void OptionChanged(); // the lists and boxes whose change only rebuilds
     void cmdOK_Click();
     void cmdCancel_Click();
-
-    // The current control values as the builder takes them.
-    ConnOptionInput CurrentInput() const;
-
-    // What the main window reads of the controls for its caption and modes; after OK they
-    // match the accepted settings, after Cancel the restored ones.
-    int connType() const { return cmbConnType->currentIndex(); } // a ConnType
-    QString comPortText() const { return txtComPort->text(); }
-    bool syncChecked() const { return chkSync->isChecked(); }
-    bool syncEnabled() const { return chkSync->isEnabled(); }
 
 public slots:
     void reject() override; // Escape: Cancel, even while a field fails its check
@@ -134,5 +115,11 @@ private:
     void SetListIndex(QComboBox *list, int index, void (frmConn::*handler)());
     void SetCheckValue(QCheckBox *box, int value, void (frmConn::*handler)());
 
+    bool m_bOK = false;
+    QString m_strConnectOption;
+    ConnSettings m_accepted;
+    // The stored settings; their numbers always fit the dialog's 16-bit (port) and 32-bit
+    // variables. The own-address fields are not stored: Cancel leaves them as typed.
+    ConnSettings m_stored;
     std::unique_ptr<FocusLeaveGuard> m_guard;
 };

@@ -6,6 +6,7 @@
 #include "LoopbackPort.h"
 #include "MivController.h"
 #include "PeerOptions.h"
+#include "TesterSession.h"
 #include "UserActions.h"
 #include "WindowControls.h"
 #include "frmConn.h"
@@ -83,7 +84,7 @@ bool Tour::startDevice()
 
 bool Tour::connectTo(ConnType type, quint16 port, bool sync, const QString &picture)
 {
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = type;
     settings.port = port;
     settings.sync = sync;
@@ -170,7 +171,7 @@ bool Tour::answerHost()
     Type(Control<QLineEdit>(window, "txtValue"), QStringLiteral("42"));
     Type(Control<QLineEdit>(window, "txtDelay"), QStringLiteral("0"));
     Click(Control(window, "cmdSet"));
-    if (!check(m_window->m_strAutoReply == QLatin1String("0,3,42"), QStringLiteral("set the reply 0,3,42")))
+    if (!check(m_window->session().m_strAutoReply == QLatin1String("0,3,42"), QStringLiteral("set the reply 0,3,42")))
         return false;
 
     PeerProcess host;

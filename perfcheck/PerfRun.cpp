@@ -19,8 +19,8 @@ QString Reason(const std::exception &error)
 
 } // namespace
 
-PerfRun::PerfRun(PerfSteps steps, PerfStatistics *statistics)
-    : m_steps(std::move(steps)), m_statistics(statistics)
+PerfRun::PerfRun(PerfTarget &target, PerfObserver &observer, PerfStatistics *statistics)
+    : m_target(target), m_observer(observer), m_statistics(statistics)
 {
 }
 
@@ -31,7 +31,7 @@ qint32 PerfRun::RunCheck(const MivVariant &value, const PerfPlan &plan)
     m_plan = plan;
     const modAPI::SYSTEMTIME startTime = modAPI::GetLocalTime();
     const quint32 startTick = modAPI::GetTickCount();
-    m_steps.started(startTime);
+    m_observer.runStarted(startTime);
     if (m_statistics) {
         const Clock::time_point now = Clock::now();
         m_statistics->begin(now);
@@ -56,7 +56,7 @@ qint32 PerfRun::RunCheck(const MivVariant &value, const PerfPlan &plan)
     const modAPI::SYSTEMTIME endTime = modAPI::GetLocalTime();
     const quint32 endTick = modAPI::GetTickCount();
     // Unsigned subtraction is modulo 2^32, so a wrap of the counter keeps the true duration.
-    m_steps.finished(resultCode, endTime, endTick - startTick);
+    m_observer.runEnded(resultCode, endTime, endTick - startTick);
     return resultCode;
 }
 
@@ -65,7 +65,7 @@ qint32 PerfRun::RunTimePattern(const MivVariant &value, quint32 startTick)
     CycleState state;
     for (;;) {
         const quint32 elapsed = modAPI::GetTickCount() - startTick;
-        if (double(elapsed) >= m_plan.limitMs || m_steps.stopRequested())
+        if (double(elapsed) >= m_plan.limitMs || m_observer.stopRequested())
             break;
         if (!RunCycle(value, state))
             break;
@@ -77,7 +77,7 @@ qint32 PerfRun::RunCountPattern(const MivVariant &value)
 {
     CycleState state;
     for (qint32 cycle = 1; cycle <= m_plan.count; ++cycle) {
-        if (m_steps.stopRequested() || !RunCycle(value, state))
+        if (m_observer.stopRequested() || !RunCycle(value, state))
             break;
     }
     return state.resultCode;
@@ -86,7 +86,7 @@ qint32 PerfRun::RunCountPattern(const MivVariant &value)
 qint32 PerfRun::RunInfinitePattern(const MivVariant &value)
 {
     CycleState state;
-    while (!m_steps.stopRequested()) {
+    while (!m_observer.stopRequested()) {
         if (!RunCycle(value, state))
             break;
     }
@@ -98,8 +98,7 @@ bool PerfRun::StepFailed(CycleState &state, const QString &reason)
     state.resultCode = state.step;
     if (m_statistics)
         m_statistics->countError();
-    if (m_steps.failed)
-        m_steps.failed(reason);
+    m_observer.failed(reason);
     return m_plan.ignoreError;
 }
 
@@ -138,8 +137,7 @@ void PerfRun::ReportProgress()
     if (!m_statistics || m_lastCallEnd < m_nextProgress)
         return;
     m_nextProgress = m_lastCallEnd + kProgressInterval;
-    if (m_steps.progress)
-        m_steps.progress();
+    m_observer.progress();
 }
 
 bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
@@ -149,7 +147,7 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
     if (m_plan.mode != ModeRead) {
         state.step = ResultWrite;
         try {
-            Timed(PerfOp::Write, [&] { m_steps.write(value); });
+            Timed(PerfOp::Write, [&] { m_target.write(value); });
         } catch (const std::exception &error) {
             if (!StepFailed(state, Reason(error)))
                 return false;
@@ -158,14 +156,14 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
     if (m_plan.mode != ModeWrite) {
         state.step = ResultRead;
         try {
-            Timed(PerfOp::Read, [&] { state.valueRead = m_steps.read(); });
+            Timed(PerfOp::Read, [&] { state.valueRead = m_target.read(); });
         } catch (const std::exception &error) {
             if (!StepFailed(state, Reason(error)))
                 return false;
         }
         if (m_plan.outputDebug) {
             try {
-                m_steps.debugText(converter().ValueToText(state.valueRead, 0));
+                m_observer.debugText(converter().ValueToText(state.valueRead, 0));
             } catch (const std::exception &error) {
                 if (!StepFailed(state, Reason(error)))
                     return false;
@@ -184,6 +182,6 @@ bool PerfRun::RunCycle(const MivVariant &value, CycleState &state)
             return false;
     }
     ReportProgress();
-    m_steps.yield();
+    m_observer.yield();
     return true;
 }

@@ -8,24 +8,33 @@
 
 #include <QString>
 
-#include <functional>
 #include <memory>
 
-// What a run does to the world outside it. write and read fail by throwing.
-struct PerfSteps
+// What a run writes and reads; both fail by throwing.
+class PerfTarget
 {
-    std::function<void(const MivVariant &value)> write;
-    std::function<MivVariant()> read;
-    std::function<void(const QString &text)> debugText;
-    std::function<bool()> stopRequested;
-    std::function<void()> yield; // once per cycle: the only place a stop request can come in
-    std::function<void(const modAPI::SYSTEMTIME &start)> started; // the start row and the empty end row
-    std::function<void(qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsedMs)> finished;
-    // With statistics kept: between cycles, at most once per kProgressInterval, so that a
-    // long run shows how it goes. May be empty.
-    std::function<void()> progress;
-    // Each failed step with its reason, as it fails. May be empty.
-    std::function<void(const QString &reason)> failed;
+public:
+    virtual ~PerfTarget() = default;
+    virtual void write(const MivVariant &value) = 0;
+    virtual MivVariant read() = 0;
+};
+
+// What a run tells the world outside it, and the stop request it asks for.
+class PerfObserver
+{
+public:
+    virtual ~PerfObserver() = default;
+    virtual void runStarted(const modAPI::SYSTEMTIME &start) = 0; // the start row and the empty end row
+    virtual void runEnded(qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsedMs) = 0;
+    virtual bool stopRequested() = 0;
+    virtual void yield() = 0; // once per cycle: the only place a stop request can come in
+    // The text of each value read, when the plan asks for it; fails by throwing.
+    virtual void debugText(const QString &text) = 0;
+    // With statistics kept: between cycles, at most once per kProgressInterval, so that a long
+    // run shows how it goes.
+    virtual void progress() {}
+    // Each failed step with its reason, as it fails.
+    virtual void failed(const QString & /*reason*/) {}
 };
 
 // The performance run: a busy loop on the calling thread, cycle after cycle with no pause
@@ -36,7 +45,7 @@ class PerfRun
 public:
     static constexpr std::chrono::milliseconds kProgressInterval{100};
 
-    explicit PerfRun(PerfSteps steps, PerfStatistics *statistics = nullptr);
+    PerfRun(PerfTarget &target, PerfObserver &observer, PerfStatistics *statistics = nullptr);
     ~PerfRun();
     PerfRun(const PerfRun &) = delete;
     PerfRun &operator=(const PerfRun &) = delete;
@@ -65,7 +74,8 @@ private:
     void Timed(PerfOp op, Call &&call);
     void ReportProgress();
 
-    PerfSteps m_steps;
+    PerfTarget &m_target;
+    PerfObserver &m_observer;
     PerfPlan m_plan;
     std::unique_ptr<MivConverter> m_objConverter; // made at its first use, kept for later runs
     PerfStatistics *m_statistics;

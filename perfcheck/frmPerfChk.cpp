@@ -67,23 +67,56 @@ frmPerfChk::frmPerfChk(QWidget *parent) : QDialog(parent)
     m_nReadWrite = ModeRead;
 
     m_statistics = std::make_unique<PerfStatistics>();
-    m_run = std::make_unique<PerfRun>(
-        PerfSteps{
-            [this](const MivVariant &value) { variable().setValue(value); },
-            [this] { return variable().Value(); },
-            [this](const QString &text) { WriteDebugLine(text); },
-            [this] { return m_bStop; },
-            [] { QCoreApplication::processEvents(); },
-            [this](const modAPI::SYSTEMTIME &start) {
-                m_current.startStamp = IsoTimeStampText(start);
-                AddStartRow(TimeStampText(start));
-                m_endRow = AddEndRow();
-            },
-            [this](qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsed) { FinishRun(result, end, elapsed); },
-            [this] { ShowProgress(); },
-            [this](const QString &reason) { emit stepFailed(reason); },
-        },
-        m_statistics.get());
+    PerfTarget &target = *this;
+    PerfObserver &observer = *this;
+    m_run = std::make_unique<PerfRun>(target, observer, m_statistics.get());
+}
+
+void frmPerfChk::write(const MivVariant &value)
+{
+    variable().setValue(value);
+}
+
+MivVariant frmPerfChk::read()
+{
+    return variable().Value();
+}
+
+void frmPerfChk::runStarted(const modAPI::SYSTEMTIME &start)
+{
+    m_current.startStamp = IsoTimeStampText(start);
+    AddStartRow(TimeStampText(start));
+    m_endRow = AddEndRow();
+}
+
+void frmPerfChk::runEnded(qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsedMs)
+{
+    FinishRun(result, end, elapsedMs);
+}
+
+bool frmPerfChk::stopRequested()
+{
+    return m_bStop;
+}
+
+void frmPerfChk::yield()
+{
+    QCoreApplication::processEvents();
+}
+
+void frmPerfChk::debugText(const QString &text)
+{
+    WriteDebugLine(text);
+}
+
+void frmPerfChk::progress()
+{
+    ShowProgress();
+}
+
+void frmPerfChk::failed(const QString &reason)
+{
+    emit stepFailed(reason);
 }
 
 frmPerfChk::~frmPerfChk()

@@ -2,6 +2,7 @@
 
 #include "MivVariant.h"
 #include "PerfPlan.h"
+#include "PerfRun.h"
 #include "PerfRunReport.h"
 #include "modAPI.h"
 
@@ -13,7 +14,6 @@ struct FieldRange;
 class FocusLeaveGuard;
 class MivVariable;
 class PerfPlot;
-class PerfRun;
 class PerfStatistics;
 class PerfStatsPanel;
 class QCheckBox;
@@ -31,7 +31,7 @@ class QTreeWidgetItem;
 // and records the elapsed milliseconds in its result list. The process runs in the high
 // priority class while the window is open. Beside the list, a statistics panel and a plot show
 // the latencies of the run under way and of the last one; Export... writes every run to CSV.
-class frmPerfChk : public QDialog
+class frmPerfChk : public QDialog, private PerfTarget, private PerfObserver
 {
     Q_OBJECT
 public:
@@ -120,6 +120,17 @@ private:
     void FillEndRow(QTreeWidgetItem *row, qint32 resultCode, const QString &timeStamp,
                     quint32 elapsed);
     void WriteDebugLine(const QString &text);
+
+    // The run's target is the variable; what it tells goes into the list and the statistics.
+    void write(const MivVariant &value) override;
+    MivVariant read() override;
+    void runStarted(const modAPI::SYSTEMTIME &start) override;
+    void runEnded(qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsedMs) override;
+    bool stopRequested() override;
+    void yield() override;
+    void debugText(const QString &text) override;
+    void progress() override;
+    void failed(const QString &reason) override;
 
     // Statistics (frmPerfChkStatistics.cpp)
     void ShowProgress();

@@ -5,6 +5,7 @@
 #include "MessageBox.h"
 #include "MivError.h"
 #include "ReplyText.h"
+#include "TesterSession.h"
 #include "modMain.h"
 
 #include <QComboBox>
@@ -51,9 +52,8 @@ void frmKELTester::cmdSet_Click()
             throw MivError(MivCode::InvalidArg, QStringLiteral("No reply type is selected"));
         typeCode = code.toInt();
     }
-    m_strAutoReply = ReplyText(txtHRESULT->text(), typeCode, txtValue->text());
-    m_strReplyDelay = ReplyDelayText(txtDelay->text());
-    AddLog(LogCaption::Set, AutoReplyLogText(m_strAutoReply, m_strReplyDelay));
+    m_session->SetReply(ReplyText(txtHRESULT->text(), typeCode, txtValue->text()),
+                        ReplyDelayText(txtDelay->text()));
 }
 
 void frmKELTester::cmdSetButton_Click()

@@ -4,11 +4,10 @@
 #include "FocusLeaveGuard.h"
 #include "LogModel.h"
 #include "MessageBox.h"
-#include "MivController.h"
-#include "MivError.h"
-#include "PlanPane.h"
 #include "MonitorPane.h"
+#include "PlanPane.h"
 #include "StatusLine.h"
+#include "TesterSession.h"
 #include "TrafficMonitor.h"
 #include "TypeLists.h"
 #include "frmConn.h"
@@ -53,6 +52,10 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     m_planPane = new PlanPane(this);
     connect(m_planPane, &PlanPane::planFinished, m_traffic, &TrafficMonitor::addPlan);
     AddMonitorPane(this, m_traffic->viewMenu(), m_traffic->recorder());
+    m_session = new TesterSession(*this, this);
+    connect(m_session, &TesterSession::controllerChanged, m_traffic, &TrafficMonitor::setController);
+    connect(m_session, &TesterSession::controllerChanged, m_planPane,
+            [this](MivController *controller) { m_planPane->setConnection(controller, PlanRoleOf(m_session->role())); });
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });
@@ -69,7 +72,7 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
 
 frmKELTester::~frmKELTester()
 {
-    setMivCtrl(nullptr);
+    m_session->setMivCtrl(nullptr);
 }
 
 void frmKELTester::InitWindow()
@@ -85,7 +88,7 @@ void frmKELTester::InitWindow()
         field->clear();
     txtHRESULT->setText(QStringLiteral("0"));
     txtValue->clear();
-    m_strAutoReply.clear();
+    m_session->m_strAutoReply.clear();
     RemoveController();
     EnableRequest(false);
     EnableReply(false);
@@ -95,28 +98,7 @@ void frmKELTester::InitWindow()
 
 MivController *frmKELTester::mivCtrl() const
 {
-    return m_mivCtrl.data();
-}
-
-void frmKELTester::setMivCtrl(MivController *controller)
-{
-    if (m_mivCtrl == controller)
-        return;
-    if (m_mivCtrl)
-        disconnect(m_mivCtrl.data(), &MivController::OnMessage, this,
-                   &frmKELTester::m_mivCtrl_OnMessage);
-    m_mivCtrl = controller;
-    m_traffic->setController(controller);
-    m_planPane->setConnection(controller, PlanRoleOf(frmConn::instance()->connType()));
-    if (controller)
-        connect(controller, &MivController::OnMessage, this, &frmKELTester::m_mivCtrl_OnMessage);
-}
-
-MivController &frmKELTester::connectedController() const
-{
-    if (!m_mivCtrl)
-        throw MivError(MivCode::NotConnected, QStringLiteral("No controller is connected"));
-    return *m_mivCtrl;
+    return m_session->mivCtrl();
 }
 
 void frmKELTester::EnableRequest(bool on)
@@ -180,15 +162,25 @@ void frmKELTester::mnuHelpVersion_Click()
     ShowMessageBox(this, text);
 }
 
-void frmKELTester::noteFailure(const QString &description)
+void frmKELTester::NoteFailure(const QString &description)
 {
     m_traffic->addFailure(description);
+}
+
+void frmKELTester::ShowFailure(const QString &description)
+{
+    ShowMessageBox(this, description);
+}
+
+bool frmKELTester::InterpretAnswers() const
+{
+    return (chkInterp->checkState() & chkLog->checkState()) != 0;
 }
 
 void frmKELTester::reportFailure(const QString &caption, const QString &description)
 {
     AddLog(caption, LogOutcome::Failed);
-    noteFailure(description);
-    ShowMessageBox(this, description);
+    NoteFailure(description);
+    ShowFailure(description);
     SetStatus(StatusText::Ready);
 }

@@ -1,17 +1,18 @@
 #pragma once
 
+#include "ConnSettings.h"
+#include "TesterOutput.h"
 #include "TimeOfDayText.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
 
 class FocusLeaveGuard;
-class frmConn;
 class LogModel;
 class LogView;
 class MivController;
 class MivMessage;
+class MivVariable;
 class MivVariant;
 class PlanPane;
 class QAction;
@@ -25,31 +26,33 @@ class QPushButton;
 class QStatusBar;
 class StatusLine;
 class QTimer;
+class TesterSession;
+struct RolePanels;
 class TrafficMonitor;
 
-// The main tester window: connection, command sending, log list and auto-reply settings.
-class frmKELTester : public QMainWindow
+// The main tester window: connection, command sending, log list and auto-reply settings. What
+// happens on the connection is its session's; the window shows it and forwards to it.
+class frmKELTester : public QMainWindow, public TesterOutput
 {
     Q_OBJECT
 public:
     explicit frmKELTester(QWidget *parent = nullptr);
     ~frmKELTester() override;
 
-    // Assigning subscribes to the controller's OnMessage, clearing unsubscribes.
-    MivController *mivCtrl() const;
-    void setMivCtrl(MivController *controller);
-
-    qint32 m_lClient = 0;
-    QString m_strAutoReply, m_strReplyDelay;
+    // The connection: controller, settings, role, automatic reply and message handling.
+    TesterSession &session() const { return *m_session; }
+    MivController *mivCtrl() const; // the session's
 
     // Throws MivError for a Null or array value, before anything is appended.
-    void AddLog(const QString &caption, const MivVariant &value);
-    void AddLog(const QString &caption, const QString &value);
-    void SetStatus(const QString &text);
+    void AddLog(const QString &caption, const MivVariant &value) override;
+    void AddLog(const QString &caption, const QString &value) override;
+    void SetStatus(const QString &text) override;
     QString statusText() const;
-    QString SyncModeText() const;
     void RemoveController();
     void InitWindow();
+    // The connect flow after the dialog's OK: the old controller goes, the new one comes, and
+    // the window shows its role; a failure is logged and shown.
+    void Connect(const ConnSettings &settings);
     void EnableRequest(bool on);
     void EnableReply(bool on);
     void EnablePerformance(bool on);
@@ -60,8 +63,8 @@ public:
     void mnuFileExit_Click();
     void mnuHelpVersion_Click();
     void cmdPerfchk_Click();
-    void cmdSend_Click();  // CommandSending.cpp
-    void cmdClear_Click(); // CommandSending.cpp
+    void cmdSend_Click();
+    void cmdClear_Click();
     void cmdSet_Click();
     void cmbVTType_Click();
     bool txtDelay_Validate();
@@ -69,7 +72,7 @@ public:
     void mnuRightCopy_Click();
     void mnuRightCopyAll_Click();
     void mnuRightClear_Click();
-    void m_mivCtrl_OnMessage(MivMessage *pIMivMess); // MessageHandling.cpp
+    void m_mivCtrl_OnMessage(MivMessage *pIMivMess);
 
     LogModel *logModel() const { return m_logModel; }
     // The Traffic pane and session recording of the View menu.
@@ -92,11 +95,12 @@ private:
     void cmdSetButton_Click(); // Set from the button: failures reported like Connect's
     void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
     void updateClock();
-    // The connected controller; MivError "No controller is connected" without one.
-    MivController &connectedController() const;
-    QString ConnectedTitle(const frmConn &dialog) const; // throws for an unknown type
-    // Hands the reason behind a "Failed" log line to the Traffic pane and the recording.
-    void noteFailure(const QString &description);
+    void ShowRole(const RolePanels &panels); // caption, panels and chkInterp of a connection
+    QString PerfVariableName() const;
+    void RunPerformanceWindow(MivVariable *variable);
+    void ShowFailure(const QString &description) override;
+    void NoteFailure(const QString &description) override;
+    bool InterpretAnswers() const override;
     // Logs caption "Failed", shows the description and sets "Ready.".
     void reportFailure(const QString &caption, const QString &description);
 
@@ -124,7 +128,7 @@ private:
     QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
             *mnuRightClear = nullptr;
 
-    QPointer<MivController> m_mivCtrl;
+    TesterSession *m_session = nullptr;
     LogModel *m_logModel = nullptr;
     TrafficMonitor *m_traffic = nullptr;
     PlanPane *m_planPane = nullptr;

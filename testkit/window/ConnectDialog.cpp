@@ -26,7 +26,7 @@ void TypeIfUsable(frmConn *dialog, const char *field, const QString &text)
 
 } // namespace
 
-void FillDialog(frmConn *dialog, const ConnSettings &settings)
+void FillDialog(frmConn *dialog, const ConnChoice &settings)
 {
     auto *type = Control<QComboBox>(dialog, "cmbConnType");
     Choose(type, type->itemText(settings.type));
@@ -40,7 +40,7 @@ void FillDialog(frmConn *dialog, const ConnSettings &settings)
         Tick(sync, settings.sync);
 }
 
-bool ConnectThroughDialog(frmKELTester &window, const ConnSettings &settings, bool pressOk,
+bool ConnectThroughDialog(frmKELTester &window, const ConnChoice &settings, bool pressOk,
                           const std::function<void(frmConn *)> &whileOpen)
 {
     struct Outcome

@@ -10,7 +10,7 @@ class frmConn;
 class frmKELTester;
 
 // What a test or the tour chooses in the connection dialog.
-struct ConnSettings
+struct ConnChoice
 {
     ConnType type = EtherClient;
     QString ip = QStringLiteral("127.0.0.1");
@@ -23,10 +23,10 @@ struct ConnSettings
 
 // Fills the dialog as a user would: chooses the type from its list, types over each field that
 // the type shows and enables, and ticks the sync box when it can be ticked.
-void FillDialog(frmConn *dialog, const ConnSettings &settings);
+void FillDialog(frmConn *dialog, const ConnChoice &settings);
 
 // Opens File > Connect of the window, fills the dialog, lets whileOpen look at it, then clicks
 // OK (or Cancel) through the dialog's window. True when the dialog opened and the click closed
 // it. A dialog the click leaves open is cancelled, so nothing waits for it.
-bool ConnectThroughDialog(frmKELTester &window, const ConnSettings &settings, bool pressOk = true,
+bool ConnectThroughDialog(frmKELTester &window, const ConnChoice &settings, bool pressOk = true,
                           const std::function<void(frmConn *)> &whileOpen = {});

@@ -13,7 +13,7 @@ MainWindowFixture::~MainWindowFixture()
         window->mnuFileDisconn_Click();
 }
 
-bool MainWindowFixture::connect(const ConnSettings &settings)
+bool MainWindowFixture::connect(const ConnChoice &settings)
 {
     return ConnectThroughDialog(*window, settings) && window->mivCtrl();
 }

@@ -25,7 +25,7 @@ public:
     ~MainWindowFixture();
 
     // Through the dialog as a user would; true when the window then holds a controller.
-    bool connect(const ConnSettings &settings);
+    bool connect(const ConnChoice &settings);
     // "TOP|field0|field1|field2|field3" into the Request panel.
     void fillRequest(const QString &request) const;
     // The Reply panel's fields by type list index, then Set.

@@ -43,17 +43,18 @@ inline QString option(frmConn *dialog)
 // The stored setting behind a numeric field.
 inline qint64 storedValue(const frmConn *dialog, const QString &field)
 {
+    const ConnSettings &stored = dialog->storedSettings();
     if (field == u"txtComPort")
-        return dialog->m_iComPort;
+        return stored.comPort.toLongLong();
     if (field == u"txtPortNumber")
-        return dialog->m_lPortNumber;
+        return stored.portNumber.toLongLong();
     if (field == u"txtConnMax")
-        return dialog->m_lConnMax;
+        return stored.connMax.toLongLong();
     if (field == u"txtConnTimeout")
-        return dialog->m_lConnTimeout;
+        return stored.connTimeout.toLongLong();
     if (field == u"txtEscape")
-        return dialog->m_lEscape;
-    return dialog->m_lTimeout;
+        return stored.escape.toLongLong();
+    return stored.timeout.toLongLong();
 }
 
 // A type on which the field is shown and usable.

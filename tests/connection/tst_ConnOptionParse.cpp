@@ -124,13 +124,13 @@ void tst_ConnOptionParse::roundTrip()
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     change(&dialog);
     Control<QPushButton>(&dialog, "cmdOK")->click();
-    QVERIFY(dialog.m_bOK);
+    QVERIFY(dialog.isAccepted());
 
     KelSettings parsed;
     try {
-        parsed = ParseKelOptions(dialog.m_strConnectOption);
+        parsed = ParseKelOptions(dialog.connectOption());
     } catch (const MivError &error) {
-        QFAIL(qPrintable(dialog.m_strConnectOption + QStringLiteral(": ") + error.description()));
+        QFAIL(qPrintable(dialog.connectOption() + QStringLiteral(": ") + error.description()));
     }
     QCOMPARE(int(parsed.kind), int(settings.kind));
     if (settings.kind == KelConnKind::Serial) {

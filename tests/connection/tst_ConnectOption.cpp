@@ -4,14 +4,14 @@
 
 #include <functional>
 
-Q_DECLARE_METATYPE(ConnOptionInput)
+Q_DECLARE_METATYPE(ConnSettings)
 
 namespace {
 
 // The dialog's defaults for a connection type.
-ConnOptionInput defaults(int type)
+ConnSettings defaults(int type)
 {
-    ConnOptionInput in;
+    ConnSettings in;
     in.connType = type;
     in.comPort = QStringLiteral("1");
     in.baudRate = QStringLiteral("38400");
@@ -31,9 +31,9 @@ ConnOptionInput defaults(int type)
     return in;
 }
 
-ConnOptionInput with(int type, const std::function<void(ConnOptionInput &)> &change)
+ConnSettings with(int type, const std::function<void(ConnSettings &)> &change)
 {
-    ConnOptionInput in = defaults(type);
+    ConnSettings in = defaults(type);
     change(in);
     return in;
 }
@@ -52,13 +52,13 @@ private slots:
 
 void tst_ConnectOption::build_data()
 {
-    QTest::addColumn<ConnOptionInput>("input");
+    QTest::addColumn<ConnSettings>("input");
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("COM(Client) defaults")
         << defaults(ComClient) << "Conn=com:1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=500,Sync=True";
     QTest::newRow("COM(Server) with sync forced off")
-        << with(ComServer, [](ConnOptionInput &in) { in.sync = CheckOff; })
+        << with(ComServer, [](ConnSettings &in) { in.sync = CheckOff; })
         << "Conn=com:1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=500,Sync=False";
     QTest::newRow("COM(Server) same connection part as the client")
         << defaults(ComServer) << "Conn=com:1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=500,Sync=True";
@@ -68,14 +68,14 @@ void tst_ConnectOption::build_data()
     QTest::newRow("Ether(Server) defaults: no sync part")
         << defaults(EtherServer) << "Conn=eth::5006,PacketOpt=4:0:0:0,EtherOpt=1:10:900,Timeout=500";
     QTest::newRow("Ether(Server) ignores an unchecked sync too")
-        << with(EtherServer, [](ConnOptionInput &in) { in.sync = CheckOff; })
+        << with(EtherServer, [](ConnSettings &in) { in.sync = CheckOff; })
         << "Conn=eth::5006,PacketOpt=4:0:0:0,EtherOpt=1:10:900,Timeout=500";
     QTest::newRow("both flow controls")
-        << with(ComClient, [](ConnOptionInput &in) { in.xonXoff = in.hwCtrl = CheckOn; })
+        << with(ComClient, [](ConnSettings &in) { in.xonXoff = in.hwCtrl = CheckOn; })
         << "Conn=com:1:38400:N:8:1:3,PacketOpt=4:0:0:0,Timeout=500,Sync=True";
     QTest::newRow("line settings from their lists")
         << with(ComClient,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.comPort = QStringLiteral("12");
                     in.baudRate = QStringLiteral("115200");
                     in.parity = 2;
@@ -86,7 +86,7 @@ void tst_ConnectOption::build_data()
         << "Conn=com:12:115200:O:7:2:2,PacketOpt=4:0:0:0,Timeout=500,Sync=True";
     QTest::newRow("EIA, ENQ header, CR+LF, escape 16")
         << with(EtherClient,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.eia = CheckOn;
                     in.header = 1;
                     in.term = 2;
@@ -94,61 +94,61 @@ void tst_ConnectOption::build_data()
                 })
         << "Conn=eth:127.0.0.1:5006,PacketOpt=6:1:2:16,EtherOpt=0,Timeout=500,Sync=True";
     QTest::newRow("ISO and EIA both, with Unicode")
-        << with(ComClient, [](ConnOptionInput &in) { in.iso = in.eia = CheckOn; })
+        << with(ComClient, [](ConnSettings &in) { in.iso = in.eia = CheckOn; })
         << "Conn=com:1:38400:N:8:1:0,PacketOpt=7:0:0:0,Timeout=500,Sync=True";
     QTest::newRow("ISO and EIA both, without Unicode")
         << with(ComClient,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.iso = in.eia = CheckOn;
                     in.unicode = CheckOff;
                 })
         << "Conn=com:1:38400:N:8:1:0,PacketOpt=3:0:0:0,Timeout=500,Sync=True";
     QTest::newRow("grey boxes count as unset")
         << with(ComClient,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.xonXoff = in.iso = in.unicode = in.sync = CheckGrey;
                 })
         << "Conn=com:1:38400:N:8:1:0,PacketOpt=0:0:0:0,Timeout=500,Sync=False";
     QTest::newRow("my IP alone")
-        << with(EtherClient, [](ConnOptionInput &in) { in.myIP = QStringLiteral("127.0.0.1"); })
+        << with(EtherClient, [](ConnSettings &in) { in.myIP = QStringLiteral("127.0.0.1"); })
         << "Conn=eth:127.0.0.1:5006,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True,MyIP=127.0.0.1";
     QTest::newRow("my IP with port")
         << with(EtherServer,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.myIP = QStringLiteral("127.0.0.1");
                     in.myIPPort = QStringLiteral("5006");
                 })
         << "Conn=eth::5006,PacketOpt=4:0:0:0,EtherOpt=1:10:900,Timeout=500,MyIP=127.0.0.1:5006";
     QTest::newRow("my IP port without my IP adds nothing")
-        << with(EtherClient, [](ConnOptionInput &in) { in.myIPPort = QStringLiteral("5006"); })
+        << with(EtherClient, [](ConnSettings &in) { in.myIPPort = QStringLiteral("5006"); })
         << "Conn=eth:127.0.0.1:5006,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True";
     QTest::newRow("my IP of blanks counts")
         << with(EtherClient,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.myIP = QStringLiteral("  ");
                     in.myIPPort = QStringLiteral("1");
                 })
         << "Conn=eth:127.0.0.1:5006,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True,MyIP=  :1";
     QTest::newRow("my IP with a COM type")
         << with(ComServer,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.sync = CheckOff;
                     in.myIP = QStringLiteral("10.0.0.2");
                 })
         << "Conn=com:1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=500,Sync=False,MyIP=10.0.0.2";
     QTest::newRow("free text goes in unchanged")
         << with(EtherClient,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.ipAddress = QStringLiteral(" a,b:c ");
                     in.myIP = QStringLiteral("x=y");
                 })
         << "Conn=eth: a,b:c :5006,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True,MyIP=x=y";
     QTest::newRow("no type selected: only the parts every type has")
-        << with(-1, [](ConnOptionInput &in) { in.myIP = QStringLiteral("h"); })
+        << with(-1, [](ConnSettings &in) { in.myIP = QStringLiteral("h"); })
         << ",PacketOpt=4:0:0:0,Timeout=500,MyIP=h";
     QTest::newRow("no list selections leave their pieces empty")
         << with(ComClient,
-                [](ConnOptionInput &in) {
+                [](ConnSettings &in) {
                     in.baudRate.clear();
                     in.parity = in.dataBits = in.stopBits = in.header = in.term = -1;
                 })
@@ -157,7 +157,7 @@ void tst_ConnectOption::build_data()
 
 void tst_ConnectOption::build()
 {
-    QFETCH(ConnOptionInput, input);
+    QFETCH(ConnSettings, input);
     QFETCH(QString, expected);
     QCOMPARE(BuildConnectOption(input), expected);
 }
@@ -188,7 +188,7 @@ void tst_ConnectOption::pieces_data()
     QTest::newRow("sync checked") << SyncText(CheckOn) << "True";
     QTest::newRow("sync grey") << SyncText(CheckGrey) << "False";
     QTest::newRow("packet indexes, not item texts")
-        << PacketOption(with(ComClient, [](ConnOptionInput &in) {
+        << PacketOption(with(ComClient, [](ConnSettings &in) {
                in.header = 1;
                in.term = 1;
                in.escape = QStringLiteral("27");

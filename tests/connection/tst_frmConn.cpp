@@ -37,9 +37,9 @@ void tst_frmConn::defaults()
     frmConn *d = m_dialog.get();
     QCOMPARE(d->windowTitle(), QStringLiteral("Connect"));
     QCOMPARE(option(d), kComClientDefault);
-    QVERIFY(d->m_strConnectOption.isEmpty());
-    QCOMPARE(d->m_strIPAddress, QStringLiteral("127.0.0.1"));
-    QCOMPARE(d->m_lConnMax, 10);
+    QVERIFY(d->connectOption().isEmpty());
+    QCOMPARE(d->storedSettings().ipAddress, QStringLiteral("127.0.0.1"));
+    QCOMPARE(d->storedSettings().connMax, QStringLiteral("10"));
     QVERIFY(Control(d, "picCom")->isVisible());
     QVERIFY(!Control(d, "picEther")->isVisible());
     QVERIFY(Control<QCheckBox>(d, "chkUnicode")->isChecked());
@@ -222,7 +222,7 @@ void tst_frmConn::numericFieldPasses()
     QTest::keyClick(box, Qt::Key_Tab);
     QVERIFY(!box->hasFocus());
     QCOMPARE(box->text(), shown);
-    QCOMPARE(option(d), BuildConnectOption(d->CurrentInput()));
+    QCOMPARE(option(d), BuildConnectOption(d->CurrentSettings()));
     QVERIFY(option(d).contains(shown));
 }
 
@@ -265,14 +265,14 @@ void tst_frmConn::numericFieldFails()
     click(Control<QPushButton>(d, "cmdCancel"));
     click(box == Control<QLineEdit>(d, "txtTimeout") ? Control<QLineEdit>(d, "txtEscape") : Control<QLineEdit>(d, "txtTimeout"));
     QVERIFY(d->isVisible());
-    QVERIFY(!d->m_bOK);
+    QVERIFY(!d->isAccepted());
     QVERIFY(box->hasFocus());
     QCOMPARE(option(d), before);
 
     // Escape still cancels and puts the stored value back.
     QTest::keyClick(box, Qt::Key_Escape);
     QVERIFY(!d->isVisible());
-    QVERIFY(!d->m_bOK);
+    QVERIFY(!d->isAccepted());
     QCOMPARE(box->text(), QString::number(storedValue(d, field)));
 }
 

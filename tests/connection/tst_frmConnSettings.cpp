@@ -31,6 +31,8 @@ private slots:
     void reopenAfterCloseBox();
     void execReturnsOnOK();
     void singleInstance();
+    void showsGivenSettings();
+    void editOnItsOwn();
 };
 
 void tst_frmConnSettings::cancelRestoresLastOK_data()
@@ -53,14 +55,14 @@ void tst_frmConnSettings::cancelRestoresLastOK()
     Control<QComboBox>(d, "cmbTerm")->setCurrentIndex(1);
     click(Control<QPushButton>(d, "cmdOK"));
     QVERIFY(!d->isVisible());
-    QVERIFY(d->m_bOK);
+    QVERIFY(d->isAccepted());
     const QString accepted =
         QStringLiteral("Conn=eth:10.1.2.3:7000,PacketOpt=6:0:1:0,EtherOpt=0,Timeout=500,Sync=True");
-    QCOMPARE(d->m_strConnectOption, accepted);
-    QCOMPARE(d->m_strIPAddress, QStringLiteral("10.1.2.3"));
+    QCOMPARE(d->connectOption(), accepted);
+    QCOMPARE(d->storedSettings().ipAddress, QStringLiteral("10.1.2.3"));
 
     open();
-    QVERIFY(!d->m_bOK);
+    QVERIFY(!d->isAccepted());
     Control<QComboBox>(d, "cmbConnType")->setCurrentIndex(ComServer);
     typeInto(Control<QLineEdit>(d, "txtComPort"), QStringLiteral("9"));
     Control<QComboBox>(d, "cmbBaudRate")->setCurrentIndex(0);
@@ -87,8 +89,8 @@ void tst_frmConnSettings::cancelRestoresLastOK()
     }
 
     QTRY_VERIFY(!d->isVisible());
-    QVERIFY(!d->m_bOK);
-    QCOMPARE(d->m_strConnectOption, accepted);
+    QVERIFY(!d->isAccepted());
+    QCOMPARE(d->connectOption(), accepted);
     QCOMPARE(Control<QComboBox>(d, "cmbConnType")->currentIndex(), int(EtherClient));
     QVERIFY(Control(d, "picEther")->isVisibleTo(d));
     QVERIFY(!Control(d, "picCom")->isVisibleTo(d));
@@ -136,8 +138,8 @@ void tst_frmConnSettings::valueTooLargeForItsSetting()
     click(Control<QPushButton>(d, "cmdOK"));
 
     QVERIFY(!d->isVisible());
-    QVERIFY(d->m_bOK);
-    QVERIFY2(d->m_strConnectOption.contains(inOption), qPrintable(d->m_strConnectOption));
+    QVERIFY(d->isAccepted());
+    QVERIFY2(d->connectOption().contains(inOption), qPrintable(d->connectOption()));
     bool plain = false;
     const qint64 typedValue = typed.toLongLong(&plain);
     const bool fits = plain
@@ -156,7 +158,7 @@ void tst_frmConnSettings::returnKeyDoesNotAccept()
     typeInto(Control<QLineEdit>(d, "txtTimeout"), QStringLiteral("070"));
     QTest::keyClick(Control<QLineEdit>(d, "txtTimeout"), Qt::Key_Return);
     QVERIFY(d->isVisible());
-    QVERIFY(!d->m_bOK);
+    QVERIFY(!d->isAccepted());
     QCOMPARE(Control<QLineEdit>(d, "txtTimeout")->text(), QStringLiteral("70"));
 }
 
@@ -168,13 +170,13 @@ void tst_frmConnSettings::reopenAfterOK()
     typeInto(Control<QLineEdit>(d, "txtConnMax"), QStringLiteral("4"));
     Control<QComboBox>(d, "cmbHeader")->setCurrentIndex(1);
     click(Control<QPushButton>(d, "cmdOK"));
-    QVERIFY(d->m_bOK);
-    QCOMPARE(d->m_lConnMax, 4);
+    QVERIFY(d->isAccepted());
+    QCOMPARE(d->storedSettings().connMax, QStringLiteral("4"));
     const QString accepted = QStringLiteral("Conn=eth::6000,PacketOpt=4:1:0:0,EtherOpt=1:4:900,Timeout=500");
-    QCOMPARE(d->m_strConnectOption, accepted);
+    QCOMPARE(d->connectOption(), accepted);
 
     open();
-    QVERIFY(!d->m_bOK);
+    QVERIFY(!d->isAccepted());
     QCOMPARE(Control<QComboBox>(d, "cmbConnType")->currentIndex(), int(EtherServer));
     QCOMPARE(Control<QLineEdit>(d, "txtPortNumber")->text(), QStringLiteral("6000"));
     QCOMPARE(Control<QComboBox>(d, "cmbHeader")->currentIndex(), 1);
@@ -200,7 +202,7 @@ void tst_frmConnSettings::reopenAfterCloseBox()
     typeInto(timeout, QStringLiteral("12a"));
     click(Control(d, "cmdOK"));
     QVERIFY(d->isVisible());
-    QVERIFY(!d->m_bOK);
+    QVERIFY(!d->isAccepted());
     QVERIFY(timeout->hasFocus());
     QCOMPARE(timeout->selectedText(), QStringLiteral("12a"));
 }
@@ -220,8 +222,8 @@ void tst_frmConnSettings::execReturnsOnOK()
     QTimer::singleShot(5000, d, [d] { d->done(QDialog::Rejected); }); // bounds a lost click
     QCOMPARE(d->exec(), int(QDialog::Accepted));
     QVERIFY(clicked);
-    QVERIFY(d->m_bOK);
-    QCOMPARE(d->m_strConnectOption,
+    QVERIFY(d->isAccepted());
+    QCOMPARE(d->connectOption(),
              QStringLiteral("Conn=eth:127.0.0.1:5006,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=500,Sync=True"));
 }
 
@@ -234,6 +236,50 @@ void tst_frmConnSettings::singleInstance()
     click(Control<QPushButton>(first, "cmdOK"));
     QVERIFY(!first->isVisible());
     QCOMPARE(frmConn::instance(), first);
+}
+
+// Shown on a value, the dialog builds its option string and OK gives the value back whole.
+void tst_frmConnSettings::showsGivenSettings()
+{
+    ConnSettings given;
+    given.connType = EtherServer;
+    given.portNumber = QStringLiteral("6000");
+    given.connMax = QStringLiteral("4");
+    given.eia = CheckOn;
+    given.term = 2;
+    given.myIP = QStringLiteral("127.0.0.2");
+    given.sync = CheckOff;
+    frmConn *d = m_dialog.get();
+    d->setSettings(given);
+    QCOMPARE(option(d), BuildConnectOption(given));
+    QVERIFY(!Control<QCheckBox>(d, "chkISO")->isEnabled());
+
+    click(Control<QPushButton>(d, "cmdOK"));
+    QVERIFY(d->isAccepted());
+    QVERIFY(d->settings() == given);
+    QVERIFY(d->storedSettings() == given);
+    QCOMPARE(d->connectOption(), BuildConnectOption(given));
+}
+
+void tst_frmConnSettings::editOnItsOwn()
+{
+    ConnSettings given;
+    given.connType = EtherClient;
+    given.ipAddress = QStringLiteral("10.9.8.7");
+    const auto press = [](const char *button) {
+        auto *own = qobject_cast<frmConn *>(QApplication::activeModalWidget());
+        if (own && QTest::qWaitForWindowActive(own))
+            click(Control<QPushButton>(own, button));
+        else if (own)
+            own->reject();
+    };
+    QTimer::singleShot(0, this, [press] { press("cmdOK"); });
+    const std::optional<ConnSettings> edited = frmConn::Edit(nullptr, given);
+    QVERIFY(edited);
+    QVERIFY(*edited == given);
+
+    QTimer::singleShot(0, this, [press] { press("cmdCancel"); });
+    QVERIFY(!frmConn::Edit(nullptr, given));
 }
 
 QTEST_MAIN(tst_frmConnSettings)

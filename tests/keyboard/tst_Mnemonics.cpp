@@ -160,7 +160,7 @@ void tst_Mnemonics::menu()
         QCOMPARE(visit.focusOnOpen, QStringLiteral("cmbConnType"));
         QCOMPARE(visit.focusOnAnswer, QStringLiteral("cmdCancel"));
         QVERIFY(!frmConn::instance()->isVisible());
-        QVERIFY(!frmConn::instance()->m_bOK);
+        QVERIFY(!frmConn::instance()->isAccepted());
         QCOMPARE(w.windowTitle(), kNotConnected);
         break;
     case MenuEffect::Disconnect:

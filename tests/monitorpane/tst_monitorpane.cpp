@@ -101,7 +101,7 @@ void tst_MonitorPane::passesRequestsThrough()
     QVERIFY(fixture().control<QDockWidget>("dckMonitor")->isHidden());
     PeerProcess device;
     QVERIFY(device.start({"--option", EtherServerOption(0)}));
-    ConnSettings own;
+    ConnChoice own;
     own.type = EtherClient;
     own.port = device.port();
     QVERIFY(fixture().connect(own));

@@ -7,13 +7,15 @@
 
 #include <QTest>
 
+#include <optional>
+
 namespace {
 
 enum Failing { Nothing = 0, Write = 1, Read = 2, Differs = 3 };
 constexpr int kCycles = 3;
 
 // A variable that keeps what was written, failing as told; it counts what the run did.
-struct Device
+struct Device : PerfTarget, PerfObserver
 {
     Failing failing = Nothing;
     int writes = 0;
@@ -22,31 +24,40 @@ struct Device
     QStringList events;
     QStringList failures; // the reasons the run gave
     MivVariant stored;
+    std::optional<MivVariant> fixedRead;  // read instead of what was written
+    QStringList texts;                    // the debug texts
+    bool textFails = false;
 
-    PerfSteps steps()
+    void write(const MivVariant &value) override
     {
-        return {[this](const MivVariant &value) {
-                    ++writes;
-                    if (failing == Write)
-                        throw MivError(MivCode::Fail, QStringLiteral("refused"));
-                    stored = value;
-                },
-                [this] {
-                    ++reads;
-                    if (failing == Read)
-                        throw MivError(MivCode::Fail, QStringLiteral("refused"));
-                    return failing == Differs ? MivVariant(QStringLiteral("other")) : stored;
-                },
-                [](const QString &) {},
-                [this] { return yields >= kCycles; }, // the infinite pattern stops after three
-                [this] { ++yields; },
-                [this](const modAPI::SYSTEMTIME &) { events << QStringLiteral("started"); },
-                [this](qint32 result, const modAPI::SYSTEMTIME &, quint32) {
-                    events << QStringLiteral("finished %1").arg(result);
-                },
-                {},
-                [this](const QString &reason) { failures << reason; }};
+        ++writes;
+        if (failing == Write)
+            throw MivError(MivCode::Fail, QStringLiteral("refused"));
+        stored = value;
     }
+    MivVariant read() override
+    {
+        ++reads;
+        if (failing == Read)
+            throw MivError(MivCode::Fail, QStringLiteral("refused"));
+        if (fixedRead)
+            return *fixedRead;
+        return failing == Differs ? MivVariant(QStringLiteral("other")) : stored;
+    }
+    void debugText(const QString &text) override
+    {
+        if (textFails)
+            throw MivError(MivCode::Fail, QStringLiteral("no text"));
+        texts << text;
+    }
+    bool stopRequested() override { return yields >= kCycles; } // the infinite pattern stops after three
+    void yield() override { ++yields; }
+    void runStarted(const modAPI::SYSTEMTIME &) override { events << QStringLiteral("started"); }
+    void runEnded(qint32 result, const modAPI::SYSTEMTIME &, quint32) override
+    {
+        events << QStringLiteral("finished %1").arg(result);
+    }
+    void failed(const QString &reason) override { failures << reason; }
 };
 
 } // namespace
@@ -118,7 +129,7 @@ void tst_PerfRunLoop::outcome()
     plan.count = kCycles;
     plan.dataCheck = dataCheck;
     plan.ignoreError = ignore;
-    PerfRun run(device.steps());
+    PerfRun run(device, device);
 
     QCOMPARE(run.RunCheck(MivVariant(qint32(7)), plan), result);
     QCOMPARE(device.writes, writes);
@@ -134,19 +145,16 @@ void tst_PerfRunLoop::outcome()
 void tst_PerfRunLoop::debugText()
 {
     Device device;
-    QStringList texts;
-    PerfSteps steps = device.steps();
-    steps.debugText = [&texts](const QString &text) { texts << text; };
-    steps.read = [] { return MivVariant(qint32(42)); };
+    device.fixedRead = MivVariant(qint32(42));
     PerfPlan plan;
     plan.count = 2;
     plan.outputDebug = true;
-    PerfRun run(steps);
+    PerfRun run(device, device);
     QCOMPARE(run.RunCheck(MivVariant(), plan), qint32(ResultNone));
-    QCOMPARE(texts, (QStringList{QStringLiteral("3,42"), QStringLiteral("3,42")}));
+    QCOMPARE(device.texts, (QStringList{QStringLiteral("3,42"), QStringLiteral("3,42")}));
 
-    steps.debugText = [](const QString &) { throw MivError(MivCode::Fail, QStringLiteral("no text")); };
-    PerfRun failing(steps);
+    device.textFails = true;
+    PerfRun failing(device, device);
     QCOMPARE(failing.RunCheck(MivVariant(), plan), qint32(ResultRead));
 }
 

@@ -104,7 +104,7 @@ bool tst_PlanPane::connectTo(PeerProcess &device)
 {
     if (!device.start({QStringLiteral("--option"), EtherServerOption(0)}))
         return false;
-    ConnSettings settings;
+    ConnChoice settings;
     settings.port = device.port();
     return fixture().connect(settings);
 }

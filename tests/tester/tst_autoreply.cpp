@@ -2,6 +2,7 @@
 
 #include "Captions.h"
 #include "MainWindowFixture.h"
+#include "TesterSession.h"
 #include "WindowTestMain.h"
 
 #include <QComboBox>
@@ -133,8 +134,8 @@ void tst_AutoReply::set()
     ui.control<QLineEdit>("txtDelay")->setText(delay);
     ui.click("cmdSet");
 
-    QCOMPARE(ui->m_strAutoReply, reply);
-    QCOMPARE(ui->m_strReplyDelay, storedDelay);
+    QCOMPARE(ui->session().m_strAutoReply, reply);
+    QCOMPARE(ui->session().m_strReplyDelay, storedDelay);
     const QList<LogEntry> expected{{LogCaption::Set, QStringLiteral("AutoReply\"%1\", Delay=%2").arg(reply, storedDelay)}};
     QCOMPARE(ui.log(), expected);
     QVERIFY(ui.boxes.isEmpty());

@@ -54,7 +54,7 @@ bool tst_CommandSend::connectToDevice(PeerProcess &peer, const QStringList &extr
 {
     if (!peer.start(QStringList{QStringLiteral("--option"), EtherServerOption(0)} + extraArgs))
         return false;
-    ConnSettings settings;
+    ConnChoice settings;
     settings.port = peer.port();
     settings.sync = sync;
     settings.timeoutMs = timeoutMs;
@@ -234,7 +234,7 @@ void tst_CommandSend::syncOverSerialLine()
                        {QStringLiteral("MIV_COM1=") + pty.second()}));
     qputenv("MIV_COM7", pty.first().toUtf8());
 
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = ComClient;
     settings.comPort = 7;
     QVERIFY(ui.connect(settings));

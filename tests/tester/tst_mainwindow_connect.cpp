@@ -10,6 +10,7 @@
 #include "PeerProcess.h"
 #include "ProcessEngine.h"
 #include "PtyPair.h"
+#include "TesterSession.h"
 #include "WindowTestMain.h"
 #include "frmConn.h"
 
@@ -45,9 +46,9 @@ WindowState StateOf(const MainWindowFixture &ui)
             ui->mivCtrl()};
 }
 
-ConnSettings Settings(ConnType type, quint16 port, bool sync)
+ConnChoice Settings(ConnType type, quint16 port, bool sync)
 {
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = type;
     settings.port = port;
     settings.comPort = kComPort;
@@ -202,7 +203,7 @@ void tst_MainWindowConnect::connectionTypes()
         QVERIFY2(pty.start(), qPrintable(pty.errorString()));
         qputenv("MIV_COM7", pty.first().toUtf8());
     }
-    ui->m_lClient = 1 - client;
+    ui->session().m_lClient = 1 - client;
     QVERIFY(ConnectThroughDialog(*ui, Settings(ConnType(type), type == EtherClient ? m_device->port() : 0, sync)));
     QVERIFY2(ui.boxes.isEmpty(), qPrintable(ui.boxes.texts().join(u'\n')));
     QVERIFY(ui->mivCtrl());
@@ -215,7 +216,7 @@ void tst_MainWindowConnect::connectionTypes()
     QVERIFY(!ui.control("txtValue")->isEnabled()); // "(nothing)" keeps it off even with the panel on
     QCOMPARE(Enabled(ui, {"txtVarName(2)"}), QString(1, panels[2]));
     QCOMPARE(ui.control("chkInterp")->isEnabled(), interp);
-    QCOMPARE(ui->m_lClient, client);
+    QCOMPARE(ui->session().m_lClient, client);
     QVERIFY(Command(ui.window.get(), "mnuFileDisconn")->isEnabled());
     QCOMPARE(ui.status(), QStringLiteral("Ready."));
     QCOMPARE(ui.log(), lines);
@@ -248,7 +249,7 @@ void tst_MainWindowConnect::logOffStillConnects()
     ui.control<QCheckBox>("chkLog")->setChecked(false);
     QVERIFY(ConnectThroughDialog(*ui, Settings(EtherServer, 0, true)));
     QVERIFY(ui->mivCtrl());
-    QVERIFY(!ui->m_strAutoReply.isEmpty()); // Set still ran
+    QVERIFY(!ui->session().m_strAutoReply.isEmpty()); // Set still ran
     QCOMPARE(ui.logCount(), 0);
     QCOMPARE(ui.status(), QStringLiteral("untouched"));
     Command(ui.window.get(), "mnuFileDisconn")->trigger();
@@ -303,7 +304,7 @@ void tst_MainWindowConnect::refusedConnect()
     try {
         g_mivEngine->Workspaces().Item(0)->AddController(QString(), QStringLiteral("MivProv.KEL"),
                                                          QStringLiteral("localhost"),
-                                                         frmConn::instance()->m_strConnectOption);
+                                                         frmConn::instance()->connectOption());
     } catch (const MivError &error) {
         description = error.description();
     }

@@ -52,7 +52,7 @@ void tst_Messages::cleanup()
 
 bool tst_Messages::connectClient()
 {
-    ConnSettings settings;
+    ConnChoice settings;
     settings.port = m_server->serverPort();
     settings.sync = false;
     if (!fixture().connect(settings))
@@ -171,7 +171,7 @@ void tst_Messages::errorMessage()
 void tst_Messages::serverConnectAndLeaveLogNothing()
 {
     MainWindowFixture &ui = fixture();
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = EtherServer;
     settings.connMax = 1;
     QVERIFY(ui.connect(settings));

@@ -23,7 +23,7 @@ void tst_ReplyLoad::twentyThousandRequests()
     constexpr int kRequests = 20000;
     constexpr int kI4 = 4;
     MainWindowFixture ui;
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = EtherServer;
     QVERIFY(ui.connect(settings));
     ui.setAutoReply(QStringLiteral("0"), kI4, QStringLiteral("1"), QStringLiteral("0"));

@@ -7,6 +7,7 @@
 #include "PeerOptions.h"
 #include "PeerProcess.h"
 #include "PtyPair.h"
+#include "TesterSession.h"
 #include "WindowTestMain.h"
 
 #include <QCheckBox>
@@ -42,7 +43,7 @@ private:
 
 bool tst_ServerReply::listen()
 {
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = EtherServer;
     return fixture().connect(settings);
 }
@@ -133,7 +134,7 @@ void tst_ServerReply::clientGoneBeforeReply()
 
     // Runs before the window's handler: the host leaves while the request is still unanswered.
     MivController *controller = ui->mivCtrl();
-    ui->setMivCtrl(nullptr);
+    ui->session().setMivCtrl(nullptr);
     QObject gate;
     connect(controller, &MivController::OnMessage, &gate, [&host](MivMessage *message) {
         if (message->Kind() != 0)
@@ -141,7 +142,7 @@ void tst_ServerReply::clientGoneBeforeReply()
         host.stop();
         QTest::qWait(200);
     });
-    ui->setMivCtrl(controller);
+    ui->session().setMivCtrl(controller);
 
     QVERIFY(host.start(HostArgs(EtherClientOption(ui.serverPort(), 5000), QStringLiteral("START::::"), 1)));
     QVERIFY(QTest::qWaitFor([&] { return ui.logCount() >= from + 2; }, 10000));
@@ -178,7 +179,7 @@ void tst_ServerReply::comServerRepliesBySend()
     PtyPair pty;
     QVERIFY2(pty.start(), qPrintable(pty.errorString()));
     qputenv("MIV_COM8", pty.first().toUtf8());
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = ComServer;
     settings.comPort = 8;
     QVERIFY(ui.connect(settings));

@@ -42,7 +42,7 @@ void Send(const MainWindowFixture &ui, const QString &request)
 
 bool Connect(MainWindowFixture &ui, ConnType type, quint16 port, bool sync)
 {
-    ConnSettings settings;
+    ConnChoice settings;
     settings.type = type;
     settings.port = port;
     settings.sync = sync;
