@@ -15,6 +15,7 @@ LinkEventKind RecordKind(MivTapEventKind kind)
     case MivTapEventKind::Connected: return LinkEventKind::Connected;
     case MivTapEventKind::Disconnected: return LinkEventKind::Disconnected;
     case MivTapEventKind::Closed: return LinkEventKind::Closed;
+    case MivTapEventKind::Reconnecting: return LinkEventKind::Reconnecting;
     case MivTapEventKind::Error: break;
     }
     return LinkEventKind::Error;
@@ -46,5 +47,5 @@ void MonitorRecording::addFrame(const MonitorFrame &frame)
 void MonitorRecording::addEvent(const MonitorEvent &event)
 {
     m_recorder.addEvent(RecordedEvent{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
-                                      kMonitorRole, {}, QLatin1StringView(MonitorSideName(event.side))});
+                                      kMonitorRole, {}, QLatin1StringView(MonitorSideName(event.side)), event.attempt});
 }

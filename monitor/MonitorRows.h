@@ -45,4 +45,5 @@ struct MonitorEvent
     QString peer; // the link concerned, or the listening address
     QString text; // the reason or description
     MivTapTime at;
+    int attempt = 0; // Reconnecting: 1 for the first try
 };

@@ -52,9 +52,22 @@ void PlanRunner::stop()
     if (!m_running)
         return;
     m_stopRequested = true;
+    if (m_holding) {
+        m_holding = false;
+        scheduleTurn();
+    }
     if (m_pause.isActive()) {
         m_pause.stop();
         pauseOver();
+    }
+}
+
+void PlanRunner::reopened()
+{
+    m_closed.clear();
+    if (m_holding) {
+        m_holding = false;
+        scheduleTurn();
     }
 }
 
@@ -91,6 +104,10 @@ void PlanRunner::turn()
     if (!m_inStep && (m_stopRequested || stopFailed || m_index >= m_plan.steps.size())) {
         m_report.stopped = m_index < m_plan.steps.size();
         finish();
+        return;
+    }
+    if (!m_inStep && m_holdWhileClosed && !m_closed.isEmpty()) {
+        m_holding = true;
         return;
     }
     if (!m_inStep)

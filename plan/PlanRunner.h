@@ -34,6 +34,10 @@ public:
     void start();
     void stop();
     bool isRunning() const { return m_running; }
+    // With on, a connection that closes holds the run before its next step (the step in flight
+    // fails with the reason) until reopened() says the line is back.
+    void holdWhileClosed(bool on) { m_holdWhileClosed = on; }
+    void reopened();
     const PlanReport &report() const { return m_report; }
 
 signals:
@@ -74,6 +78,8 @@ private:
     QStringList m_stray; // frames that answered no request since the last answer
     int m_owed = 0;      // late answers of requests that timed out, which are not strays
     QString m_closed;    // the reason, once the connection has gone
+    bool m_holdWhileClosed = false;
+    bool m_holding = false; // waiting for reopened()
     QTimer m_pause;
     QTimer m_turn; // a zero timer: wakes no one, unlike a posted event
 };

@@ -25,7 +25,7 @@ struct RecordedFrame
     QString side = {}; // a monitor's: "host" or "device"; empty elsewhere
 };
 
-enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error };
+enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error, Reconnecting };
 
 // Which end of the line the link is; None leaves it out of the record.
 enum class LinkRole { None, Client, Server, Serial };
@@ -40,6 +40,7 @@ struct RecordedEvent
     LinkRole role = LinkRole::None;
     QString local{}; // of an opened or closed transport: this end's address, when peer is the other's
     QString side{};  // a monitor's: "host" or "device"; empty elsewhere
+    int attempt = 0; // of a reconnecting event: 1 for the first try
 };
 
 enum class PerfResult { End, Error };

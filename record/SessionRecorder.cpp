@@ -20,6 +20,7 @@ const char *EventKindName(LinkEventKind kind)
     case LinkEventKind::Connected: return "connected";
     case LinkEventKind::Disconnected: return "disconnected";
     case LinkEventKind::Closed: return "closed";
+    case LinkEventKind::Reconnecting: return "reconnecting";
     case LinkEventKind::Error: break;
     }
     return "error";
@@ -231,6 +232,8 @@ void SessionRecorder::addEvent(const RecordedEvent &event)
             record.addText("local", event.local);
         if (!event.side.isEmpty())
             record.addText("side", event.side);
+        if (event.kind == LinkEventKind::Reconnecting)
+            record.addInteger("attempt", event.attempt);
     });
 }
 

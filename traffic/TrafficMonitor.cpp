@@ -3,6 +3,7 @@
 #include "Controls.h"
 #include "MessageBox.h"
 #include "MivController.h"
+#include "MivReconnector.h"
 #include "RecentFolder.h"
 #include "TrafficModel.h"
 #include "TrafficPane.h"
@@ -31,6 +32,7 @@ TrafficRow::Kind RowKind(MivTapEventKind kind)
     case MivTapEventKind::Connected: return TrafficRow::Connected;
     case MivTapEventKind::Disconnected: return TrafficRow::Disconnected;
     case MivTapEventKind::Closed: return TrafficRow::Closed;
+    case MivTapEventKind::Reconnecting: return TrafficRow::Reconnecting;
     case MivTapEventKind::Error: break;
     }
     return TrafficRow::Error;
@@ -43,6 +45,7 @@ LinkEventKind RecordKind(MivTapEventKind kind)
     case MivTapEventKind::Connected: return LinkEventKind::Connected;
     case MivTapEventKind::Disconnected: return LinkEventKind::Disconnected;
     case MivTapEventKind::Closed: return LinkEventKind::Closed;
+    case MivTapEventKind::Reconnecting: return LinkEventKind::Reconnecting;
     case MivTapEventKind::Error: break;
     }
     return LinkEventKind::Error;
@@ -194,6 +197,8 @@ void TrafficMonitor::showEvent(const MivTapEvent &event)
     TrafficRow row{RowKind(event.kind), event.at.wall, event.peer, event.text, {}};
     if (IsTransportEvent(event.kind))
         row.peer = OpenedPeerText(event.target, event.peer);
+    if (event.kind == MivTapEventKind::Reconnecting)
+        row.text = MivReconnector::describe(event.attempt, event.text);
     if (m_announcing && event.at.steady < m_paneShownAt.steady) {
         if (m_paneHeardUntil && event.at.steady <= *m_paneHeardUntil)
             return; // the pane shows it already
@@ -207,6 +212,7 @@ void TrafficMonitor::recordEvent(const MivTapEvent &event)
 {
     RecordedEvent record{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
                          RecordRole(event.role), {}};
+    record.attempt = event.attempt;
     if (IsTransportEvent(event.kind) && !event.target.isEmpty()) {
         record.peer = event.target;
         record.local = event.peer;

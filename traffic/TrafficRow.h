@@ -9,7 +9,7 @@
 // (an event or an error), or a gap: the time the pane was hidden and took no rows.
 struct TrafficRow
 {
-    enum Kind { In, Out, Opened, Connected, Disconnected, Closed, Error, Gap };
+    enum Kind { In, Out, Opened, Connected, Disconnected, Closed, Error, Gap, Reconnecting };
     Kind kind = Error;
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
     QString peer;

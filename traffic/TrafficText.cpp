@@ -25,6 +25,7 @@ QString TrafficKindText(TrafficRow::Kind kind)
     case TrafficRow::Disconnected: return QStringLiteral("disconnected");
     case TrafficRow::Closed: return QStringLiteral("closed");
     case TrafficRow::Gap: return QStringLiteral("gap");
+    case TrafficRow::Reconnecting: return QStringLiteral("reconnecting");
     case TrafficRow::Error: break;
     }
     return QStringLiteral("error");

@@ -2,6 +2,7 @@
 
 #include "KelAnswer.h"
 #include "KelOptions.h"
+#include "KelSerialLine.h"
 #include "KelTransport.h"
 #include "MivConverter.h"
 #include "MivError.h"
@@ -43,12 +44,47 @@ KelProvider::KelProvider(const QString &option)
 {
     connect(&m_delivery, &KelDelivery::message, this, &KelProvider::message);
     m_transport = OpenKelTransport(m_settings, *this);
+    announceOpened();
+}
+
+void KelProvider::announceOpened()
+{
     m_openedAt = MivTapTime();
     const QList<KelLink *> links = m_transport->links();
     m_openedTo = m_role == MivLinkRole::Client && !links.isEmpty() ? links.constFirst()->address()
                                                                     : m_transport->localAddress();
-    for (KelLink *link : m_transport->links())
+    // A listener that attached before is told of a reopened transport as of the first one.
+    if (m_tapToldOpen)
+        tapTransport(MivTapEventKind::Opened, m_option, m_openedAt);
+    for (KelLink *link : links)
         linkOpened(*link);
+}
+
+bool KelProvider::isOpen() const
+{
+    const QList<KelLink *> links = m_transport->links();
+    return m_transport->isServer()
+           || std::any_of(links.begin(), links.end(), [](const KelLink *link) { return link->isOpen(); });
+}
+
+void KelProvider::reopen()
+{
+    if (!canReopen())
+        MivProvider::reopen();
+    if (isOpen())
+        return;
+    std::unique_ptr<KelTransport> fresh = OpenKelTransport(m_settings, *this);
+    KelTransport *old = m_transport.release();
+    old->setParent(this); // goes with this object if that comes first
+    old->deleteLater();
+    m_transport = std::move(fresh);
+    m_tapToldOpen = tap() != nullptr;
+    announceOpened();
+}
+
+QString KelProvider::reopenPath() const
+{
+    return m_settings.kind == KelConnKind::Serial ? KelSerialLine::devicePath(m_settings.serial.comPort) : QString();
 }
 
 KelProvider::~KelProvider()

@@ -40,6 +40,13 @@ public:
     void writeVariable(const QString &name, const MivVariant &value) override;
     QString localAddress() const override;
     QString requestPeer() const override;
+    bool isOpen() const override;
+    bool canReopen() const override { return m_role != MivLinkRole::Server; }
+    // A new transport from the same settings; the old one, whose links have closed, goes
+    // later, as one of its links may be on the stack.
+    void reopen() override;
+    QString reopenPath() const override;
+    QString openedTo() const override { return m_openedTo; }
 
 private:
     void linkOpened(KelLink &link) override;
@@ -54,6 +61,8 @@ private:
     // Opened or Closed, of the transport as a whole.
     void tapTransport(MivTapEventKind kind, const QString &text, const MivTapTime &at = {}) const;
     KelLink &requestLink();
+    // Tells the listener and the messages of a transport that has just opened.
+    void announceOpened();
 
     KelSettings m_settings;
     KelDelivery m_delivery;

@@ -67,3 +67,13 @@ void MivController::setTap(MivTap *tap)
 {
     m_provider->setTap(tap);
 }
+
+bool MivController::isOpen() const
+{
+    return m_provider->isOpen();
+}
+
+void MivController::Reopen()
+{
+    m_provider->reopen();
+}

@@ -47,6 +47,12 @@ public:
     // The peer that requests go to (MivProvider::requestPeer).
     QString requestPeer() const;
 
+    // The connection carries requests now (MivProvider::isOpen).
+    bool isOpen() const;
+    // Opens a lost client or serial connection again with the same options; commands,
+    // variables and the listener stay. Throws MivError with the reason.
+    void Reopen();
+
     MivProvider &provider() const { return *m_provider; }
     // Whoever watches this controller's frames and events; nullptr stops it. The listener must
     // outlive the controller or be taken off first.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MivError.h"
 #include "MivMessage.h"
 #include "MivTap.h"
 #include "MivVariant.h"
@@ -42,6 +43,19 @@ public:
     // empty when there is neither. Names the link a failure concerns.
     virtual QString requestPeer() const { return {}; }
 
+    // Whether the connection carries requests now: a client or serial line whose peer went
+    // does not; a server does while it listens.
+    virtual bool isOpen() const { return true; }
+    // Whether reopen() can bring a lost connection back (a client or a serial line).
+    virtual bool canReopen() const { return false; }
+    // Opens the connection again with the same options, when it is not open. Throws MivError
+    // with the reason when it cannot open now.
+    virtual void reopen() { throw MivError(MivCode::NotImpl, QStringLiteral("This connection cannot be reopened")); }
+    // Where the connection opened to: a client's peer, a server's or serial line's own address.
+    virtual QString openedTo() const { return localAddress(); }
+    // A device path that must exist before reopen() can succeed, or empty.
+    virtual QString reopenPath() const { return {}; }
+
     // Whoever watches the traffic (none: nullptr, and then nothing is spent on it).
     void setTap(MivTap *tap)
     {
@@ -50,6 +64,12 @@ public:
             tapAttached();
     }
     MivTap *tap() const { return m_tap; }
+    // Tells the listener, if any, of an event that is not the provider's own (a reconnect try).
+    void tapNotice(const MivTapEvent &event) const
+    {
+        if (m_tap)
+            m_tap->tapEvent(event);
+    }
 
 signals:
     void message(MivMessage *message);

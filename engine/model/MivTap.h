@@ -29,6 +29,7 @@ enum class MivTapEventKind {
     Disconnected, // it went: text says why
     Closed,       // the transport closed at this end
     Error,        // text is the description
+    Reconnecting, // a try to open a lost connection again: attempt counts them, text says why
 };
 
 // Which end of the line a link is: a client sends the requests, a server's clients send them
@@ -45,6 +46,7 @@ struct MivTapEvent
     // serial line's own address), while peer is this end.
     QString target;
     MivLinkRole role = MivLinkRole::None; // of the link or transport; None when not known
+    int attempt = 0;                      // Reconnecting: 1 for the first try
 };
 
 // Whoever watches a controller's traffic. Called on the engine's thread as things pass,

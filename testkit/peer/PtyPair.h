@@ -18,8 +18,12 @@ public:
     PtyPair(const PtyPair &) = delete;
     PtyPair &operator=(const PtyPair &) = delete;
 
-    // Starts socat and waits (bounded) until both device paths are known.
-    bool start(int timeoutMs = 5000);
+    // Starts socat and waits (bounded) until both device paths are known. With firstLink,
+    // first() is that path, a link socat makes to its device (as a udev name is), gone when
+    // socat ends: a pair started again with it is the same device re-plugged.
+    bool start(int timeoutMs = 5000, const QString &firstLink = {});
+    // Ends socat as an unplugged adapter goes: both devices hang up, the link goes.
+    void stop();
     QString first() const { return m_first; }
     QString second() const { return m_second; }
     QString errorString() const { return m_error; }

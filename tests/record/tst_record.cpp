@@ -108,10 +108,13 @@ void tst_record::sessionRecord()
     out.wire = QByteArray("\x05START\r", 7);
     recorder.addFrame(out);
     recorder.addFrame(Frame(FrameDirection::In, out.peer, QStringLiteral("0"), began + microseconds(2500)));
-    const char *kinds[] = {"opened", "connected", "disconnected", "closed", "error"};
+    const char *kinds[] = {"opened", "connected", "disconnected", "closed", "error", "reconnecting"};
     for (LinkEventKind kind : {LinkEventKind::Opened, LinkEventKind::Connected, LinkEventKind::Disconnected,
-                               LinkEventKind::Closed, LinkEventKind::Error})
-        recorder.addEvent(RecordedEvent{kind, out.peer, QStringLiteral("why"), began, out.wall});
+                               LinkEventKind::Closed, LinkEventKind::Error, LinkEventKind::Reconnecting}) {
+        RecordedEvent event{kind, out.peer, QStringLiteral("why"), began, out.wall};
+        event.attempt = 3;
+        recorder.addEvent(event);
+    }
     RecordedPerf perf{QStringLiteral("A:1:X"), QStringLiteral("1"), QStringLiteral("Write && Read"),
                       PerfResult::Error, 1234, 1000, 2, {1000, 10, 20.25, 19, 30, 40, 99.5}, {}};
     recorder.addPerf(perf);
@@ -122,7 +125,7 @@ void tst_record::sessionRecord()
     QCOMPARE(changed[1][0].toBool(), false);
 
     const QList<QJsonObject> records = ReadRecords(path);
-    QCOMPARE(records.size(), 1 + 1 + 2 + 5 + 1 + 1);
+    QCOMPARE(records.size(), 1 + 1 + 2 + 6 + 1 + 1);
     for (const QJsonObject &r : records)
         QVERIFY(r.value("ms").isDouble());
     const QJsonObject session = records.first();
@@ -145,13 +148,15 @@ void tst_record::sessionRecord()
     QCOMPARE(records[3].value("dir").toString(), "in");
     const qint64 delay = records[3].value("us").toInteger() - frameOut.value("us").toInteger();
     QVERIFY2(delay >= 2499 && delay <= 2501, qPrintable(QString::number(delay)));
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         QCOMPARE(records[4 + i].value("t").toString(), "event");
         QCOMPARE(records[4 + i].value("kind").toString(), kinds[i]);
         QCOMPARE(records[4 + i].value("text").toString(), "why");
         QVERIFY(records[4 + i].value("us").isDouble());
+        // only a try says which one it is
+        QCOMPARE(records[4 + i].value("attempt").toInt(), i == 5 ? 3 : 0);
     }
-    const QJsonObject p = records[9];
+    const QJsonObject p = records[10];
     QCOMPARE(p.value("t").toString(), "perf");
     QCOMPARE(p.value("target").toString(), "A:1:X");
     QCOMPARE(p.value("mode").toString(), "Write && Read");

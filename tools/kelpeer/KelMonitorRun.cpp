@@ -4,6 +4,7 @@
 #include "KelMonitorSummary.h"
 #include "KelPeerText.h"
 #include "MivError.h"
+#include "MivReconnector.h"
 #include "MonitorRecording.h"
 #include "SessionRecorder.h"
 
@@ -23,6 +24,8 @@ KelMonitorRun::KelMonitorRun(KelPeerConfig config, QObject *parent)
     connect(m_monitor.get(), &KelMonitor::frame, this, &KelMonitorRun::showFrame);
     connect(m_monitor.get(), &KelMonitor::event, this, &KelMonitorRun::showEvent);
     connect(m_monitor.get(), &KelMonitor::finished, this, &KelMonitorRun::hostGone);
+    m_reopenTimer.setSingleShot(true);
+    connect(&m_reopenTimer, &QTimer::timeout, this, &KelMonitorRun::reopen);
 }
 
 KelMonitorRun::~KelMonitorRun() = default;
@@ -36,7 +39,8 @@ void KelMonitorRun::start()
     }
     m_monitor->start(m_config.option, m_config.monitorOption);
     m_started = true;
-    emit output(QStringLiteral("ready ") + m_monitor->hostAddress());
+    m_hostAddress = m_monitor->hostAddress();
+    emit output(QStringLiteral("ready ") + m_hostAddress);
 }
 
 void KelMonitorRun::stop()
@@ -44,6 +48,7 @@ void KelMonitorRun::stop()
     if (!m_started)
         return;
     m_started = false;
+    m_reopenTimer.stop();
     m_monitor->stop();
     m_recorder->stop();
     for (const QString &line : KelMonitorSummary(m_monitor->stats()).split(u'\n', Qt::SkipEmptyParts))
@@ -84,6 +89,9 @@ void KelMonitorRun::showEvent(const MonitorEvent &event)
     case MivTapEventKind::Error:
         emit failure(QStringLiteral("kelpeer: %1 side: %2").arg(side, event.text));
         break;
+    case MivTapEventKind::Reconnecting:
+        emit failure(QStringLiteral("kelpeer: %1 side: %2").arg(side, MivReconnector::describe(event.attempt, event.text)));
+        break;
     case MivTapEventKind::Opened:
     case MivTapEventKind::Closed:
         break;
@@ -96,6 +104,29 @@ void KelMonitorRun::hostGone()
     if (!m_started)
         return;
     emit failure(QStringLiteral("kelpeer: the host line has gone"));
+    if (m_config.reconnect) {
+        m_reopenTries = 0;
+        m_reopenReason = QStringLiteral("the host line has gone");
+        m_reopenTimer.start(MivReconnector::backOffMs(0));
+        return;
+    }
     stop();
     QMetaObject::invokeMethod(this, [this] { emit finished(KelPeerExit::Failure); }, Qt::QueuedConnection);
+}
+
+void KelMonitorRun::reopen()
+{
+    if (!m_started)
+        return;
+    ++m_reopenTries;
+    emit failure(QStringLiteral("kelpeer: reconnecting to %1: %2")
+                     .arg(m_hostAddress, MivReconnector::describe(m_reopenTries, m_reopenReason)));
+    try {
+        m_monitor->start(m_config.option, m_config.monitorOption);
+    } catch (const MivError &e) {
+        m_reopenReason = e.description();
+        m_reopenTimer.start(MivReconnector::backOffMs(m_reopenTries));
+        return;
+    }
+    emit failure(QStringLiteral("kelpeer: reopened ") + m_monitor->hostAddress());
 }

@@ -3,6 +3,7 @@
 #include "KelPeerConfig.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -13,7 +14,9 @@ struct MonitorFrame;
 
 // kelpeer's monitor role (--monitor): the option string is the host side, --monitor's the
 // device side. Prints a line per frame and per connection, and the summary of counts and
-// answer times per command when it stops.
+// answer times per command when it stops. With --reconnect a serial host line that goes (with
+// its pair) is opened again, both sides, with the engine's back-off; on a TCP host side each
+// host connection opens its device side anew in any case.
 class KelMonitorRun : public QObject
 {
     Q_OBJECT
@@ -35,9 +38,15 @@ private:
     void showFrame(const MonitorFrame &frame);
     void showEvent(const MonitorEvent &event);
     void hostGone();
+    void reopen(); // --reconnect: both sides, as start() opens them
+
 
     KelPeerConfig m_config;
     std::unique_ptr<KelMonitor> m_monitor;
     std::unique_ptr<SessionRecorder> m_recorder;
     bool m_started = false;
+    QTimer m_reopenTimer;
+    int m_reopenTries = 0;
+    QString m_reopenReason;
+    QString m_hostAddress; // as it opened first
 };

@@ -9,8 +9,10 @@
 
 KelPeer::KelPeer(KelPeerConfig config, QObject *parent)
     : QObject(parent), m_config(std::move(config)), m_responder(m_config),
-      m_answerTimer(this), m_intervalTimer(this), m_clientTimer(this)
+      m_answerTimer(this), m_intervalTimer(this), m_clientTimer(this), m_reconnect(m_config.reconnect)
 {
+    connect(&m_reconnect, &KelPeerReconnect::failure, this, &KelPeer::failure);
+    connect(&m_reconnect, &KelPeerReconnect::opened, this, &KelPeer::lineBack);
     m_answerTimer.setSingleShot(true);
     m_intervalTimer.setSingleShot(true);
     m_clientTimer.setSingleShot(true);
@@ -34,6 +36,7 @@ void KelPeer::start()
     m_controller = m_engine.Workspaces().Item(0)->AddController(
         QString(), QLatin1String(KelProvider::kName), QStringLiteral("localhost"), m_config.option);
     connect(m_controller, &MivController::OnMessage, this, &KelPeer::onMessage);
+    m_reconnect.watch(m_controller);
     m_address = m_controller->localAddress();
     emit output(QStringLiteral("ready ") + m_address);
     // A host on a server line waits for its first client.
@@ -188,13 +191,27 @@ void KelPeer::lineGone(const QString &address)
     if (m_done || (m_server && !m_config.isHost()))
         return;
     emit failure(QStringLiteral("kelpeer: the line to %1 has gone").arg(address));
+    if (!m_server && m_reconnect.lineGone(QStringLiteral("the line to %1 has gone").arg(address)))
+        return;
     finish(1);
+}
+
+void KelPeer::lineBack()
+{
+    if (m_waitingForLine) {
+        m_waitingForLine = false;
+        sendRequest();
+    }
 }
 
 void KelPeer::sendRequest()
 {
     if (m_done)
         return;
+    if (m_config.reconnect && !m_server && !m_controller->isOpen()) {
+        m_waitingForLine = true; // lineBack() sends it
+        return;
+    }
     if (m_config.noWait)
         sendWithoutWaiting();
     else
@@ -213,7 +230,8 @@ void KelPeer::transactRequest()
         emit output(QStringLiteral("= ") + answer);
     } catch (const MivError &e) {
         emit failure(QStringLiteral("kelpeer: request %1 of %2: %3").arg(m_sent).arg(m_total).arg(e.description()));
-        if (e.code() != MivCode::Timeout) {
+        // With --reconnect the rest waits for the line; this one stays unanswered.
+        if (e.code() != MivCode::Timeout && !(m_config.reconnect && !m_server)) {
             finish(1); // the line cannot carry the rest
             return;
         }

@@ -2,6 +2,7 @@
 
 #include "KelResponder.h"
 #include "KelPeerConfig.h"
+#include "KelPeerReconnect.h"
 #include "MivEngine.h"
 
 #include <QObject>
@@ -44,6 +45,7 @@ private:
     void takeFrame(const QString &text);
     void lineGone(const QString &address);
     void sendRequest();
+    void lineBack();
     void transactRequest();
     void sendWithoutWaiting();
     void noWaitTimedOut();
@@ -68,4 +70,6 @@ private:
     QTimer m_answerTimer; // --no-wait: the rest of the answers
     QTimer m_intervalTimer;
     QTimer m_clientTimer; // --wait-client
+    KelPeerReconnect m_reconnect;
+    bool m_waitingForLine = false; // the host's next request waits for the line to open again
 };

@@ -33,6 +33,7 @@ constexpr OptionSpec kOptions[] = {
     {"--plan", true, false, Role::Plan},         {"--junit", true, false, Role::Plan},
     {"--plan-from", true, false, Role::PlanFrom}, {"--within-factor", true, false, Role::PlanFrom},
     {"--monitor", true, false, Role::Monitor},   {"--record", true, false, Role::Monitor},
+    {"--reconnect", false, false, Role::Any},
 };
 
 constexpr int kMaxClients = 1000;
@@ -91,6 +92,7 @@ QString readValues(const Given &given, KelPeerConfig &config)
 
     config.option = one("--option");
     config.verbose = has("--verbose");
+    config.reconnect = has("--reconnect");
     config.failPrefixes = given.value(QStringLiteral("--fail"));
     for (const QString &prefix : config.failPrefixes) {
         if (prefix.isEmpty())
@@ -206,7 +208,7 @@ QString checkRoles(const Given &given, const KelPeerConfig &config)
         const QString name = QLatin1String(spec.name);
         if (!given.contains(name) || planRole)
             continue;
-        if (monitor && spec.role != Role::Monitor && name != QLatin1String("--option"))
+        if (monitor && spec.role != Role::Monitor && name != QLatin1String("--option") && name != QLatin1String("--reconnect"))
             return QStringLiteral("%1 does nothing with --monitor").arg(name);
         if (spec.role == Role::Monitor && !monitor)
             return QStringLiteral("%1 goes with --monitor").arg(name);
@@ -223,11 +225,15 @@ QString checkRoles(const Given &given, const KelPeerConfig &config)
         return QStringLiteral("--count and --duration cannot both be given");
     if (config.replayDelays && config.replayPath.isEmpty())
         return QStringLiteral("--replay-delays goes with --replay");
+    if (config.reconnect && load)
+        return QStringLiteral("--reconnect does not go with the load options (their clients connect again on their own)");
     // What the option string says about the role; a bad one is refused later, when opening.
     try {
         const KelConnKind kind = ParseKelOptions(config.option).kind;
         if (config.waitClientMs && kind != KelConnKind::TcpServer)
             return QStringLiteral("--wait-client does nothing on a client or serial option string");
+        if (config.reconnect && !config.isMonitor() && kind == KelConnKind::TcpServer)
+            return QStringLiteral("--reconnect does nothing on a server option string (a server keeps listening)");
         if (config.clients > 1 && kind != KelConnKind::TcpClient)
             return QStringLiteral("--clients above 1 needs a TCP client option string (Conn=eth:<address>:<port>)");
     } catch (const MivError &) {

@@ -12,6 +12,7 @@ struct KelPeerConfig
 {
     QString option;            // the connection option string
     bool verbose = false;      // a time-stamped line per frame, connect and disconnect
+    bool reconnect = false;    // a client or serial line that goes is opened again
     // device
     int delayMs = 0;           // each answer waits this long (a rule's own delay wins)
     QStringList failPrefixes;  // requests starting with one answer E_FAIL

@@ -4,15 +4,15 @@ QString KelPeerSynopsis()
 {
     return QStringLiteral(
         "usage: kelpeer --option STRING [--verbose] [--delay MS] [--fail PREFIX]...\n"
-        "               [--rules FILE] [--replay RECORD [--replay-delays]]\n"
+        "               [--rules FILE] [--replay RECORD [--replay-delays]] [--reconnect]\n"
         "       kelpeer --option STRING --send TEXT... [--count N] [--interval MS] [--no-wait]\n"
-        "               [--wait-client S] [--verbose]\n"
+        "               [--wait-client S] [--reconnect] [--verbose]\n"
         "       kelpeer --option STRING --send TEXT... [--clients N] [--pipeline K] [--rate R]\n"
         "               [--count N | --duration S] [--json FILE] [--max-p99 MS] [--max-errors N]\n"
         "       kelpeer --option STRING --plan FILE [--junit FILE] [--json FILE]\n"
-        "               [--wait-client S] [--verbose]\n"
+        "               [--wait-client S] [--reconnect] [--verbose]\n"
         "       kelpeer --plan-from RECORD [--within-factor F]\n"
-        "       kelpeer --option HOSTSIDE --monitor DEVICESIDE [--record FILE]\n"
+        "       kelpeer --option HOSTSIDE --monitor DEVICESIDE [--record FILE] [--reconnect]\n"
         "       kelpeer -h | --help | --version\n");
 }
 
@@ -72,6 +72,12 @@ QString KelPeerUsage()
         "of requests, answers and answer times per command.\n"
         "  --record FILE     record the session (JSON Lines; --replay takes it)\n"
         "\n"
+        "  --reconnect       a client or serial line that goes is opened again (at once, then\n"
+        "                    after 0.5, 1, 2, 4 s, then every 5 s) instead of ending with 1: the\n"
+        "                    device answers on it again, the host and the plan go on with their\n"
+        "                    next request (the one in flight fails and is reported), the monitor\n"
+        "                    reopens a serial pair; one standard-error line per try. Not with a\n"
+        "                    server option string or the load options\n"
         "  --verbose         print \"HH:MM:SS.mmm < text\" per frame received, \"... > text\" per frame\n"
         "                    sent, and \"... connected ADDRESS\" / \"... disconnected ADDRESS\"\n"
         "\n"
@@ -92,6 +98,7 @@ QString KelPeerUsage()
         "\n"
         "Exit status: 0 done (or ended by SIGINT/SIGTERM); 1 a runtime failure (the option\n"
         "string is refused, the port cannot be opened, an answer is missing, the line went, no\n"
-        "client within --wait-client, a bad rules file, record or --json file); 2 bad usage;\n"
+        "client within --wait-client, a bad rules file, record or --json file; the monitor's\n"
+        "serial host line went); 2 bad usage;\n"
         "3 a load run exceeded --max-p99 or --max-errors.\n");
 }

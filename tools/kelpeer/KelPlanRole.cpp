@@ -16,8 +16,13 @@ constexpr double kMsPerSecond = 1000.0;
 } // namespace
 
 KelPlanRole::KelPlanRole(KelPeerConfig config, QObject *parent)
-    : QObject(parent), m_config(std::move(config)), m_clientTimer(this)
+    : QObject(parent), m_config(std::move(config)), m_clientTimer(this), m_reconnect(m_config.reconnect)
 {
+    connect(&m_reconnect, &KelPeerReconnect::failure, this, &KelPlanRole::failure);
+    connect(&m_reconnect, &KelPeerReconnect::opened, this, [this] {
+        if (m_runner)
+            m_runner->reopened();
+    });
     m_clientTimer.setSingleShot(true);
     connect(&m_clientTimer, &QTimer::timeout, this, [this] {
         refuse(QStringLiteral("no client connected within %1 s").arg(*m_config.waitClientMs / kMsPerSecond));
@@ -67,6 +72,8 @@ void KelPlanRole::start()
     }
     connect(m_controller, &MivController::OnMessage, this, &KelPlanRole::onMessage);
     m_runner = std::make_unique<PlanRunner>(std::move(*plan), m_controller);
+    m_reconnect.watch(m_controller);
+    m_runner->holdWhileClosed(m_config.reconnect && !server);
     connect(m_runner.get(), &PlanRunner::stepFinished, this,
             [this](const PlanStepResult &result) { emit output(PlanResultLine(result)); });
     connect(m_runner.get(), &PlanRunner::exchanged, this, [this](const QString &request, const QString &answer) {
@@ -90,6 +97,8 @@ void KelPlanRole::onMessage(MivMessage *message)
             m_runner->start();
     } else if (message->Kind() == MivMessageKind::Disconnected) {
         verbose(QStringLiteral("disconnected ") + message->Value().bstr());
+        if (!m_done)
+            m_reconnect.lineGone(QStringLiteral("the line to %1 has gone").arg(message->Value().bstr()));
     } else if (message->Kind() == MivMessageKind::Error) {
         emit failure(QStringLiteral("kelpeer: ") + message->Value().bstr());
     }

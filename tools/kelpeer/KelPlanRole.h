@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KelPeerConfig.h"
+#include "KelPeerReconnect.h"
 #include "MivEngine.h"
 
 #include <QFile>
@@ -17,7 +18,8 @@ struct PlanReport;
 // kelpeer --plan: runs a test plan as the host and prints a line per step, then
 // "N passed, N failed". On a server option string the plan starts when the first client
 // connects. Finishes with 0 when every step passed, 1 when one failed, 2 when the plan, a report
-// file or the connection is refused (then nothing was sent).
+// file or the connection is refused (then nothing was sent). With --reconnect a lost client or
+// serial line is opened again and the plan goes on with its next step.
 class KelPlanRole : public QObject
 {
     Q_OBJECT
@@ -47,6 +49,7 @@ private:
     QFile m_junit;
     QFile m_json;
     QTimer m_clientTimer;
+    KelPeerReconnect m_reconnect;
     bool m_done = false;
 };
 
