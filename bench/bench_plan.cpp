@@ -5,6 +5,7 @@
 //    connection of the same window.
 //   bench_plan [steps, default 10000]
 #include "ConnectDialog.h"
+#include "EngineObjects.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
 #include "Paired.h"
@@ -93,6 +94,7 @@ int main(int argc, char **argv)
                         [&] { return KelpeerRun({"--option", option, "--plan", planPath}); },
                         [&] { return KelpeerRun({"--option", option, "--send", kRequest, "--count", count}); });
 
+    EngineObjects engineObjects; // the process-wide engine the window connects through
     frmKELTester window;
     window.show();
     ConnChoice settings;

@@ -172,8 +172,8 @@ void tst_PlanPane::runShowsEachStepAndReports()
     QCOMPARE(plan.value("failed").toInt(), 1);
 }
 
-// Stop, clicked while a long step runs (the window takes the click), ends the run after the
-// request in flight; the rest is not run.
+// Stop, pressed while a long step runs, ends the run after the request in flight; the rest is
+// not run.
 void tst_PlanPane::stopEndsTheRunMidway()
 {
     MainWindowFixture &ui = fixture();
@@ -191,7 +191,7 @@ void tst_PlanPane::stopEndsTheRunMidway()
     QVERIFY(stop->isEnabled());
     QVERIFY(!ui.control<QPushButton>("cmdPlanRun")->isEnabled());
     QVERIFY(WaitFor([&] { return !Cell(pane->model(), 0, PlanStepModel::Result).isEmpty(); }, kWaitMs));
-    Click(stop);
+    stop->click();
     QVERIFY(finished.wait(kWaitMs));
 
     QVERIFY(pane->report() && pane->report()->stopped);
