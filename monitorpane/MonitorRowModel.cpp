@@ -28,6 +28,7 @@ MonitorRow::Kind RowKind(MivTapEventKind kind)
     case MivTapEventKind::Connected: return MonitorRow::Connected;
     case MivTapEventKind::Disconnected: return MonitorRow::Disconnected;
     case MivTapEventKind::Closed: return MonitorRow::Closed;
+    case MivTapEventKind::Reconnecting: return MonitorRow::Reconnecting;
     case MivTapEventKind::Error: break;
     }
     return MonitorRow::Error;
@@ -36,7 +37,7 @@ MonitorRow::Kind RowKind(MivTapEventKind kind)
 QString KindText(MonitorRow::Kind kind)
 {
     static const char *const kNames[] = {"request", "answer", "stray", "error", "opened", "connected", "disconnected",
-                                         "closed"};
+                                         "closed", "reconnecting"};
     return QLatin1StringView(kNames[kind]);
 }
 

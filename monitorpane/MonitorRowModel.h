@@ -13,7 +13,7 @@
 // what happened to a side's connection.
 struct MonitorRow
 {
-    enum Kind { Request, Answer, Stray, Error, Opened, Connected, Disconnected, Closed };
+    enum Kind { Request, Answer, Stray, Error, Opened, Connected, Disconnected, Closed, Reconnecting };
     Kind kind = Error;
     MonitorSide side = MonitorSide::Host;
     std::chrono::system_clock::time_point wall = std::chrono::system_clock::now();
