@@ -144,8 +144,8 @@ void MonitorPane::chooseSide(MonitorSide side)
         dialog->setWindowTitle(host ? QStringLiteral("Monitor Host Side") : QStringLiteral("Monitor Device Side"));
         QLineEdit *field = host ? m_host : m_device;
         connect(dialog, &QDialog::finished, this, [dialog, field] {
-            if (dialog->m_bOK)
-                field->setText(dialog->m_strConnectOption);
+            if (dialog->isAccepted())
+                field->setText(dialog->connectOption());
         });
     }
     dialog->open();
