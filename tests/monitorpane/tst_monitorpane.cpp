@@ -178,7 +178,7 @@ void tst_MonitorPane::setsSidesInDialogsOfTheirOwn()
     openPane();
     frmConn *own = frmConn::instance();
     const int ownType = own->connType();
-    const QString ownOption = own->m_strConnectOption;
+    const QString ownOption = own->connectOption();
     fixture().click("cmdMonHostSet");
     auto *dialog = fixture()->findChild<frmConn *>("frmConnMonHost");
     QVERIFY(dialog && dialog != own);
@@ -190,7 +190,7 @@ void tst_MonitorPane::setsSidesInDialogsOfTheirOwn()
     const QString host = fixture().control<QLineEdit>("txtMonHost")->text();
     QVERIFY2(host.contains("Conn=eth::5123") && host.contains("EtherOpt=1"), qPrintable(host));
     QCOMPARE(own->connType(), ownType);
-    QCOMPARE(own->m_strConnectOption, ownOption);
+    QCOMPARE(own->connectOption(), ownOption);
 }
 
 KEL_WINDOW_TEST_MAIN(tst_MonitorPane)
