@@ -5,14 +5,14 @@
 //    connection of the same window.
 //   bench_plan [steps, default 10000]
 #include "ConnectDialog.h"
-#include "EngineObjects.h"
+#include "frmKELTester.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
 #include "Paired.h"
 #include "PlanPane.h"
 #include "PlanParser.h"
 #include "PlanRunner.h"
-#include "frmKELTester.h"
+#include "ProcessEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -94,7 +94,7 @@ int main(int argc, char **argv)
                         [&] { return KelpeerRun({"--option", option, "--plan", planPath}); },
                         [&] { return KelpeerRun({"--option", option, "--send", kRequest, "--count", count}); });
 
-    EngineObjects engineObjects; // the process-wide engine the window connects through
+    ProcessEngine engine; // the process-wide engine the window connects through
     frmKELTester window;
     window.show();
     ConnChoice settings;
