@@ -5,7 +5,6 @@
 //    connection of the same window.
 //   bench_plan [steps, default 10000]
 #include "ConnectDialog.h"
-#include "frmKELTester.h"
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
 #include "Paired.h"
@@ -13,6 +12,7 @@
 #include "PlanParser.h"
 #include "PlanRunner.h"
 #include "ProcessEngine.h"
+#include "frmKELTester.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
