@@ -33,7 +33,7 @@ bool g_flushPosted = false;
 // with the other lines of the same turn of the event loop.
 void printLine(FILE *stream, const QString &line, bool hold = false)
 {
-    if (stream != stdout)
+    if (!hold && stream != stdout)
         std::fflush(stdout); // what came before goes before
     const QByteArray bytes = EscapeLine(line).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
@@ -48,17 +48,22 @@ void printLine(FILE *stream, const QString &line, bool hold = false)
     QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
         g_flushPosted = false;
         std::fflush(stdout);
+        std::fflush(stderr);
     }, Qt::QueuedConnection);
 }
 
 // Prints what the peer or the load run says and runs until it has finished. A monitor holds its
-// lines for the turn: a system call for each frame of a pair would keep the other pairs waiting.
+// lines, errors too, for the turn: system calls for each frame of a pair would keep the other
+// pairs waiting.
 template<typename Runner>
 int run(QCoreApplication &app, Runner &runner, bool holdLines = false)
 {
     QObject::connect(&runner, &Runner::output, &app,
                      [holdLines](const QString &line) { printLine(stdout, line, holdLines); });
-    QObject::connect(&runner, &Runner::failure, &app, [](const QString &line) { printLine(stderr, line); });
+    if (holdLines)
+        std::setvbuf(stderr, nullptr, _IOFBF, BUFSIZ);
+    QObject::connect(&runner, &Runner::failure, &app,
+                     [holdLines](const QString &line) { printLine(stderr, line, holdLines); });
     QObject::connect(&runner, &Runner::finished, &app, [](int code) { QCoreApplication::exit(code); });
     try {
         runner.start();
