@@ -6,6 +6,7 @@
 #include "MonitorPair.h"
 
 #include <QList>
+#include <QPointer>
 
 namespace {
 
@@ -180,11 +181,30 @@ int KelMonitor::framesWanted(const KelLink &link) const
     return 0;
 }
 
+void KelMonitor::linkInputArrived(KelLink &link)
+{
+    m_turnLeft = kTurnBytes;
+    link.drain();
+    m_turnLeft = -1;
+}
+
 qsizetype KelMonitor::linkBytes(KelLink &link, const char *data, qsizetype size)
 {
+    qsizetype taken = size;
+    if (m_turnLeft >= 0) {
+        taken = qMin(size, m_turnLeft);
+        m_turnLeft -= taken;
+        if (taken < size) {
+            // The rest waits for a later turn, read where the link paused.
+            QMetaObject::invokeMethod(this, [this, later = QPointer<KelLink>(&link)] {
+                if (later)
+                    linkInputArrived(*later);
+            }, Qt::QueuedConnection);
+        }
+    }
     if (MonitorPair *pair = pairOf(link))
-        pair->pass(link, data, size);
-    return size;
+        pair->pass(link, data, taken);
+    return taken;
 }
 
 void KelMonitor::linkWritten(KelLink &link)

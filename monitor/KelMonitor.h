@@ -26,6 +26,9 @@ class KelMonitor : public QObject, private KelLinkSink
 {
     Q_OBJECT
 public:
+    // What one link passes in one turn of the event loop: the other pairs take their turns
+    // between, however much one side sends.
+    static constexpr qsizetype kTurnBytes = 2048;
     explicit KelMonitor(QObject *parent = nullptr);
     ~KelMonitor() override;
 
@@ -55,7 +58,7 @@ signals:
 private:
     void linkOpened(KelLink &link) override;
     void linkReceived(KelLink &, const QList<KelFrameEvent> &) override {}
-    void linkInputArrived(KelLink &link) override { link.drain(); }
+    void linkInputArrived(KelLink &link) override;
     void linkClosed(KelLink &link) override;
     void transportError(const QString &description) override;
     int framesWanted(const KelLink &link) const override;
@@ -78,4 +81,5 @@ private:
     MonitorStats m_stats;
     quint64 m_lastPair = 0;
     bool m_stopping = false;
+    qsizetype m_turnLeft = -1; // bytes a link passes in this turn of the event loop; -1: no limit
 };

@@ -1,6 +1,7 @@
 #include "KelPeerText.h"
 
 #include <QRegularExpression>
+#include <QDateTime>
 #include <QTime>
 
 namespace {
@@ -100,7 +101,19 @@ const QRegularExpression kStamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\
 
 QString StampedLine(const QString &line)
 {
-    return QTime::currentTime().toString(kStampFormat) + u' ' + line;
+    // The local clock asks the system for its time zone each time (a file lookup): the offset
+    // is taken once a second, not once a line.
+    constexpr qint64 kMsPerSecond = 1000;
+    constexpr qint64 kMsPerDay = 24 * 3600 * kMsPerSecond;
+    static qint64 offsetSecond = -1;
+    static qint64 offsetMs = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now / kMsPerSecond != offsetSecond) {
+        offsetSecond = now / kMsPerSecond;
+        offsetMs = QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc() * kMsPerSecond;
+    }
+    const qint64 ofDay = ((now + offsetMs) % kMsPerDay + kMsPerDay) % kMsPerDay;
+    return QTime::fromMSecsSinceStartOfDay(int(ofDay)).toString(kStampFormat) + u' ' + line;
 }
 
 QString WithoutStamp(const QString &line)

@@ -27,21 +27,43 @@ void onSignal(int signal)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// One line whatever the text holds: see KelPeerText.h.
-void printLine(FILE *stream, const QString &line)
+bool g_flushPosted = false;
+
+// One line whatever the text holds: see KelPeerText.h. Written out at once, or, when held,
+// with the other lines of the same turn of the event loop.
+void printLine(FILE *stream, const QString &line, bool hold = false)
 {
+    if (!hold && stream != stdout)
+        std::fflush(stdout); // what came before goes before
     const QByteArray bytes = EscapeLine(line).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
-    std::fflush(stream);
+    if (!hold) {
+        std::fflush(stream);
+        return;
+    }
+    if (g_flushPosted)
+        return;
+    g_flushPosted = true;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
+        g_flushPosted = false;
+        std::fflush(stdout);
+        std::fflush(stderr);
+    }, Qt::QueuedConnection);
 }
 
-// Prints what the peer or the load run says and runs until it has finished.
+// Prints what the peer or the load run says and runs until it has finished. A monitor holds its
+// lines, errors too, for the turn: system calls for each frame of a pair would keep the other
+// pairs waiting.
 template<typename Runner>
-int run(QCoreApplication &app, Runner &runner)
+int run(QCoreApplication &app, Runner &runner, bool holdLines = false)
 {
-    QObject::connect(&runner, &Runner::output, &app, [](const QString &line) { printLine(stdout, line); });
-    QObject::connect(&runner, &Runner::failure, &app, [](const QString &line) { printLine(stderr, line); });
+    QObject::connect(&runner, &Runner::output, &app,
+                     [holdLines](const QString &line) { printLine(stdout, line, holdLines); });
+    if (holdLines)
+        std::setvbuf(stderr, nullptr, _IOFBF, BUFSIZ);
+    QObject::connect(&runner, &Runner::failure, &app,
+                     [holdLines](const QString &line) { printLine(stderr, line, holdLines); });
     QObject::connect(&runner, &Runner::finished, &app, [](int code) { QCoreApplication::exit(code); });
     try {
         runner.start();
@@ -106,7 +128,7 @@ int main(int argc, char **argv)
 
     if (args.config.isMonitor()) {
         KelMonitorRun monitor(args.config);
-        const int code = run(app, monitor);
+        const int code = run(app, monitor, true);
         monitor.stop(); // the summary, also after SIGINT/SIGTERM
         return code;
     }
