@@ -177,7 +177,7 @@ void tst_MonitorPane::setsSidesInDialogsOfTheirOwn()
 {
     openPane();
     frmConn *own = frmConn::instance();
-    const int ownType = own->connType();
+    const int ownType = own->settings().connType;
     const QString ownOption = own->connectOption();
     fixture().click("cmdMonHostSet");
     auto *dialog = fixture()->findChild<frmConn *>("frmConnMonHost");
@@ -189,7 +189,7 @@ void tst_MonitorPane::setsSidesInDialogsOfTheirOwn()
     QVERIFY(WaitFor([dialog] { return !dialog->isVisible(); }, kWaitMs));
     const QString host = fixture().control<QLineEdit>("txtMonHost")->text();
     QVERIFY2(host.contains("Conn=eth::5123") && host.contains("EtherOpt=1"), qPrintable(host));
-    QCOMPARE(own->connType(), ownType);
+    QCOMPARE(own->settings().connType, ownType);
     QCOMPARE(own->connectOption(), ownOption);
 }
 
