@@ -37,7 +37,7 @@ bool Tour::watchMonitor()
     Type(Control<QLineEdit>(window, "txtMonHost"), EtherServerOption(port, kPeerTimeoutMs));
     Type(Control<QLineEdit>(window, "txtMonDevice"), EtherClientOption(m_device.port(), kPeerTimeoutMs));
     Click(Control(window, "cmdMonStart"));
-    if (!check(pane->monitor().isRunning(), QStringLiteral("start the monitor on port %1").arg(port)))
+    if (!check(pane->isRunning(), QStringLiteral("start the monitor on port %1").arg(port)))
         return false;
 
     PeerProcess host;

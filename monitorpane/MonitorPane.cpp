@@ -1,6 +1,7 @@
 #include "MonitorPane.h"
 
 #include "Controls.h"
+#include "KelMonitor.h"
 #include "MivError.h"
 #include "MonitorPaneRules.h"
 #include "MonitorRecording.h"
@@ -34,23 +35,33 @@ const char *const kRecordingItem = "mnuViewSP1";
 } // namespace
 
 MonitorPane::MonitorPane(SessionRecorder &recorder, QWidget *parent)
-    : QDockWidget(QStringLiteral("Monitor"), parent), m_model(new MonitorRowModel(this))
+    : QDockWidget(QStringLiteral("Monitor"), parent), m_monitor(std::make_unique<KelMonitor>()), m_model(new MonitorRowModel(this))
 {
     setObjectName(QStringLiteral("dckMonitor"));
     // Owned by the recorder: it writes only while the recorder lives.
-    new MonitorRecording(m_monitor, recorder, &recorder);
+    new MonitorRecording(*m_monitor, recorder, &recorder);
     m_stats.setSingleShot(true);
     m_stats.setInterval(kStatsMs);
     connect(&m_stats, &QTimer::timeout, this, &MonitorPane::showStats);
-    connect(&m_monitor, &KelMonitor::frame, this, &MonitorPane::showFrame);
-    connect(&m_monitor, &KelMonitor::event, this, &MonitorPane::showMonitorEvent);
-    connect(&m_monitor, &KelMonitor::finished, this, &MonitorPane::updateEnables);
+    connect(m_monitor.get(), &KelMonitor::frame, this, &MonitorPane::showFrame);
+    connect(m_monitor.get(), &KelMonitor::event, this, &MonitorPane::showMonitorEvent);
+    connect(m_monitor.get(), &KelMonitor::finished, this, &MonitorPane::updateEnables);
 }
 
 MonitorPane::~MonitorPane()
 {
-    m_monitor.blockSignals(true);
-    m_monitor.stop();
+    m_monitor->blockSignals(true);
+    m_monitor->stop();
+}
+
+bool MonitorPane::isRunning() const
+{
+    return m_monitor->isRunning();
+}
+
+QString MonitorPane::hostAddress() const
+{
+    return m_monitor->hostAddress();
 }
 
 void MonitorPane::setVisible(bool visible)
@@ -155,14 +166,14 @@ void MonitorPane::updateEnables()
 {
     if (!m_view)
         return;
-    const MonitorPaneEnables enables = MonitorPaneEnablesFor(m_monitor.isRunning(), !m_host->text().trimmed().isEmpty(),
+    const MonitorPaneEnables enables = MonitorPaneEnablesFor(m_monitor->isRunning(), !m_host->text().trimmed().isEmpty(),
                                                              !m_device->text().trimmed().isEmpty());
     for (QWidget *control : {static_cast<QWidget *>(m_host), static_cast<QWidget *>(m_device),
                              static_cast<QWidget *>(m_hostSet), static_cast<QWidget *>(m_deviceSet)})
         control->setEnabled(enables.sides);
     m_start->setEnabled(enables.start);
     m_stop->setEnabled(enables.stop);
-    if (!m_monitor.isRunning() && !m_status->property("error").toBool())
+    if (!m_monitor->isRunning() && !m_status->property("error").toBool())
         showStatus(QStringLiteral("Stopped"), false);
 }
 
@@ -171,8 +182,8 @@ void MonitorPane::start()
     build();
     showStatus({}, false);
     try {
-        m_monitor.start(m_host->text().trimmed(), m_device->text().trimmed());
-        showStatus(QStringLiteral("Host side on %1").arg(m_monitor.hostAddress()), false);
+        m_monitor->start(m_host->text().trimmed(), m_device->text().trimmed());
+        showStatus(QStringLiteral("Host side on %1").arg(m_monitor->hostAddress()), false);
     } catch (const MivError &e) {
         m_model->add(MonitorRow{MonitorRow::Error, MonitorSide::Host, std::chrono::system_clock::now(), {},
                                 e.description(), {}, {}});
@@ -184,7 +195,7 @@ void MonitorPane::start()
 
 void MonitorPane::stop()
 {
-    m_monitor.stop();
+    m_monitor->stop();
     m_model->publish();
     updateEnables();
     showStats();
@@ -217,7 +228,7 @@ void MonitorPane::showStats()
 {
     m_stats.stop();
     if (m_statsLabel)
-        m_statsLabel->setText(MonitorStatsText(m_monitor.stats()));
+        m_statsLabel->setText(MonitorStatsText(m_monitor->stats()));
 }
 
 void MonitorPane::showHex(bool on)

@@ -1,10 +1,13 @@
 #pragma once
 
-#include "KelMonitor.h"
+#include "MonitorRows.h"
 
 #include <QDockWidget>
 #include <QTimer>
 
+#include <memory>
+
+class KelMonitor;
 class MonitorRowModel;
 class QCheckBox;
 class QLabel;
@@ -29,7 +32,9 @@ public:
     ~MonitorPane() override;
 
     void setVisible(bool visible) override;
-    KelMonitor &monitor() { return m_monitor; }
+    bool isRunning() const;
+    // Where the host side listens (empty while stopped).
+    QString hostAddress() const;
     MonitorRowModel *model() const { return m_model; }
 
     void start();
@@ -45,7 +50,7 @@ private:
     void showStats();
     void showHex(bool on);
 
-    KelMonitor m_monitor;
+    std::unique_ptr<KelMonitor> m_monitor;
     MonitorRowModel *m_model;
     QTimer m_stats;
     frmConn *m_hostDialog = nullptr;

@@ -112,9 +112,9 @@ void tst_MonitorPane::passesRequestsThrough()
     MonitorPane *pane = openPane();
     QVERIFY(pane->isVisible());
     startWith(EtherServerOption(0), EtherClientOption(device.port()));
-    QVERIFY2(pane->monitor().isRunning(), qPrintable(fixture().control<QLabel>("lblMonStatus")->text()));
+    QVERIFY2(pane->isRunning(), qPrintable(fixture().control<QLabel>("lblMonStatus")->text()));
     QVERIFY(!fixture().control("cmdMonStart")->isEnabled());
-    const QString address = pane->monitor().hostAddress();
+    const QString address = pane->hostAddress();
     PeerProcess host;
     QVERIFY(host.start({"--option", EtherClientOption(address.mid(address.lastIndexOf(u':') + 1).toUShort()), "--send",
                         "START"}));
@@ -132,7 +132,7 @@ void tst_MonitorPane::passesRequestsThrough()
     QVERIFY(WaitFor([this] { return fixture().control<QLabel>("lblMonStats")->text().contains("START"); }, kWaitMs));
 
     fixture().click("cmdMonStop");
-    QVERIFY(!pane->monitor().isRunning());
+    QVERIFY(!pane->isRunning());
     QVERIFY(fixture().control("cmdMonStart")->isEnabled());
     fixture()->traffic()->stopRecording();
     QFile file(record);
@@ -161,7 +161,7 @@ void tst_MonitorPane::showsWhatCannotOpen()
     startWith(EtherServerOption(hostTaken ? taken.serverPort() : 0), EtherClientOption(FreePort()));
     QTcpSocket client;
     if (!hostTaken) {
-        const QString address = pane->monitor().hostAddress();
+        const QString address = pane->hostAddress();
         client.connectToHost(QHostAddress::LocalHost, address.mid(address.lastIndexOf(u':') + 1).toUShort());
         QVERIFY(WaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; }, kWaitMs));
     }
@@ -169,7 +169,7 @@ void tst_MonitorPane::showsWhatCannotOpen()
     QVERIFY(WaitFor([&] { return status->property("error").toBool(); }, kWaitMs));
     QVERIFY2(!status->text().isEmpty(), qPrintable(status->text()));
     QVERIFY(WaitFor([&] { return FindRow(*pane->model(), side, "error") >= 0; }, kWaitMs));
-    QCOMPARE(pane->monitor().isRunning(), !hostTaken);
+    QCOMPARE(pane->isRunning(), !hostTaken);
 }
 
 // Each side's dialog gives its option string; File > Connect's dialog keeps its own settings.
