@@ -30,6 +30,17 @@ void AddSummary(QStringList &fields, const LatencySummary &s)
            << Number(s.p95_us) << Number(s.p99_us) << Number(s.max_us);
 }
 
+void AddOutages(QStringList &fields, const QList<PerfOutages::Span> &outages)
+{
+    qint64 totalMs = 0;
+    QStringList spans;
+    for (const PerfOutages::Span &span : outages) {
+        totalMs += LengthMs(span);
+        spans << QStringLiteral("%1+%2").arg(StartMs(span)).arg(LengthMs(span));
+    }
+    fields << QString::number(outages.size()) << QString::number(totalMs) << spans.join(u' ');
+}
+
 } // namespace
 
 QStringList PerfCsvColumns()
@@ -41,6 +52,7 @@ QStringList PerfCsvColumns()
     for (const char *op : {"write", "read"})
         for (const char *figure : {"count", "min_us", "mean_us", "p50_us", "p95_us", "p99_us", "max_us"})
             columns << QLatin1String(op) + u'_' + QLatin1String(figure);
+    columns << QStringLiteral("outages") << QStringLiteral("outage_ms") << QStringLiteral("outage_spans");
     return columns;
 }
 
@@ -55,6 +67,7 @@ QByteArray PerfCsv(const QList<PerfRunReport> &runs)
                               QString::number(r.figures.cyclesPerSecond, 'f', kRateDecimals), QString::number(r.figures.errors)};
         AddSummary(fields, r.figures.write);
         AddSummary(fields, r.figures.read);
+        AddOutages(fields, r.outages);
         text += fields.join(u',') + kLineEnd;
     }
     return text.toUtf8();

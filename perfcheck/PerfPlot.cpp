@@ -32,6 +32,7 @@ constexpr double kLeastSeconds = 1e-3; // of the timeline's axis
 
 const QColor kWriteColour(0xd0, 0x50, 0x20);
 const QColor kReadColour(0x20, 0x60, 0xc0);
+const QColor kOutageColour(0x80, 0x80, 0x80);
 
 QLineSeries *Line(QChart *chart, const QString &name, const QColor &colour, Qt::PenStyle style)
 {
@@ -165,6 +166,7 @@ PerfPlot::PerfPlot(QWidget *parent) : QWidget(parent)
     m_write.p99 = Line(timeline, QStringLiteral("write p99"), kWriteColour, Qt::DashLine);
     m_read.p50 = Line(timeline, QStringLiteral("read p50"), kReadColour, Qt::SolidLine);
     m_read.p99 = Line(timeline, QStringLiteral("read p99"), kReadColour, Qt::DashLine);
+    m_outageArea = Area(timeline, QStringLiteral("outage"), kOutageColour);
     auto *seconds = new QValueAxis(timeline);
     seconds->setTitleText(QStringLiteral("s"));
     seconds->setLabelFormat(QStringLiteral("%g"));
@@ -233,6 +235,8 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
             lastSecond = std::max(lastSecond, p99.last().x() + halfInterval);
         }
     }
+    for (const PerfOutages::Span &outage : m_outages)
+        lastSecond = std::max(lastSecond, std::chrono::duration<double>(outage.start + outage.length).count());
     QChart *timeline = chtTimeline->chart();
     m_secondsTop = std::max(lastSecond, kLeastSeconds);
     m_latencyTop = std::max(highest * kHeadroom, 1.0);
@@ -261,9 +265,18 @@ void PerfPlot::showStatistics(const PerfStatistics &statistics)
     fitValueAxes();
 }
 
+void PerfPlot::setOutages(const QList<PerfOutages::Span> &outages)
+{
+    m_outages = outages;
+}
+
 void PerfPlot::fitValueAxes()
 {
     SetValueRange(chtTimeline->chart(), Qt::Horizontal, m_secondsTop, false);
     SetValueRange(chtTimeline->chart(), Qt::Vertical, m_latencyTop, false);
     SetValueRange(chtHistogram->chart(), Qt::Vertical, m_countTop, true);
+    // The boxes reach the top of the axis as it now stands.
+    const auto *latency = static_cast<QValueAxis *>(chtTimeline->chart()->axes(Qt::Vertical).constFirst());
+    m_outageArea->upperSeries()->replace(OutageOutline(m_outages, latency->max()));
+    m_outageArea->setVisible(!m_outages.isEmpty());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PerfOutages.h"
 #include "PerfRedrawBudget.h"
 #include "PerfStatistics.h"
 
@@ -22,6 +23,8 @@ public:
     void showStatistics(const PerfStatistics &statistics);
     // The same during a run, drawn at once, but seldom: when the redraw budget allows.
     void showProgress(const PerfStatistics &statistics);
+    // The times the line was away, shaded over the timeline from its next drawing on.
+    void setOutages(const QList<PerfOutages::Span> &outages);
 
 private:
     void fitValueAxes(); // to the tops and the room beside the plots
@@ -37,6 +40,8 @@ private:
     QChartView *chtHistogram;
     Lines m_write;
     Lines m_read;
+    QAreaSeries *m_outageArea;
+    QList<PerfOutages::Span> m_outages;
     double m_secondsTop = 1;  // of the timeline's axes; the latency in its unit
     double m_latencyTop = 1;
     double m_countTop = 1;   // of the histogram's axis

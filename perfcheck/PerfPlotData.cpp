@@ -99,3 +99,14 @@ QList<QPointF> TimelineSeries(const LatencyTimeline &timeline, TimelineQuantile 
     }
     return points;
 }
+
+QList<QPointF> OutageOutline(const QList<PerfOutages::Span> &outages, double top)
+{
+    QList<QPointF> points;
+    for (const PerfOutages::Span &span : outages) {
+        const double from = std::chrono::duration<double>(span.start).count();
+        const double to = from + std::chrono::duration<double>(span.length).count();
+        points << QPointF(from, 0) << QPointF(from, top) << QPointF(to, top) << QPointF(to, 0);
+    }
+    return points;
+}

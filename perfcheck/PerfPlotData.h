@@ -2,6 +2,7 @@
 
 #include "LatencyHistogram.h"
 #include "LatencyTimeline.h"
+#include "PerfOutages.h"
 
 #include <QList>
 #include <QPointF>
@@ -45,3 +46,7 @@ QList<QPointF> HistogramOutline(const std::vector<HistogramBar> &bars, const Lat
 // unit; intervals without a sample are left out.
 enum class TimelineQuantile { P50, P99 };
 QList<QPointF> TimelineSeries(const LatencyTimeline &timeline, TimelineQuantile quantile, const LatencyUnit &unit);
+
+// The outages as boxes from 0 to top over their seconds in the run, joined along 0, for a
+// filled area.
+QList<QPointF> OutageOutline(const QList<PerfOutages::Span> &outages, double top);

@@ -95,7 +95,8 @@ qint32 PerfRun::RunInfinitePattern(const MivVariant &value)
 
 bool PerfRun::StepFailed(CycleState &state, const QString &reason)
 {
-    state.resultCode = state.step;
+    if (!m_plan.ignoreError || !m_observer.lineAway())
+        state.resultCode = state.step;
     if (m_statistics)
         m_statistics->countError();
     m_observer.failed(reason);

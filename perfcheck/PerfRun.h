@@ -35,6 +35,10 @@ public:
     virtual void progress() {}
     // Each failed step with its reason, as it fails.
     virtual void failed(const QString & /*reason*/) {}
+    // Asked when a step fails in a run that ignores errors: true when the line is away, so
+    // that the failure is the outage's, which the run outlives. It is counted as an error but
+    // leaves the run's result code as it was.
+    virtual bool lineAway() { return false; }
 };
 
 // The performance run: a busy loop on the calling thread, cycle after cycle with no pause

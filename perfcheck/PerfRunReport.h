@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PerfOutages.h"
 #include "PerfPlan.h"
 #include "PerfStatistics.h"
 #include "RecordEntries.h"
@@ -18,6 +19,7 @@ struct PerfRunReport
     QString endStamp;
     quint32 elapsedMs = 0;
     PerfFigures figures;
+    QList<PerfOutages::Span> outages;
 
     bool operator==(const PerfRunReport &) const = default;
 };

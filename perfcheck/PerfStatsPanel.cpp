@@ -14,6 +14,7 @@ namespace {
 const QString kNone = QStringLiteral("-");
 constexpr int kWriteRow = 0;
 constexpr int kReadRow = 1;
+constexpr int kFiguresPerRow = 3;
 
 QLabel *Figure(QWidget *parent, QAnyStringView name)
 {
@@ -40,15 +41,19 @@ PerfStatsPanel::PerfStatsPanel(QWidget *parent) : QWidget(parent)
     lblCycles = Figure(this, "lblCycles");
     lblRate = Figure(this, "lblRate");
     lblErrors = Figure(this, "lblErrors");
+    lblOutages = Figure(this, "lblOutages");
     auto *counts = new QGridLayout;
-    const QString captions[] = {QStringLiteral("Cycles:"), QStringLiteral("Cycles/s:"), QStringLiteral("Errors:")};
-    QLabel *figures[] = {lblCycles, lblRate, lblErrors};
+    const QString captions[] = {QStringLiteral("Cycles:"), QStringLiteral("Cycles/s:"), QStringLiteral("Errors:"),
+                                QStringLiteral("Outages:")};
+    QLabel *figures[] = {lblCycles, lblRate, lblErrors, lblOutages};
     for (int i = 0; i < int(std::size(figures)); ++i) {
         QLabel *caption = new QLabel(captions[i], this);
         NameByLabel(figures[i], caption);
-        counts->addWidget(caption, 0, 2 * i);
-        counts->addWidget(figures[i], 0, 2 * i + 1);
-        counts->setColumnStretch(2 * i + 1, 1);
+        const int row = i / kFiguresPerRow;
+        const int column = i % kFiguresPerRow;
+        counts->addWidget(caption, row, 2 * column);
+        counts->addWidget(figures[i], row, 2 * column + 1);
+        counts->setColumnStretch(2 * column + 1, 1);
     }
 
     tblLatency = Named(new QTableWidget(2, 6, this), "tblLatency");
@@ -92,4 +97,9 @@ void PerfStatsPanel::showFigures(const PerfFigures &figures)
     lblErrors->setText(QString::number(figures.errors));
     ShowRow(tblLatency, kWriteRow, figures.write);
     ShowRow(tblLatency, kReadRow, figures.read);
+}
+
+void PerfStatsPanel::showOutages(const QList<PerfOutages::Span> &outages)
+{
+    lblOutages->setText(OutagesText(outages));
 }

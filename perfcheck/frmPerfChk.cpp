@@ -84,6 +84,7 @@ MivVariant frmPerfChk::read()
 
 void frmPerfChk::runStarted(const modAPI::SYSTEMTIME &start)
 {
+    m_outages.begin(PerfOutages::Clock::now());
     m_current.startStamp = IsoTimeStampText(start);
     AddStartRow(TimeStampText(start));
     m_endRow = AddEndRow();
@@ -91,6 +92,7 @@ void frmPerfChk::runStarted(const modAPI::SYSTEMTIME &start)
 
 void frmPerfChk::runEnded(qint32 result, const modAPI::SYSTEMTIME &end, quint32 elapsedMs)
 {
+    m_outages.end(PerfOutages::Clock::now());
     FinishRun(result, end, elapsedMs);
 }
 
@@ -116,7 +118,27 @@ void frmPerfChk::progress()
 
 void frmPerfChk::failed(const QString &reason)
 {
-    emit stepFailed(reason);
+    // Every request fails while the line is away: the first says why, the outage the rest.
+    if (m_outages.tellFailure())
+        emit stepFailed(reason);
+}
+
+bool frmPerfChk::lineAway()
+{
+    if (!m_lineAway || !m_lineAway())
+        return false;
+    lineLost(); // maybe before the loss reaches the window: the failure is its first sign
+    return true;
+}
+
+void frmPerfChk::lineLost()
+{
+    m_outages.lost(PerfOutages::Clock::now());
+}
+
+void frmPerfChk::lineBack()
+{
+    m_outages.back(PerfOutages::Clock::now());
 }
 
 frmPerfChk::~frmPerfChk()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MivVariant.h"
+#include "PerfOutages.h"
 #include "PerfPlan.h"
 #include "PerfRun.h"
 #include "PerfRunReport.h"
@@ -8,6 +9,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 struct FieldRange;
@@ -42,6 +44,13 @@ public:
     QObject *m_frmParent = nullptr;  // in the agreed interface; nothing sets or reads it
 
     bool isRunning() const { return m_bRunning; }
+
+    // With Reconnect Automatically: asked at a failed step of a run that ignores errors,
+    // whether the line is away; such failures are the outage's, which the run marks and
+    // outlives. lineLost() and lineBack() say when the line goes and comes back.
+    void setLineAway(std::function<bool()> away) { m_lineAway = std::move(away); }
+    void lineLost();
+    void lineBack();
 
     // Handlers, public so that the run and tests can drive them like the controls do.
     void optPattern_Click(int index);
@@ -131,6 +140,7 @@ private:
     void debugText(const QString &text) override;
     void progress() override;
     void failed(const QString &reason) override;
+    bool lineAway() override;
 
     // Statistics (frmPerfChkStatistics.cpp)
     void ShowProgress();
@@ -147,4 +157,6 @@ private:
     QList<PerfRunReport> m_reports; // the runs whose rows the list holds
     QTreeWidgetItem *m_endRow = nullptr; // of the run under way
     FocusLeaveGuard *m_guard = nullptr;
+    PerfOutages m_outages; // of the run under way or the last one
+    std::function<bool()> m_lineAway;
 };

@@ -23,7 +23,10 @@ void frmPerfChk::showEvent(QShowEvent *event)
 
 void frmPerfChk::ShowProgress()
 {
+    const QList<PerfOutages::Span> outages = m_outages.spans();
     m_statsPanel->showFigures(m_statistics->figures());
+    m_statsPanel->showOutages(outages);
+    m_plot->setOutages(outages);
     m_plot->showProgress(*m_statistics);
 }
 
@@ -31,7 +34,10 @@ void frmPerfChk::ShowProgress()
 // its end row is whole.
 void frmPerfChk::FinishRun(qint32 resultCode, const modAPI::SYSTEMTIME &end, quint32 elapsed)
 {
+    m_current.outages = m_outages.spans();
     m_statsPanel->showFigures(m_statistics->figures());
+    m_statsPanel->showOutages(m_current.outages);
+    m_plot->setOutages(m_current.outages);
     m_plot->showStatistics(*m_statistics);
     FillEndRow(m_endRow, resultCode, TimeStampText(end), elapsed);
     m_current.resultCode = resultCode;

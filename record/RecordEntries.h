@@ -25,7 +25,7 @@ struct RecordedFrame
     QString side = {}; // a monitor's: "host" or "device"; empty elsewhere
 };
 
-enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error, Reconnecting };
+enum class LinkEventKind { Opened, Connected, Disconnected, Closed, Error, Reconnecting, Outage };
 
 // Which end of the line the link is; None leaves it out of the record.
 enum class LinkRole { None, Client, Server, Serial };
@@ -41,6 +41,9 @@ struct RecordedEvent
     QString local{}; // of an opened or closed transport: this end's address, when peer is the other's
     QString side{};  // a monitor's: "host" or "device"; empty elsewhere
     int attempt = 0; // of a reconnecting event: 1 for the first try
+    // Of an outage, written when the line is back: when it went and how long it was away.
+    std::chrono::system_clock::time_point since{};
+    std::int64_t lengthMs = 0;
 };
 
 enum class PerfResult { End, Error };

@@ -21,6 +21,7 @@ const char *EventKindName(LinkEventKind kind)
     case LinkEventKind::Disconnected: return "disconnected";
     case LinkEventKind::Closed: return "closed";
     case LinkEventKind::Reconnecting: return "reconnecting";
+    case LinkEventKind::Outage: return "outage";
     case LinkEventKind::Error: break;
     }
     return "error";
@@ -234,6 +235,10 @@ void SessionRecorder::addEvent(const RecordedEvent &event)
             record.addText("side", event.side);
         if (event.kind == LinkEventKind::Reconnecting)
             record.addInteger("attempt", event.attempt);
+        if (event.kind == LinkEventKind::Outage) {
+            record.addInteger("start_ms", EpochMs(event.since));
+            record.addInteger("length_ms", event.lengthMs);
+        }
     });
 }
 

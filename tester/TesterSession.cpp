@@ -23,6 +23,9 @@ MivWorkspace &workspace()
 TesterSession::TesterSession(TesterOutput &output, QObject *parent)
     : QObject(parent), m_output(output)
 {
+    m_reconnector.setEnabled(false);
+    connect(&m_reconnector, &MivReconnector::opened, this, &TesterSession::Reopened);
+    connect(&m_reconnector, &MivReconnector::gaveUp, this, &TesterSession::DropLost);
 }
 
 TesterSession::~TesterSession() = default;
@@ -34,15 +37,16 @@ MivController *TesterSession::mivCtrl() const
 
 void TesterSession::setMivCtrl(MivController *controller)
 {
-    if (m_mivCtrl == controller)
-        return;
-    if (m_mivCtrl)
-        disconnect(m_mivCtrl.data(), &MivController::OnMessage, this,
-                   &TesterSession::m_mivCtrl_OnMessage);
-    m_mivCtrl = controller;
-    if (controller)
-        connect(controller, &MivController::OnMessage, this, &TesterSession::m_mivCtrl_OnMessage);
-    emit controllerChanged(controller);
+    if (m_mivCtrl != controller) {
+        if (m_mivCtrl)
+            disconnect(m_mivCtrl.data(), &MivController::OnMessage, this,
+                       &TesterSession::m_mivCtrl_OnMessage);
+        m_mivCtrl = controller;
+        if (controller)
+            connect(controller, &MivController::OnMessage, this, &TesterSession::m_mivCtrl_OnMessage);
+        emit controllerChanged(controller);
+    }
+    updateLink(); // also when the controller has gone already: removed from the engine
 }
 
 MivController &TesterSession::connectedController() const
@@ -64,11 +68,15 @@ RolePanels TesterSession::Open(const ConnSettings &settings)
 
 void TesterSession::RemoveController()
 {
-    if (!m_mivCtrl)
+    if (!m_mivCtrl) {
+        DropLost();
         return;
+    }
     try {
-        const qint32 index = m_mivCtrl->Index();
-        workspace().Controllers().Remove(index);
+        if (m_mivCtrl != m_lost) {
+            const qint32 index = m_mivCtrl->Index();
+            workspace().Controllers().Remove(index);
+        }
         setMivCtrl(nullptr);
         m_output.AddLog(LogCaption::Disconnect, LogOutcome::Succeeded);
     } catch (const MivError &) {

@@ -2,6 +2,8 @@
 
 #include "ConnSettings.h"
 #include "MivController.h"
+#include "MivReconnector.h"
+#include "MivTap.h"
 #include "RoleRules.h"
 
 #include <QObject>
@@ -45,8 +47,21 @@ public:
     // Adds a controller for the settings and keeps both; returns what the role turns on.
     // Throws MivError; any controller held before must have been removed.
     RolePanels Open(const ConnSettings &settings);
-    // Removes the controller from the engine, logging the outcome; passes a failure on.
+    // Removes the controller from the engine, logging the outcome; passes a failure on. A
+    // line that went and waits to be reopened is let go instead, and with nothing connected
+    // the tries for such a line stop and it is closed, with no line logged.
     void RemoveController();
+
+    // Reconnect Automatically (off at start). Off: tries under way stop at once and the line
+    // they were for is closed.
+    void setReconnect(bool on);
+    bool reconnects() const { return m_reconnector.isEnabled(); }
+    // A line that went is being opened again.
+    bool isReopening() const { return !m_lost.isNull(); }
+    // Reconnect is on and the line is away: gone (maybe not yet told) or being opened again.
+    bool lineAway() const;
+    // What the reopened connection's role turns on; it is the connected controller by now.
+    RolePanels reopenedPanels() const { return PanelsFor(m_settings); }
 
     // The parameters are the top command and the four fields.
     void Send(const QStringList &parameters);
@@ -66,12 +81,32 @@ public:
 signals:
     // The controller came or went (null); the role is settings().connType.
     void controllerChanged(MivController *controller);
+    // The controller whose traffic shows: the connected one, or a line being opened again.
+    void linkChanged(MivController *controller);
+    // With reconnect on, the line went: the window runs its disconnect flow, after which the
+    // tries begin.
+    void lineLost(const QString &reason);
+    // The line is open again and connected: the window shows it as a Connect does.
+    void lineReopened();
+    // An outage is over: the line to peer was away from since for lengthMs.
+    void outageEnded(const QString &peer, const MivTapTime &since, qint64 lengthMs);
 
 private:
     void LogAnswer(MivMessage &message);
+    // TesterSessionReconnect.cpp
+    void LineWent(const QString &address);
+    void Reopened();
+    void DropLost();
+    void updateLink();
+
     void ReplyTo(MivMessage &message);
 
     TesterOutput &m_output;
     QPointer<MivController> m_mivCtrl;
     ConnSettings m_settings;
+    MivReconnector m_reconnector;
+    QPointer<MivController> m_lost; // a line that went, kept with its variables for reopening
+    MivTapTime m_lostAt;
+    // As linkChanged told it; only compared, as it may have gone since.
+    const MivController *m_link = nullptr;
 };

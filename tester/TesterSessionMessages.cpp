@@ -19,6 +19,8 @@ void TesterSession::m_mivCtrl_OnMessage(MivMessage *pIMivMess)
     try {
         m_output.SetStatus(StatusText::Receiving);
         const qint32 kind = pIMivMess->Kind();
+        if (kind == MivMessageKind::Disconnected)
+            LineWent(pIMivMess->Value().type() == VT_BSTR ? pIMivMess->Value().bstr() : QString());
         if (kind == MivMessageKind::Connected || kind == MivMessageKind::Disconnected)
             return; // the status stays "Receiving..."
         if (kind != MivMessageKind::Error) {

@@ -53,9 +53,11 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     connect(m_planPane, &PlanPane::planFinished, m_traffic, &TrafficMonitor::addPlan);
     AddMonitorPane(this, m_traffic->viewMenu(), m_traffic->recorder());
     m_session = new TesterSession(*this, this);
-    connect(m_session, &TesterSession::controllerChanged, m_traffic, &TrafficMonitor::setController);
+    connect(m_session, &TesterSession::linkChanged, m_traffic, &TrafficMonitor::setController);
     connect(m_session, &TesterSession::controllerChanged, m_planPane,
             [this](MivController *controller) { m_planPane->setConnection(controller, PlanRoleOf(m_session->role())); });
+
+    buildToolsMenu();
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });

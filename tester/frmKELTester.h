@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnSettings.h"
+#include "MivTap.h"
 #include "TesterOutput.h"
 #include "TimeOfDayText.h"
 
@@ -53,6 +54,9 @@ public:
     // The connect flow after the dialog's OK: the old controller goes, the new one comes, and
     // the window shows its role; a failure is logged and shown.
     void Connect(const ConnSettings &settings);
+    // Tools > Reconnect Automatically (frmKELTesterReconnect.cpp).
+    bool reconnectAutomatically() const;
+    void setReconnectAutomatically(bool on);
     void EnableRequest(bool on);
     void EnableReply(bool on);
     void EnablePerformance(bool on);
@@ -62,6 +66,7 @@ public:
     void mnuFileDisconn_Click();
     void mnuFileExit_Click();
     void mnuHelpVersion_Click();
+    void mnuToolsReconnect_Click();
     void cmdPerfchk_Click();
     void cmdSend_Click();
     void cmdClear_Click();
@@ -96,6 +101,11 @@ private:
     void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
     void updateClock();
     void ShowRole(const RolePanels &panels); // caption, panels and chkInterp of a connection
+    void ShowConnected(const RolePanels &panels); // the Connect steps from the role on; throws
+    void buildToolsMenu(); // frmKELTesterReconnect.cpp
+    void LineLost();       // the disconnect flow for a line that went, before it is reopened
+    void LineReopened();   // the Connect lines for it once it is back
+    void RecordOutage(const QString &peer, const MivTapTime &since, qint64 lengthMs);
     QString PerfVariableName() const;
     void RunPerformanceWindow(MivVariable *variable);
     void ShowFailure(const QString &description) override;
@@ -125,6 +135,7 @@ private:
     QMenu *mnuFile = nullptr, *mnuHelp = nullptr, *mnuRight = nullptr;
     QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
             *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
+    QAction *mnuToolsReconnect = nullptr;
     QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
             *mnuRightClear = nullptr;
 

@@ -31,15 +31,20 @@ void frmKELTester::Connect(const ConnSettings &settings)
     try {
         SetStatus(StatusText::Connecting);
         mnuFileDisconn_Click();
-        ShowRole(m_session->Open(settings));
-        AddLog(LogCaption::Connect, LogOutcome::Succeeded);
-        if (txtHRESULT->isEnabled())
-            cmdSet_Click();
-        mnuFileDisconn->setEnabled(true);
-        SetStatus(StatusText::Ready);
+        ShowConnected(m_session->Open(settings));
     } catch (const MivError &error) {
         reportFailure(LogCaption::Connect, error.description());
     }
+}
+
+void frmKELTester::ShowConnected(const RolePanels &panels)
+{
+    ShowRole(panels);
+    AddLog(LogCaption::Connect, LogOutcome::Succeeded);
+    if (txtHRESULT->isEnabled())
+        cmdSet_Click();
+    mnuFileDisconn->setEnabled(true);
+    SetStatus(StatusText::Ready);
 }
 
 void frmKELTester::ShowRole(const RolePanels &panels)
@@ -115,5 +120,9 @@ void frmKELTester::RunPerformanceWindow(MivVariable *variable)
     // Traffic pane.
     connect(window.get(), &frmPerfChk::runFinished, m_traffic, &TrafficMonitor::addPerf);
     connect(window.get(), &frmPerfChk::stepFailed, m_traffic, &TrafficMonitor::addFailure);
+    // With reconnect on, a run with Ignore Error goes on across an outage and marks it.
+    window->setLineAway([this] { return m_session->lineAway(); });
+    connect(m_session, &TesterSession::lineLost, window.get(), &frmPerfChk::lineLost);
+    connect(m_session, &TesterSession::lineReopened, window.get(), &frmPerfChk::lineBack);
     window->exec();
 }
