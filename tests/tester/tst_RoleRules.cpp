@@ -1,6 +1,7 @@
 // What each connection type turns on in the main window, without a window.
 
 #include "MivError.h"
+#include "ReconnectRules.h"
 #include "RoleRules.h"
 
 #include <QTest>
@@ -14,6 +15,8 @@ private slots:
     void panels_data();
     void panels();
     void unknownTypeRefused();
+    void reopensWhenLost_data();
+    void reopensWhenLost();
 };
 
 void tst_RoleRules::panels_data()
@@ -64,6 +67,24 @@ void tst_RoleRules::unknownTypeRefused()
     ConnSettings settings;
     settings.connType = -1;
     QVERIFY_THROWS_EXCEPTION(MivError, PanelsFor(settings));
+}
+
+void tst_RoleRules::reopensWhenLost_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("reopens");
+    QTest::newRow("COM client") << int(ComClient) << true;
+    QTest::newRow("COM server: its serial line") << int(ComServer) << true;
+    QTest::newRow("Ether client") << int(EtherClient) << true;
+    QTest::newRow("Ether server: keeps listening") << int(EtherServer) << false;
+    QTest::newRow("no type") << -1 << false;
+}
+
+void tst_RoleRules::reopensWhenLost()
+{
+    QFETCH(int, type);
+    QFETCH(bool, reopens);
+    QCOMPARE(ReopensWhenLost(type), reopens);
 }
 
 QTEST_APPLESS_MAIN(tst_RoleRules)

@@ -1,26 +1,15 @@
+#include "DeviceOutage.h"
 #include "EngineTestUtil.h"
 #include "MessageLog.h"
 #include "MivReconnector.h"
 #include "MivTap.h"
-#include "PtyPair.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 constexpr int kReopenWaitMs = 20000; // covers the back-off's first five tries and more
-
-QString SerialOption(int comPort)
-{
-    return QStringLiteral("Conn=com:%1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=2000").arg(comPort);
-}
-
-QString DeviceServerOption(quint16 port)
-{
-    return QStringLiteral("Conn=eth::%1,PacketOpt=4:0:0:0,EtherOpt=1:10:0,Timeout=2000").arg(port);
-}
 
 class EventTap : public MivTap
 {
@@ -37,52 +26,6 @@ public:
         return found;
     }
     QList<MivTapEvent> events;
-};
-
-// The far end: kelpeer's device on its own thread, on a TCP port or a pseudo-terminal whose
-// engine side keeps one path across restarts.
-class Outage
-{
-public:
-    explicit Outage(bool serial) : m_serial(serial) {}
-
-    bool plugIn()
-    {
-        if (m_serial) {
-            m_pty = std::make_unique<PtyPair>();
-            if (!m_pty->start(5000, m_dir.filePath(QStringLiteral("adapter")))) {
-                m_error = m_pty->errorString();
-                return false;
-            }
-            qputenv("MIV_COM2", m_pty->first().toUtf8());
-            qputenv("MIV_COM1", m_pty->second().toUtf8());
-        }
-        m_device = std::make_unique<KelPeerThread>(
-            ParseKelPeerArgs({"--option", m_serial ? SerialOption(1) : DeviceServerOption(m_port)}).config);
-        if (!m_device->start()) {
-            m_error = m_device->errorString();
-            return false;
-        }
-        if (!m_serial)
-            m_port = m_device->port();
-        return true;
-    }
-    void unplug()
-    {
-        m_device.reset();
-        if (m_pty)
-            m_pty->stop();
-    }
-    QString option() const { return m_serial ? SerialOption(2) : ClientOption(m_port); }
-    QString errorString() const { return m_error; }
-
-private:
-    bool m_serial;
-    QTemporaryDir m_dir;
-    std::unique_ptr<PtyPair> m_pty;
-    std::unique_ptr<KelPeerThread> m_device;
-    quint16 m_port = 0;
-    QString m_error;
 };
 
 bool PumpUntil(const std::function<bool()> &done, int timeoutMs = kReopenWaitMs)
@@ -120,7 +63,7 @@ void tst_EngineReconnect::reopensAfterOutage_data()
 void tst_EngineReconnect::reopensAfterOutage()
 {
     QFETCH(bool, serial);
-    Outage far(serial);
+    DeviceOutage far(serial);
     QVERIFY2(far.plugIn(), qPrintable(far.errorString()));
     EventTap tap; // both outlive the controller
     MivReconnector reconnector;
@@ -170,7 +113,7 @@ void tst_EngineReconnect::endsDuringBackOff_data()
 void tst_EngineReconnect::endsDuringBackOff()
 {
     QFETCH(QString, how);
-    Outage far(false);
+    DeviceOutage far(false);
     QVERIFY2(far.plugIn(), qPrintable(far.errorString()));
     MivEngine engine;
     MivController *ctrl = Connect(engine, far.option());
