@@ -56,6 +56,9 @@ bool Tour::run()
     if (!check(WaitFor([this] { return m_window->isVisible(); }, kStepTimeoutMs),
                QStringLiteral("show the main window")))
         return false;
+    // An unattended check keeps its line: one that goes is opened again.
+    Command(m_window.get(), "mnuToolsReconnect")->trigger();
+    say(QStringLiteral("Tools > Reconnect Automatically: a client connection or serial line that goes is opened again"));
     const bool done = startRecording()
                       && connectTo(EtherClient, m_device.port(), true, QStringLiteral("connect-dialog.png"))
                       && sendSynchronously() && sendAsynchronously() && answerHost() && watchTraffic()
