@@ -1,9 +1,9 @@
 #include "TesterSession.h"
 
-#include "ProcessEngine.h"
 #include "MivEngine.h"
 #include "MivError.h"
 #include "MivProvider.h"
+#include "ProcessEngine.h"
 #include "ReconnectRules.h"
 #include "TesterOutput.h"
 
