@@ -12,12 +12,16 @@
 #include "WindowTestMain.h"
 #include "frmPerfChk.h"
 
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineSeries>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -217,6 +221,7 @@ void tst_Reconnect::performanceRunAcrossOutage()
     Stage stage = Running;
     int pollsBack = 0;
     QString endAction, outages, errors;
+    bool shaded = false;
     UserActions::WhenModal<frmPerfChk>(
         [&](frmPerfChk *perf) {
             UserActions::Click(Control(perf, "optPattern(2)")); // until stopped
@@ -243,6 +248,10 @@ void tst_Reconnect::performanceRunAcrossOutage()
             endAction = Control<QTreeWidget>(perf, "lvResult")->topLevelItem(1)->text(0);
             outages = Control<QLabel>(perf, "lblOutages")->text();
             errors = Control<QLabel>(perf, "lblErrors")->text();
+            for (QAbstractSeries *series : Control<QChartView>(perf, "chtTimeline")->chart()->series()) {
+                if (series->name() == u"outage")
+                    shaded = series->isVisible() && !static_cast<QAreaSeries *>(series)->upperSeries()->points().isEmpty();
+            }
             perf->cmdExit_Click();
         },
         [] {});
@@ -252,6 +261,7 @@ void tst_Reconnect::performanceRunAcrossOutage()
     QCOMPARE(endAction, QStringLiteral("END"));
     QVERIFY2(outages.startsWith(QStringLiteral("1, ")), qPrintable(outages));
     QVERIFY2(errors.toInt() > 0, qPrintable(errors));
+    QVERIFY(shaded);
     QVERIFY(ui.boxes.isEmpty());
     ui->traffic()->stopRecording();
     QCOMPARE(EventsOf(m_record, QStringLiteral("outage")).size(), 1);
