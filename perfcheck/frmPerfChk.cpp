@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <cmath>
@@ -45,6 +47,7 @@ constexpr double kMsPerHour = 3600000.0;
 constexpr double kMsPerMinute = 60000.0;
 constexpr int kTypeEmpty = 0;
 constexpr int kTypeNull = 1;
+constexpr int kOutagePauseMs = 50; // between the failed cycles while the line is away
 
 } // namespace
 
@@ -103,7 +106,15 @@ bool frmPerfChk::stopRequested()
 
 void frmPerfChk::yield()
 {
-    QCoreApplication::processEvents();
+    // While the line is away every request fails at once: a cycle then waits for the events
+    // that bring it back instead of spinning through failures at high priority.
+    if (!m_outages.isAway()) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    QEventLoop pause;
+    QTimer::singleShot(kOutagePauseMs, &pause, &QEventLoop::quit);
+    pause.exec();
 }
 
 void frmPerfChk::debugText(const QString &text)
