@@ -183,15 +183,18 @@ int KelMonitor::framesWanted(const KelLink &link) const
 
 void KelMonitor::linkInputArrived(KelLink &link)
 {
+    m_turnLink = &link;
     m_turnLeft = kTurnBytes;
     link.drain();
-    m_turnLeft = -1;
+    m_turnLink = nullptr;
 }
 
 qsizetype KelMonitor::linkBytes(KelLink &link, const char *data, qsizetype size)
 {
     qsizetype taken = size;
-    if (m_turnLeft >= 0) {
+    // Only the link whose turn it is keeps to the budget: another one read meanwhile is being
+    // closed, and what it holds would be lost, not read later.
+    if (&link == m_turnLink) {
         taken = qMin(size, m_turnLeft);
         m_turnLeft -= taken;
         if (taken < size) {

@@ -81,5 +81,6 @@ private:
     MonitorStats m_stats;
     quint64 m_lastPair = 0;
     bool m_stopping = false;
-    qsizetype m_turnLeft = -1; // bytes a link passes in this turn of the event loop; -1: no limit
+    const KelLink *m_turnLink = nullptr; // the link whose turn of the event loop it is
+    qsizetype m_turnLeft = 0;            // bytes it may still pass in this turn
 };

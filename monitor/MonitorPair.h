@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 
 class KelLink;
@@ -68,7 +69,8 @@ private:
     void observe(MonitorSide side, const char *data, qsizetype size);
     void request(MonitorFrame &row);
     void answer(MonitorFrame &row);
-    void giveUp(const MonitorPairing::Request &request, const QString &why, const MivTapTime &at = {});
+    void giveUp(const MonitorPairing::GivenUp &givenUp, const QString &why);
+    void giveUpExpired(std::chrono::steady_clock::time_point at);
     void expire();
     void armExpiry();
     KelLink *other(const KelLink &link) const;
