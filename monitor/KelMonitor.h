@@ -43,6 +43,8 @@ public:
     QString hostAddress() const;
     const MonitorSides &sides() const { return m_sides; }
     const MonitorStats &stats() const { return m_stats; }
+    // The statistics count from now on (they go on across stop() and start() otherwise).
+    void resetStats() { m_stats.reset(); }
     qsizetype pairCount() const { return qsizetype(m_pairs.size()); }
     // Bytes queued for either side of every pair.
     qint64 queuedBytes() const;

@@ -199,7 +199,7 @@ void MonitorPair::armExpiry()
     m_expiry.start(int(qMax<qint64>(0, left.count())));
 }
 
-void MonitorPair::written(KelLink &link)
+KelLink *MonitorPair::written(KelLink &link)
 {
     if (&link == m_lingering && link.bytesToWrite() == 0) {
         // Not from inside the device's own signal.
@@ -207,11 +207,10 @@ void MonitorPair::written(KelLink &link)
             if (m_lingering)
                 closeNow(*m_lingering);
         }, Qt::QueuedConnection);
-        return;
+        return nullptr;
     }
     KelLink *from = other(link);
-    if (from && from->isPaused())
-        from->drain();
+    return from && from->isPaused() ? from : nullptr;
 }
 
 void MonitorPair::linkClosed(KelLink &link)

@@ -52,8 +52,9 @@ public:
     void stalled(const KelLink &from);
     // Writes the bytes to the other side, then frames their copy.
     void pass(KelLink &from, const char *data, qsizetype size);
-    // The link has written queued bytes.
-    void written(KelLink &link);
+    // The link has written queued bytes. Returns the other side's link when it was held back
+    // and may be read again.
+    KelLink *written(KelLink &link);
     // The link has closed: the other side follows.
     void linkClosed(KelLink &link);
     // Closes both sides now, with the reason shown for each that is open.
