@@ -28,7 +28,7 @@ class KelMonitor : public QObject, private KelLinkSink
 public:
     // What one link passes in one turn of the event loop: the other pairs take their turns
     // between, however much one side sends.
-    static constexpr qsizetype kTurnBytes = 2048;
+    static constexpr qsizetype kTurnBytes = 512;
     explicit KelMonitor(QObject *parent = nullptr);
     ~KelMonitor() override;
 
