@@ -2,7 +2,10 @@
 // and a kelpeer device (a process), against the same clients straight to the device, in turns.
 // Rows: one request at a time (median round trip; the difference is what the monitor adds),
 // ten pipelined clients (throughput), and a 16 MiB burst from one host connection (the monitor's
-// peak memory growth against an 8 MiB bound, and another pair's round trip against idle).
+// peak memory growth against an 8 MiB bound, and another pair's round trip against idle). The
+// burst goes through a monitor of its own in front of a device that serves each connection on
+// its own thread: a single-threaded device would keep the other pair waiting behind the burst
+// itself, and the row would time the device, not the monitor.
 //
 //   bench_monitor [round trips a round, default 2000]
 #include "FloodClient.h"
@@ -10,6 +13,8 @@
 #include "LoopbackSocket.h"
 #include "Paired.h"
 #include "PeakResident.h"
+#include "ProcessProbe.h"
+#include "ThreadedDevice.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -27,6 +32,7 @@
 namespace {
 
 const QByteArray kRequest = "GET:A:1:X:\r";
+const QByteArray kAnswer = "0,3,1\r";
 constexpr int kDefaultCount = 2000;
 constexpr int kStartMs = 5000;
 constexpr int kRetryMs = 10;
@@ -140,19 +146,6 @@ double PipelinedRate(quint16 port)
     return ok && done == kClients ? kClients * kPipelinedEach / seconds : -1;
 }
 
-// Resident memory of a process in kB, -1 when unreadable.
-qint64 ResidentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
-}
-
 struct BurstFigures
 {
     double growthMiB = -1;   // the monitor's peak resident memory over its resident memory before
@@ -172,7 +165,7 @@ BurstFigures Burst(quint16 monitorPort, qint64 monitorPid, const QByteArray &bur
 {
     BurstFigures figures;
     figures.idleMs = OneTripMs(monitorPort);
-    const qint64 before = ResidentKb(monitorPid);
+    const qint64 before = ResidentKb(QString::number(monitorPid));
     if (before < 0 || !ResetPeakResident(QString::number(monitorPid)))
         return figures;
     FloodClient flooder;
@@ -217,6 +210,13 @@ int main(int argc, char **argv)
                    [&] { return PipelinedRate(monitorPort); }, [&] { return PipelinedRate(devicePort); })
          && ok;
 
+    ThreadedDevice burstDevice(kAnswer);
+    const quint16 burstDevicePort = burstDevice.listen();
+    QProcess burstMonitor;
+    const quint16 burstPort = FreePort();
+    if (burstDevicePort == 0
+        || !StartPeer(burstMonitor, burstPort, {QStringLiteral("--monitor"), ClientOption(burstDevicePort)}))
+        return 1;
     QByteArray burst;
     burst.reserve(kBurstBytes);
     while (burst.size() + kRequest.size() <= kBurstBytes)
@@ -224,15 +224,15 @@ int main(int argc, char **argv)
     PairedRow memory("monitor, 16 MiB burst: peak memory growth vs 8 MiB bound", "MiB", Better::Lower);
     PairedRow other("monitor, 16 MiB burst: another pair's round trip vs idle", "ms", Better::Lower);
     ok = PairedRounds({&memory, &other}, [&] {
-             const BurstFigures figures = Burst(monitorPort, monitor.processId(), burst);
+             const BurstFigures figures = Burst(burstPort, burstMonitor.processId(), burst);
              memory.add(figures.growthMiB, kBoundMiB);
              other.add(figures.secondMs, figures.idleMs);
              return figures.growthMiB >= 0 && figures.secondMs >= 0 && figures.idleMs >= 0;
          })
          && ok;
-    monitor.terminate();
-    device.terminate();
-    monitor.waitForFinished(kStartMs);
-    device.waitForFinished(kStartMs);
+    for (QProcess *peer : {&burstMonitor, &monitor, &device})
+        peer->terminate();
+    for (QProcess *peer : {&burstMonitor, &monitor, &device})
+        peer->waitForFinished(kStartMs);
     return ok ? 0 : 1;
 }

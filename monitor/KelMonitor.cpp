@@ -8,6 +8,8 @@
 #include <QList>
 #include <QPointer>
 
+#include <utility>
+
 namespace {
 
 const QString kStopped = QStringLiteral("the monitor stopped");
@@ -183,15 +185,20 @@ int KelMonitor::framesWanted(const KelLink &link) const
 
 void KelMonitor::linkInputArrived(KelLink &link)
 {
-    m_turnLeft = kTurnBytes;
+    // A turn may begin inside another's (a write there let a held-back link go on).
+    const KelLink *outer = std::exchange(m_turnLink, &link);
+    const qsizetype outerLeft = std::exchange(m_turnLeft, kTurnBytes);
     link.drain();
-    m_turnLeft = -1;
+    m_turnLink = outer;
+    m_turnLeft = outerLeft;
 }
 
 qsizetype KelMonitor::linkBytes(KelLink &link, const char *data, qsizetype size)
 {
     qsizetype taken = size;
-    if (m_turnLeft >= 0) {
+    // Only the link whose turn it is keeps to the budget: another one read meanwhile is being
+    // closed, and what it holds would be lost, not read later.
+    if (&link == m_turnLink) {
         taken = qMin(size, m_turnLeft);
         m_turnLeft -= taken;
         if (taken < size) {
@@ -209,8 +216,10 @@ qsizetype KelMonitor::linkBytes(KelLink &link, const char *data, qsizetype size)
 
 void KelMonitor::linkWritten(KelLink &link)
 {
-    if (MonitorPair *pair = pairOf(link))
-        pair->written(link);
+    // A link held back is read again in a turn of its own, with its budget like any other.
+    MonitorPair *pair = pairOf(link);
+    if (KelLink *resumed = pair ? pair->written(link) : nullptr)
+        linkInputArrived(*resumed);
 }
 
 void KelMonitor::emitEvent(quint64 pair, MonitorSide side, MivTapEventKind kind, const QString &peer,

@@ -28,7 +28,7 @@ class KelMonitor : public QObject, private KelLinkSink
 public:
     // What one link passes in one turn of the event loop: the other pairs take their turns
     // between, however much one side sends.
-    static constexpr qsizetype kTurnBytes = 2048;
+    static constexpr qsizetype kTurnBytes = 512;
     explicit KelMonitor(QObject *parent = nullptr);
     ~KelMonitor() override;
 
@@ -43,6 +43,8 @@ public:
     QString hostAddress() const;
     const MonitorSides &sides() const { return m_sides; }
     const MonitorStats &stats() const { return m_stats; }
+    // The statistics count from now on (they go on across stop() and start() otherwise).
+    void resetStats() { m_stats.reset(); }
     qsizetype pairCount() const { return qsizetype(m_pairs.size()); }
     // Bytes queued for either side of every pair.
     qint64 queuedBytes() const;
@@ -81,5 +83,6 @@ private:
     MonitorStats m_stats;
     quint64 m_lastPair = 0;
     bool m_stopping = false;
-    qsizetype m_turnLeft = -1; // bytes a link passes in this turn of the event loop; -1: no limit
+    const KelLink *m_turnLink = nullptr; // the link whose turn of the event loop it is
+    qsizetype m_turnLeft = 0;            // bytes it may still pass in this turn
 };

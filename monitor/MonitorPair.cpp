@@ -130,19 +130,26 @@ void MonitorPair::request(MonitorFrame &row)
 {
     row.role = MonitorFrame::Request;
     m_stats.addRequest(row.text);
-    if (const auto dropped = m_pairing.request(row.text, row.at.steady))
-        giveUp(*dropped, QStringLiteral("before %1 later requests").arg(MonitorPairing::kMaxWaiting), row.at);
+    if (m_pairing.request(row.text, row.at.steady) == MonitorPairing::Added::Overflowed) {
+        emit event(MonitorEvent{m_id, MonitorSide::Host, MivTapEventKind::Error, m_name,
+                                QStringLiteral("Pairing overflow: more than %1 requests wait for answers; "
+                                               "the answers to later ones are shown untimed")
+                                    .arg(MonitorPairing::kMaxWaiting),
+                                row.at});
+    }
     armExpiry();
 }
 
 void MonitorPair::answer(MonitorFrame &row)
 {
-    expire();
+    giveUpExpired(row.at.steady);
     if (const auto answered = m_pairing.answer(row.at.steady)) {
         row.role = MonitorFrame::Answer;
-        row.answerTime = answered->time;
-        row.request = answered->request.text;
-        m_stats.addAnswer(row.request, answered->time);
+        if (answered->request) {
+            row.answerTime = answered->time;
+            row.request = answered->request->text;
+            m_stats.addAnswer(row.request, answered->time);
+        }
     } else {
         row.role = MonitorFrame::Stray;
         m_stats.addStray();
@@ -150,34 +157,49 @@ void MonitorPair::answer(MonitorFrame &row)
     armExpiry();
 }
 
-void MonitorPair::giveUp(const MonitorPairing::Request &request, const QString &why, const MivTapTime &at)
+void MonitorPair::giveUp(const MonitorPairing::GivenUp &givenUp, const QString &why)
 {
-    m_stats.addUnanswered(request.text);
-    MonitorEvent row{m_id, MonitorSide::Device, MivTapEventKind::Error, m_name,
-                     QStringLiteral("No answer to \"%1\" %2").arg(request.text, why), at};
-    emit event(row);
+    for (const MonitorPairing::Request &request : givenUp.requests) {
+        m_stats.addUnanswered(request.text);
+        emit event(MonitorEvent{m_id, MonitorSide::Device, MivTapEventKind::Error, m_name,
+                                QStringLiteral("No answer to \"%1\" %2").arg(request.text, why), {}});
+    }
+    if (givenUp.counted == 0)
+        return;
+    // Their commands were not kept: the statistics cannot say which ones went unanswered.
+    emit event(MonitorEvent{m_id, MonitorSide::Device, MivTapEventKind::Error, m_name,
+                            QStringLiteral("No answer to %1 untimed requests %2").arg(QString::number(givenUp.counted), why),
+                            {}});
+}
+
+void MonitorPair::giveUpExpired(steady_clock::time_point at)
+{
+    const MonitorPairing::GivenUp expired = m_pairing.expire(at);
+    if (!expired.requests.empty() || expired.counted > 0)
+        giveUp(expired, QStringLiteral("within %1 ms").arg(m_waitLimitMs));
 }
 
 void MonitorPair::expire()
 {
-    for (const MonitorPairing::Request &request : m_pairing.expire(steady_clock::now()))
-        giveUp(request, QStringLiteral("within %1 ms").arg(m_waitLimitMs));
+    giveUpExpired(steady_clock::now());
     armExpiry();
 }
 
 void MonitorPair::armExpiry()
 {
-    const auto deadline = m_pairing.nextDeadline();
-    if (!deadline) {
-        m_expiry.stop();
+    // A timer that fires early (its request was answered) finds nothing to give up and is armed
+    // again: restarting it for every frame would cost more than that.
+    if (m_expiry.isActive())
         return;
-    }
+    const auto deadline = m_pairing.nextDeadline();
+    if (!deadline)
+        return;
     // A millisecond past the deadline: a request is given up once it has waited longer.
     const auto left = ceil<milliseconds>(*deadline - steady_clock::now()) + milliseconds(1);
     m_expiry.start(int(qMax<qint64>(0, left.count())));
 }
 
-void MonitorPair::written(KelLink &link)
+KelLink *MonitorPair::written(KelLink &link)
 {
     if (&link == m_lingering && link.bytesToWrite() == 0) {
         // Not from inside the device's own signal.
@@ -185,11 +207,10 @@ void MonitorPair::written(KelLink &link)
             if (m_lingering)
                 closeNow(*m_lingering);
         }, Qt::QueuedConnection);
-        return;
+        return nullptr;
     }
     KelLink *from = other(link);
-    if (from && from->isPaused())
-        from->drain();
+    return from && from->isPaused() ? from : nullptr;
 }
 
 void MonitorPair::linkClosed(KelLink &link)
@@ -199,12 +220,17 @@ void MonitorPair::linkClosed(KelLink &link)
     if (m_closing[Index(side)] && !m_closeWhy.isEmpty())
         why = m_closeWhy;
     emitEvent(side, MivTapEventKind::Disconnected, link.address(), why);
-    for (const MonitorPairing::Request &request : m_pairing.takeAll())
-        giveUp(request, QStringLiteral("before the connection closed"));
+    giveUp(m_pairing.takeAll(), QStringLiteral("before the connection closed"));
     m_expiry.stop();
     if (KelLink *to = other(link); to && !to->isFinished()) {
         const QString closer = side == MonitorSide::Host ? QStringLiteral("the host") : QStringLiteral("the device");
-        closeAfterQueue(*to, QStringLiteral("closed because %1 side closed (%2)").arg(closer, why));
+        // Not from inside this call: the other link may be the one passing bytes now (its write
+        // met the close), and what it still holds would go unshown.
+        QMetaObject::invokeMethod(this, [this, to = QPointer<KelLink>(to),
+                                         reason = QStringLiteral("closed because %1 side closed (%2)").arg(closer, why)] {
+            if (!Gone(to))
+                closeAfterQueue(*to, reason);
+        }, Qt::QueuedConnection);
     }
     checkClosed();
 }

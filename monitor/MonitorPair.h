@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 
 class KelLink;
@@ -51,8 +52,9 @@ public:
     void stalled(const KelLink &from);
     // Writes the bytes to the other side, then frames their copy.
     void pass(KelLink &from, const char *data, qsizetype size);
-    // The link has written queued bytes.
-    void written(KelLink &link);
+    // The link has written queued bytes. Returns the other side's link when it was held back
+    // and may be read again.
+    KelLink *written(KelLink &link);
     // The link has closed: the other side follows.
     void linkClosed(KelLink &link);
     // Closes both sides now, with the reason shown for each that is open.
@@ -68,7 +70,8 @@ private:
     void observe(MonitorSide side, const char *data, qsizetype size);
     void request(MonitorFrame &row);
     void answer(MonitorFrame &row);
-    void giveUp(const MonitorPairing::Request &request, const QString &why, const MivTapTime &at = {});
+    void giveUp(const MonitorPairing::GivenUp &givenUp, const QString &why);
+    void giveUpExpired(std::chrono::steady_clock::time_point at);
     void expire();
     void armExpiry();
     KelLink *other(const KelLink &link) const;

@@ -2,24 +2,12 @@
 
 #include "KelMonitor.h"
 #include "SessionRecorder.h"
+#include "TapRecord.h"
 
 namespace {
 
 // Readers take a monitor's record as a client's: its host side's frames are the requests.
 constexpr LinkRole kMonitorRole = LinkRole::Client;
-
-LinkEventKind RecordKind(MivTapEventKind kind)
-{
-    switch (kind) {
-    case MivTapEventKind::Opened: return LinkEventKind::Opened;
-    case MivTapEventKind::Connected: return LinkEventKind::Connected;
-    case MivTapEventKind::Disconnected: return LinkEventKind::Disconnected;
-    case MivTapEventKind::Closed: return LinkEventKind::Closed;
-    case MivTapEventKind::Reconnecting: return LinkEventKind::Reconnecting;
-    case MivTapEventKind::Error: break;
-    }
-    return LinkEventKind::Error;
-}
 
 } // namespace
 
@@ -28,6 +16,10 @@ MonitorRecording::MonitorRecording(KelMonitor &monitor, SessionRecorder &recorde
 {
     connect(&monitor, &KelMonitor::frame, this, &MonitorRecording::addFrame);
     connect(&monitor, &KelMonitor::event, this, &MonitorRecording::addEvent);
+    connect(&recorder, &SessionRecorder::recordingChanged, this, [this](bool recording) {
+        if (recording)
+            announceOpen();
+    });
 }
 
 void MonitorRecording::addFrame(const MonitorFrame &frame)
@@ -46,6 +38,48 @@ void MonitorRecording::addFrame(const MonitorFrame &frame)
 
 void MonitorRecording::addEvent(const MonitorEvent &event)
 {
-    m_recorder.addEvent(RecordedEvent{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
+    keepOpen(event);
+    record(event);
+}
+
+void MonitorRecording::keepOpen(const MonitorEvent &event)
+{
+    switch (event.kind) {
+    case MivTapEventKind::Opened:
+        m_hostOpened = event;
+        break;
+    case MivTapEventKind::Closed:
+        m_hostOpened.reset();
+        m_connected.clear();
+        break;
+    case MivTapEventKind::Connected:
+        m_connected[{event.pair, event.side}] = event;
+        break;
+    case MivTapEventKind::Disconnected:
+        m_connected.erase({event.pair, event.side});
+        break;
+    case MivTapEventKind::Error:
+    case MivTapEventKind::Reconnecting:
+        break;
+    }
+}
+
+void MonitorRecording::announceOpen()
+{
+    QList<MonitorEvent> open;
+    if (m_hostOpened)
+        open.append(*m_hostOpened);
+    for (const auto &[key, event] : m_connected)
+        open.append(event);
+    for (MonitorEvent &event : open) {
+        event.text = OpenSinceText(event.at.wall);
+        event.at = MivTapTime{m_recorder.startedSteady(), m_recorder.startedWall()};
+        record(event);
+    }
+}
+
+void MonitorRecording::record(const MonitorEvent &event)
+{
+    m_recorder.addEvent(RecordedEvent{RecordedKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
                                       kMonitorRole, {}, QLatin1StringView(MonitorSideName(event.side)), event.attempt});
 }

@@ -181,6 +181,8 @@ void MonitorPane::start()
 {
     build();
     showStatus({}, false);
+    // Each run's statistics are its own.
+    m_monitor->resetStats();
     try {
         m_monitor->start(m_host->text().trimmed(), m_device->text().trimmed());
         showStatus(QStringLiteral("Host side on %1").arg(m_monitor->hostAddress()), false);

@@ -1,6 +1,5 @@
 #include "MonitorRowModel.h"
 
-#include "TrafficModel.h"
 #include "TrafficText.h"
 
 #include <QBrush>
@@ -54,18 +53,6 @@ MonitorRow MonitorRowOf(const MonitorEvent &event)
     return MonitorRow{RowKind(event.kind), event.side, event.at.wall, event.peer, event.text, {}, {}};
 }
 
-MonitorRowModel::MonitorRowModel(QObject *parent) : QAbstractTableModel(parent)
-{
-    m_publish.setSingleShot(true);
-    m_publish.setInterval(TrafficModel::kPublishMs);
-    connect(&m_publish, &QTimer::timeout, this, &MonitorRowModel::publish);
-}
-
-int MonitorRowModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
-
 int MonitorRowModel::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
@@ -73,9 +60,10 @@ int MonitorRowModel::columnCount(const QModelIndex &parent) const
 
 QVariant MonitorRowModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size())
+    const MonitorRow *found = rowAt(index);
+    if (!found)
         return {};
-    const MonitorRow &row = m_rows.at(index.row());
+    const MonitorRow &row = *found;
     if (role == Qt::ForegroundRole)
         return row.kind == MonitorRow::Error ? QVariant(QBrush(Qt::red)) : QVariant();
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
@@ -108,47 +96,4 @@ QVariant MonitorRowModel::headerData(int section, Qt::Orientation orientation, i
     case Hex: return QStringLiteral("Bytes");
     default: return {};
     }
-}
-
-void MonitorRowModel::add(MonitorRow row)
-{
-    if (m_pending.size() >= TrafficModel::kMaxRows)
-        m_pending.remove(0, TrafficModel::kDropChunk);
-    m_pending.append(std::move(row));
-    if (!m_publish.isActive())
-        m_publish.start();
-}
-
-void MonitorRowModel::publish()
-{
-    m_publish.stop();
-    if (m_pending.isEmpty())
-        return;
-    // Room for the batch: the oldest rows go in whole chunks.
-    constexpr qsizetype kChunk = TrafficModel::kDropChunk;
-    const qsizetype over = m_rows.size() + m_pending.size() - TrafficModel::kMaxRows;
-    if (over > 0) {
-        const int drop = int(qMin(m_rows.size(), (over + kChunk - 1) / kChunk * kChunk));
-        if (drop > 0) {
-            beginRemoveRows({}, 0, drop - 1);
-            m_rows.remove(0, drop);
-            endRemoveRows();
-        }
-    }
-    const int first = int(m_rows.size());
-    beginInsertRows({}, first, first + int(m_pending.size()) - 1);
-    m_rows.append(std::move(m_pending));
-    endInsertRows();
-    m_pending = {};
-}
-
-void MonitorRowModel::clear()
-{
-    m_pending.clear();
-    m_publish.stop();
-    if (m_rows.isEmpty())
-        return;
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
 }

@@ -1,10 +1,7 @@
 #pragma once
 
+#include "BatchedRows.h"
 #include "MonitorRows.h"
-
-#include <QAbstractTableModel>
-#include <QList>
-#include <QTimer>
 
 #include <chrono>
 #include <optional>
@@ -26,29 +23,18 @@ struct MonitorRow
 MonitorRow MonitorRowOf(const MonitorFrame &frame);
 MonitorRow MonitorRowOf(const MonitorEvent &event);
 
-// The rows of the Monitor pane, newest last, bounded and published in batches as the Traffic
-// pane's rows are: a busy pair lays the view out once per batch, and its rows never grow
+// The rows of the Monitor pane, bounded and published in batches as the Traffic pane's rows are
+// (see BatchedRows): a busy pair lays the view out once per batch, and its rows never grow
 // without bound.
-class MonitorRowModel : public QAbstractTableModel
+class MonitorRowModel : public BatchedRows<MonitorRow>
 {
     Q_OBJECT
 public:
     enum Column { Time, Side, Kind, Peer, Text, AnswerMs, Hex, ColumnCount };
 
-    explicit MonitorRowModel(QObject *parent = nullptr);
+    explicit MonitorRowModel(QObject *parent = nullptr) : BatchedRows(parent) {}
 
-    int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-    void add(MonitorRow row);
-    void publish();
-    void clear();
-    const MonitorRow &row(int index) const { return m_rows.at(index); }
-
-private:
-    QList<MonitorRow> m_rows;
-    QList<MonitorRow> m_pending;
-    QTimer m_publish;
 };

@@ -5,6 +5,7 @@
 #include "MivController.h"
 #include "MivReconnector.h"
 #include "RecentFolder.h"
+#include "TapRecord.h"
 #include "TrafficModel.h"
 #include "TrafficPane.h"
 #include "TrafficText.h"
@@ -36,19 +37,6 @@ TrafficRow::Kind RowKind(MivTapEventKind kind)
     case MivTapEventKind::Error: break;
     }
     return TrafficRow::Error;
-}
-
-LinkEventKind RecordKind(MivTapEventKind kind)
-{
-    switch (kind) {
-    case MivTapEventKind::Opened: return LinkEventKind::Opened;
-    case MivTapEventKind::Connected: return LinkEventKind::Connected;
-    case MivTapEventKind::Disconnected: return LinkEventKind::Disconnected;
-    case MivTapEventKind::Closed: return LinkEventKind::Closed;
-    case MivTapEventKind::Reconnecting: return LinkEventKind::Reconnecting;
-    case MivTapEventKind::Error: break;
-    }
-    return LinkEventKind::Error;
 }
 
 LinkRole RecordRole(MivLinkRole role)
@@ -210,7 +198,7 @@ void TrafficMonitor::showEvent(const MivTapEvent &event)
 
 void TrafficMonitor::recordEvent(const MivTapEvent &event)
 {
-    RecordedEvent record{RecordKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
+    RecordedEvent record{RecordedKind(event.kind), event.peer, event.text, event.at.steady, event.at.wall,
                          RecordRole(event.role), {}};
     record.attempt = event.attempt;
     if (IsTransportEvent(event.kind) && !event.target.isEmpty()) {

@@ -31,11 +31,6 @@ QString TrafficKindText(TrafficRow::Kind kind)
     return QStringLiteral("error");
 }
 
-QString OpenSinceText(std::chrono::system_clock::time_point since)
-{
-    return QStringLiteral("open since ") + TrafficTimeText(since);
-}
-
 QString GapText(std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to)
 {
     return QStringLiteral("Rows were not taken while the pane was hidden, from %1 to %2")

@@ -11,8 +11,6 @@
 QString TrafficTimeText(std::chrono::system_clock::time_point wall);
 // "in", "out", the event: "opened", "connected", "disconnected", "closed", "error", or "gap".
 QString TrafficKindText(TrafficRow::Kind kind);
-// The text of what was open before it was told: "open since HH:MM:SS.mmm".
-QString OpenSinceText(std::chrono::system_clock::time_point since);
 // The text of a gap row: "Rows were not taken while the pane was hidden, from HH:MM:SS.mmm to
 // HH:MM:SS.mmm".
 QString GapText(std::chrono::system_clock::time_point from, std::chrono::system_clock::time_point to);

@@ -13,10 +13,10 @@ inline int OpenDescriptorCount()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
 }
 
-// VmRSS of /proc/self/status in kB, -1 when unreadable.
-inline qint64 ResidentKb()
+// VmRSS of /proc/PID/status in kB (this process by default), -1 when unreadable.
+inline qint64 ResidentKb(const QString &pid = QStringLiteral("self"))
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {

@@ -3,6 +3,7 @@
 #include "KelStream.h"
 #include "MivError.h"
 #include "MonitorPair.h"
+#include "MonitorPairing.h"
 #include "MonitorRig.h"
 
 #include <QRandomGenerator>
@@ -71,6 +72,9 @@ private slots:
     void holdsBackAFastSender();
     void pairsAnswersWithTheirRequests();
     void lateAnswerIsStray();
+    void deepPipelineOverflowsHonestly_data();
+    void deepPipelineOverflowsHonestly();
+    void closingPairShowsWhatBothSidesSent();
     void oneSideClosingClosesTheOther_data();
     void oneSideClosingClosesTheOther();
     void deviceRefusingClosesTheHost();
@@ -210,6 +214,72 @@ void tst_Monitor::lateAnswerIsStray()
     QVERIFY(MonitorRig::pumpUntil([&] { return rig.frames(MonitorSide::Device).size() == 1; }));
     QCOMPARE(rig.frames(MonitorSide::Device).first().role, MonitorFrame::Stray);
     QCOMPARE(rig.monitor().stats().command(MonitorStats::Get).unanswered, 1u);
+}
+
+void tst_Monitor::deepPipelineOverflowsHonestly_data()
+{
+    constexpr int kKept = int(MonitorPairing::kMaxWaiting);
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<int>("answers");
+    QTest::addColumn<int>("untimed");
+    QTest::addColumn<int>("strays");
+    QTest::newRow("deeper than kept") << kKept + 3 << kKept + 3 << 3 << 0;
+    QTest::newRow("an answer too many") << kKept + 1 << kKept + 2 << 1 << 1;
+    QTest::newRow("within the depth") << kKept << kKept << 0 << 0;
+}
+
+// Past its depth the pairing counts requests instead of giving any up: every answer still goes
+// to its own request, in order, and none is reported missing.
+void tst_Monitor::deepPipelineOverflowsHonestly()
+{
+    QFETCH(int, requests);
+    QFETCH(int, answers);
+    QFETCH(int, untimed);
+    QFETCH(int, strays);
+    const auto start = MonitorPairing::Clock::now();
+    MonitorPairing pairing{milliseconds(kDelayMs)};
+    int overflows = 0;
+    for (int i = 0; i < requests; ++i)
+        overflows += pairing.request(QString::number(i), start) == MonitorPairing::Added::Overflowed;
+    QCOMPARE(overflows, untimed > 0 ? 1 : 0);
+    int timed = 0;
+    int counted = 0;
+    int stray = 0;
+    for (int i = 0; i < answers; ++i) {
+        const auto answered = pairing.answer(start);
+        if (!answered)
+            ++stray;
+        else if (!answered->request)
+            ++counted;
+        else
+            QCOMPARE(answered->request->text, QString::number(timed++));
+    }
+    QCOMPARE(timed, requests - untimed);
+    QCOMPARE(counted, untimed);
+    QCOMPARE(stray, strays);
+    QVERIFY(pairing.expire(start + seconds(1)).requests.empty());
+}
+
+// A host that sends and closes while its device end's answers wait unread: the device's
+// frames are all shown, though its link is closed in the host's turn.
+void tst_Monitor::closingPairShowsWhatBothSidesSent()
+{
+    constexpr int kHostFrames = 400;   // 4 KiB: more than a turn passes
+    constexpr int kDeviceFrames = 6000; // 12 KiB
+    MonitorRig rig;
+    QVERIFY2(rig.start(Medium::Tcp, Medium::Tcp, QStringLiteral("4:0:0:0")), qPrintable(rig.errorString()));
+    auto *hostEnd = qobject_cast<QTcpSocket *>(rig.connectHost());
+    auto *deviceEnd = qobject_cast<QTcpSocket *>(rig.device());
+    QVERIFY(hostEnd && deviceEnd);
+    // Both arrive before the monitor reads any of them.
+    deviceEnd->write(QByteArray("0\r").repeated(kDeviceFrames));
+    QVERIFY(deviceEnd->waitForBytesWritten());
+    hostEnd->write(QByteArray("GET:A:1:\r").repeated(kHostFrames));
+    QVERIFY(hostEnd->waitForBytesWritten());
+    hostEnd->disconnectFromHost();
+    QVERIFY(MonitorRig::pumpUntil([&] { return rig.monitor().pairCount() == 0; }));
+    QCOMPARE(rig.frames(MonitorSide::Host).size(), kHostFrames);
+    QCOMPARE(rig.frames(MonitorSide::Device).size(), kDeviceFrames);
 }
 
 void tst_Monitor::oneSideClosingClosesTheOther_data()

@@ -25,6 +25,14 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 
+int CountRows(const MonitorRowModel &rows, const QString &side, const QString &kind)
+{
+    int count = 0;
+    for (int row = 0; row < rows.rowCount(); ++row)
+        count += rows.index(row, MonitorRowModel::Side).data() == side && rows.index(row, MonitorRowModel::Kind).data() == kind;
+    return count;
+}
+
 // The first row of the side and kind, or -1.
 int FindRow(const MonitorRowModel &rows, const QString &side, const QString &kind)
 {
@@ -140,6 +148,24 @@ void tst_MonitorPane::passesRequestsThrough()
     const QByteArray recorded = file.readAll();
     QVERIFY(recorded.contains(R"("text":"START")"));
     QVERIFY(recorded.contains(R"("side":"device")"));
+
+    // Started again, it counts anew; a recording begun meanwhile hears what is open.
+    fixture().click("cmdMonStart");
+    QVERIFY(pane->isRunning());
+    QVERIFY(!fixture().control<QLabel>("lblMonStats")->text().contains("START"));
+    QTcpSocket another;
+    another.connectToHost(QHostAddress::LocalHost, pane->hostAddress().section(u':', -1).toUShort());
+    QVERIFY(WaitFor([&] { return CountRows(rows, "device", "connected") == 2; }, kWaitMs));
+    const QString second = dir.filePath(QStringLiteral("second.jsonl"));
+    QVERIFY(fixture()->traffic()->startRecording(second));
+    fixture()->traffic()->stopRecording();
+    QFile secondFile(second);
+    QVERIFY(secondFile.open(QIODevice::ReadOnly));
+    // The host side and the pair's two ends, besides the window's own connection.
+    int announced = 0;
+    for (const QByteArray &line : secondFile.readAll().split('\n'))
+        announced += line.contains("\"text\":\"open since ") && line.contains("\"side\":");
+    QCOMPARE(announced, 3);
 }
 
 void tst_MonitorPane::showsWhatCannotOpen_data()

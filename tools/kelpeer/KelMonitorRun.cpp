@@ -62,10 +62,13 @@ void KelMonitorRun::showFrame(const MonitorFrame &frame)
         emit output(StampedLine(QStringLiteral("> ") + frame.text));
         break;
     case MonitorFrame::Answer:
-        emit output(StampedLine(QStringLiteral("< %1 (%2 ms)")
-                                    .arg(frame.text)
-                                    .arg(QString::number(double(frame.answerTime->count()) / kNsPerMs, 'f',
-                                                         kAnswerDecimals))));
+        // One pass of arg(): a "%1" in the answer's text stays as it is. Untimed: past the
+        // pairing's depth.
+        emit output(StampedLine(frame.answerTime
+                                    ? QStringLiteral("< %1 (%2 ms)")
+                                          .arg(frame.text, QString::number(double(frame.answerTime->count()) / kNsPerMs,
+                                                                           'f', kAnswerDecimals))
+                                    : QStringLiteral("< ") + frame.text));
         break;
     case MonitorFrame::Stray:
         emit output(StampedLine(QStringLiteral("~ ") + frame.text));

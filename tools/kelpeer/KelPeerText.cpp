@@ -4,7 +4,11 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <iterator>
+
 namespace {
+
+constexpr char16_t kDel = 0x7F;
 
 bool IsControl(char32_t c)
 {
@@ -24,33 +28,48 @@ QString Hex(char32_t c, int width)
 
 } // namespace
 
+// Plain runs go over whole; most lines have no escape at all and come back shared.
 QString EscapeLine(const QString &text)
 {
     QString out;
-    out.reserve(text.size());
+    qsizetype plainFrom = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
+        const char16_t unit = text[i].unicode();
+        if (unit >= u' ' && unit < kDel && unit != u'\\')
+            continue; // printable ASCII
+        char32_t c = unit;
         qsizetype len = 1;
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(text[i], text[i + 1]);
             len = 2;
         }
+        QString escape; // literals and short codes: no allocation for the common ones
         if (c == u'\\')
-            out += QLatin1String("\\\\");
+            escape = QStringLiteral("\\\\");
         else if (c == u'\n')
-            out += QLatin1String("\\n");
+            escape = QStringLiteral("\\n");
         else if (c == u'\r')
-            out += QLatin1String("\\r");
+            escape = QStringLiteral("\\r");
         else if (c == u'\t')
-            out += QLatin1String("\\t");
+            escape = QStringLiteral("\\t");
         else if (IsControl(c))
-            out += QLatin1String("\\x") + Hex(c, 2);
+            escape = QStringLiteral("\\x") + Hex(c, 2);
         else if (IsNotText(c))
-            out += QLatin1String("\\u{") + Hex(c, 4) + u'}';
-        else
-            out += QStringView(text).sliced(i, len);
+            escape = QStringLiteral("\\u{") + Hex(c, 4) + u'}';
+        else {
+            i += len - 1;
+            continue;
+        }
+        if (out.isNull())
+            out.reserve(text.size() + text.size() / 4);
+        out += QStringView(text).sliced(plainFrom, i - plainFrom);
+        out += escape;
         i += len - 1;
+        plainFrom = i + 1;
     }
+    if (out.isNull())
+        return text;
+    out += QStringView(text).sliced(plainFrom);
     return out;
 }
 
@@ -95,25 +114,30 @@ QString UnescapeLine(const QString &line)
 }
 
 namespace {
-const QString kStampFormat = QStringLiteral("HH:mm:ss.zzz");
+const QString kSecondFormat = QStringLiteral("HH:mm:ss.");
 const QRegularExpression kStamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d "));
 } // namespace
 
 QString StampedLine(const QString &line)
 {
-    // The local clock asks the system for its time zone each time (a file lookup): the offset
-    // is taken once a second, not once a line.
+    // The local clock asks the system for its time zone each time (a file lookup), and
+    // formatting a time is slow: both are done once a second, not once a line.
     constexpr qint64 kMsPerSecond = 1000;
-    constexpr qint64 kMsPerDay = 24 * 3600 * kMsPerSecond;
-    static qint64 offsetSecond = -1;
-    static qint64 offsetMs = 0;
+    static qint64 second = -1;
+    static QString secondText; // "HH:mm:ss."
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (now / kMsPerSecond != offsetSecond) {
-        offsetSecond = now / kMsPerSecond;
-        offsetMs = QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc() * kMsPerSecond;
+    if (now / kMsPerSecond != second) {
+        second = now / kMsPerSecond;
+        secondText = QDateTime::fromMSecsSinceEpoch(second * kMsPerSecond).time().toString(kSecondFormat);
     }
-    const qint64 ofDay = ((now + offsetMs) % kMsPerDay + kMsPerDay) % kMsPerDay;
-    return QTime::fromMSecsSinceStartOfDay(int(ofDay)).toString(kStampFormat) + u' ' + line;
+    const int ms = int(now % kMsPerSecond);
+    const char16_t digits[] = {char16_t(u'0' + ms / 100), char16_t(u'0' + ms / 10 % 10), char16_t(u'0' + ms % 10), u' '};
+    QString out;
+    out.reserve(secondText.size() + std::size(digits) + line.size());
+    out += secondText;
+    out += QStringView(digits, std::size(digits));
+    out += line;
+    return out;
 }
 
 QString WithoutStamp(const QString &line)
