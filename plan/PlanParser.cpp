@@ -6,6 +6,7 @@
 #include <toml++/toml.h>
 
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <string_view>
@@ -93,48 +94,49 @@ void CheckNesting(const QByteArray &bytes)
     }
 }
 
-QString TextOf(const toml::node &node, const QString &key)
+QString TextOf(const toml::node &node, std::string_view key)
 {
-    if (!node.is_string())
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be a text in quotes").arg(key)};
-    return QString::fromStdString(*node.value<std::string>());
+    const toml::value<std::string> *text = node.as_string();
+    if (!text)
+        throw PlanError{LineOf(node), QStringLiteral("%1 must be a text in quotes").arg(Name(key))};
+    return Name(text->get());
 }
 
-int WholeOf(const toml::node &node, const QString &key, int min, int max, const QString &unit)
+int WholeOf(const toml::node &node, std::string_view key, int min, int max, const QString &unit)
 {
     const auto value = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !value || *value < min || *value > max)
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be %2 from %3 to %4").arg(key, unit).arg(min).arg(max)};
+        throw PlanError{LineOf(node), QStringLiteral("%1 must be %2 from %3 to %4").arg(Name(key), unit).arg(min).arg(max)};
     return int(*value);
 }
 
-double MsOf(const toml::node &node, const QString &key)
+double MsOf(const toml::node &node, std::string_view key)
 {
     const auto value = node.value<double>();
     if (!node.is_number() || !value || !(*value > 0) || *value > kMaxMs)
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be milliseconds above 0, at most %2").arg(key).arg(kMaxMs)};
+        throw PlanError{LineOf(node), QStringLiteral("%1 must be milliseconds above 0, at most %2").arg(Name(key)).arg(kMaxMs)};
     return *value;
 }
 
-bool BoolOf(const toml::node &node, const QString &key)
+bool BoolOf(const toml::node &node, std::string_view key)
 {
     if (!node.is_boolean())
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be true or false").arg(key)};
+        throw PlanError{LineOf(node), QStringLiteral("%1 must be true or false").arg(Name(key))};
     return *node.value<bool>();
 }
 
-QString PlaceholderName(const toml::node &node, const QString &key)
+QString PlaceholderName(const toml::node &node, std::string_view key)
 {
     const QString name = TextOf(node, key);
     if (!IsPlaceholderName(name))
-        throw PlanError{LineOf(node), QStringLiteral("%1 \"%2\" is not a name: a letter or _, then letters, digits, _ or -").arg(key, name)};
+        throw PlanError{LineOf(node), QStringLiteral("%1 \"%2\" is not a name: a letter or _, then letters, digits, _ or -").arg(Name(key), name)};
     return name;
 }
 
 qint32 ErrorCodeOf(const toml::node &node, QString *written)
 {
     if (node.is_string()) {
-        *written = TextOf(node, QStringLiteral("expect_error"));
+        *written = TextOf(node, "expect_error");
         if (const auto code = KelHresultOfName(*written); code && *code < 0)
             return *code;
         bool ok = false;
@@ -150,11 +152,11 @@ qint32 ErrorCodeOf(const toml::node &node, QString *written)
     return qint32(*code);
 }
 
-void CheckPlaceholders(const toml::node &node, const QString &key, const QString &text, const QSet<QString> &known)
+void CheckPlaceholders(const toml::node &node, std::string_view key, const QString &text, const QSet<QString> &known)
 {
     for (const QString &name : PlanPlaceholders(text)) {
         if (!known.contains(name))
-            throw PlanError{LineOf(node), QStringLiteral("%1 has an unknown placeholder {%2}").arg(key, name)};
+            throw PlanError{LineOf(node), QStringLiteral("%1 has an unknown placeholder {%2}").arg(Name(key), name)};
     }
 }
 
@@ -167,18 +169,18 @@ public:
         if (const toml::node *values = root.get("values"))
             readValues(*values);
         for (const auto &[key, node] : root) {
-            const QString name = Name(key.str());
-            if (name == u"plan")
+            const std::string_view name = key.str();
+            if (name == "plan")
                 readSettings(node);
-            else if (name == u"step") {
+            else if (name == "step") {
                 const toml::array *steps = node.as_array();
                 if (!steps || !steps->is_array_of_tables())
                     throw PlanError{LineOf(node), QStringLiteral("steps are written [[step]]")};
                 m_plan.steps.reserve(qsizetype(steps->size()));
                 for (const toml::node &step : *steps)
                     m_plan.steps.append(readStep(*step.as_table()));
-            } else if (name != u"values")
-                throw PlanError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" (plan, values or [[step]])").arg(name)};
+            } else if (name != "values")
+                throw PlanError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" (plan, values or [[step]])").arg(Name(name))};
         }
         return std::move(m_plan);
     }
@@ -190,16 +192,16 @@ private:
         if (!table)
             throw PlanError{LineOf(node), QStringLiteral("plan must be a table: [plan]")};
         for (const auto &[key, value] : *table) {
-            const QString name = Name(key.str());
-            if (name == u"name")
+            const std::string_view name = key.str();
+            if (name == "name")
                 m_plan.name = TextOf(value, name);
-            else if (name == u"timeout")
+            else if (name == "timeout")
                 m_plan.timeoutMs = WholeOf(value, name, 1, kMaxMs, QStringLiteral("whole milliseconds"));
-            else if (name == u"stop_on_failure")
+            else if (name == "stop_on_failure")
                 m_plan.stopOnFailure = BoolOf(value, name);
             else
                 throw PlanError{int(key.source().begin.line),
-                                QStringLiteral("unknown key \"%1\" in [plan] (name, timeout, stop_on_failure)").arg(name)};
+                                QStringLiteral("unknown key \"%1\" in [plan] (name, timeout, stop_on_failure)").arg(Name(name))};
         }
     }
 
@@ -213,7 +215,7 @@ private:
             if (!IsPlaceholderName(name))
                 throw PlanError{int(key.source().begin.line),
                                 QStringLiteral("value \"%1\" is not a name: a letter or _, then letters, digits, _ or -").arg(name)};
-            m_plan.values.append({name, TextOf(value, name)});
+            m_plan.values.append({name, TextOf(value, key.str())});
             m_known.insert(name);
         }
     }
@@ -232,47 +234,47 @@ private:
         const toml::node *pause = nullptr;
         const toml::node *other = nullptr; // any key that a pause cannot have
         for (const auto &[key, node] : table) {
-            const QString name = Name(key.str());
-            if (name != u"name" && name != u"pause")
+            const std::string_view name = key.str();
+            if (name != "name" && name != "pause")
                 other = &node;
-            if (name == u"name")
+            if (name == "name")
                 step.name = TextOf(node, name);
-            else if (name == u"send") {
+            else if (name == "send") {
                 step.send = TextOf(node, name);
                 if (step.send.isEmpty())
                     throw PlanError{LineOf(node), QStringLiteral("send must not be empty")};
                 CheckPlaceholders(node, name, step.send, m_known);
-            } else if (name == u"expect") {
+            } else if (name == "expect") {
                 setJudge(step, PlanJudgeKind::Expect, node);
                 step.expect = TextOf(node, name);
                 CheckPlaceholders(node, name, step.expect, m_known);
-            } else if (name == u"match") {
+            } else if (name == "match") {
                 setJudge(step, PlanJudgeKind::Match, node);
                 step.expect = TextOf(node, name);
-                step.regex.emplace(step.expect);
+                step.regex = compiled(step.expect);
                 if (!step.regex->isValid())
                     throw PlanError{LineOf(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
                                                       .arg(step.regex->errorString())
                                                       .arg(step.regex->errorOffset())};
-            } else if (name == u"expect_error") {
+            } else if (name == "expect_error") {
                 setJudge(step, PlanJudgeKind::ExpectError, node);
                 step.expectError = ErrorCodeOf(node, &step.expectErrorText);
-            } else if (name == u"within")
+            } else if (name == "within")
                 step.withinMs = MsOf(node, name);
-            else if (name == u"repeat")
+            else if (name == "repeat")
                 step.repeat = WholeOf(node, name, 1, kMaxRepeat, QStringLiteral("a number of requests"));
-            else if (name == u"p99_within")
+            else if (name == "p99_within")
                 step.p99WithinMs = MsOf(node, name);
-            else if (name == u"capture")
+            else if (name == "capture")
                 step.capture = PlaceholderName(node, name);
-            else if (name == u"pause") {
+            else if (name == "pause") {
                 pause = &node;
                 step.pauseMs = WholeOf(node, name, 0, kMaxMs, QStringLiteral("whole milliseconds"));
             } else
                 throw PlanError{int(key.source().begin.line),
                                 QStringLiteral("unknown key \"%1\" in a step (name, send, expect, match, expect_error, "
                                                "within, repeat, p99_within, capture, pause)")
-                                    .arg(name)};
+                                    .arg(Name(name))};
         }
         if (pause && other)
             throw PlanError{LineOf(*other), QStringLiteral("a pause sends nothing: it takes no other key than name")};
@@ -284,8 +286,19 @@ private:
         return step;
     }
 
+    // Steps with the same pattern share its compiled form: compiling one costs far more than
+    // a step's request, and a plan made from a record repeats a few patterns many times.
+    const DecidedRegex &compiled(const QString &pattern)
+    {
+        auto found = m_regexes.constFind(pattern);
+        if (found == m_regexes.cend())
+            found = m_regexes.insert(pattern, DecidedRegex(pattern));
+        return *found;
+    }
+
     Plan m_plan;
     QSet<QString> m_known;
+    QHash<QString, DecidedRegex> m_regexes;
 };
 
 // The reader's refusal in the plan's words, which name the bound in bytes; what they do not
