@@ -72,6 +72,7 @@ private:
     QString m_expected;
     int m_done = 0;
     LatencyHistogram m_latencies;
+    bool m_keepLatencies = false;
     PlanStepResult m_current;
     // a finished step whose result waits for the next turn
     std::optional<PlanStepResult> m_held;
