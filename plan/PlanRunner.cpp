@@ -33,8 +33,13 @@ PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
     m_turn.setSingleShot(true);
     m_turn.setInterval(0);
     connect(&m_turn, &QTimer::timeout, this, &PlanRunner::turn);
-    if (m_controller)
+    if (m_controller) {
         connect(m_controller, &MivController::OnMessage, this, &PlanRunner::onMessage);
+        connect(m_controller, &MivController::transactDone, this, &PlanRunner::transactDone);
+        // A controller removed while its answer is awaited gives none.
+        connect(m_controller, &QObject::destroyed, this,
+                [this] { transactDone({}, MivCode::NotConnected, QStringLiteral("it was taken away")); });
+    }
 }
 
 PlanRunner::~PlanRunner() = default;
@@ -94,7 +99,7 @@ void PlanRunner::onMessage(MivMessage *message)
 
 void PlanRunner::turn()
 {
-    if (!m_running)
+    if (!m_running || m_awaiting)
         return;
     release();
     if (m_inStep && m_stopRequested) {
@@ -116,7 +121,8 @@ void PlanRunner::turn()
     if (m_plan.steps.at(m_index).isPause())
         return; // the pause timer takes it on
     runRequest();
-    scheduleTurn();
+    if (!m_awaiting)
+        scheduleTurn();
 }
 
 void PlanRunner::beginStep()
@@ -154,7 +160,6 @@ void PlanRunner::pauseOver()
 
 void PlanRunner::runRequest()
 {
-    const PlanStep &step = m_plan.steps.at(m_index);
     if (!m_closed.isEmpty() || !m_controller) {
         endStep(m_closed.isEmpty() ? QStringLiteral("the connection closed: it was taken away") : m_closed);
         return;
@@ -164,21 +169,48 @@ void PlanRunner::runRequest()
         return;
     }
     QString answer;
-    const Clock::time_point sent = Clock::now();
+    m_sent = Clock::now();
     try {
+        if (m_waitInEventLoop) {
+            m_controller->startTransact(m_send, m_plan.timeoutMs.value_or(0));
+            m_awaiting = true;
+            return;
+        }
         answer = m_plan.timeoutMs ? m_controller->transact(m_send, *m_plan.timeoutMs) : m_controller->transact(m_send);
     } catch (const MivError &e) {
-        if (e.code() == MivCode::Timeout) {
-            ++m_owed;
-            const QString what = e.description();
-            endStep(what.startsWith(kTimeoutPrefix) ? what.mid(kTimeoutPrefix.size()) : what);
-        } else {
-            m_closed = QStringLiteral("the connection closed: ") + e.description();
-            endStep(m_closed);
-        }
+        requestFailed(e.code(), e.description());
         return;
     }
-    const auto latency = Clock::now() - sent;
+    takeAnswer(answer);
+}
+
+void PlanRunner::transactDone(const QString &answer, qint32 code, const QString &description)
+{
+    if (!m_awaiting)
+        return;
+    m_awaiting = false;
+    if (code == 0)
+        takeAnswer(answer);
+    else
+        requestFailed(code, description);
+    scheduleTurn();
+}
+
+void PlanRunner::requestFailed(qint32 code, const QString &description)
+{
+    if (code == MivCode::Timeout) {
+        ++m_owed;
+        endStep(description.startsWith(kTimeoutPrefix) ? description.mid(kTimeoutPrefix.size()) : description);
+    } else {
+        m_closed = QStringLiteral("the connection closed: ") + description;
+        endStep(m_closed);
+    }
+}
+
+void PlanRunner::takeAnswer(const QString &answer)
+{
+    const PlanStep &step = m_plan.steps.at(m_index);
+    const auto latency = Clock::now() - m_sent;
     const double ms = std::chrono::duration<double, std::milli>(latency).count();
     emit exchanged(m_send, answer);
     if (m_keepLatencies)
