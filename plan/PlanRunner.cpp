@@ -37,8 +37,10 @@ PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
         connect(m_controller, &MivController::OnMessage, this, &PlanRunner::onMessage);
         connect(m_controller, &MivController::transactDone, this, &PlanRunner::transactDone);
         // A controller removed while its answer is awaited gives none.
-        connect(m_controller, &QObject::destroyed, this,
-                [this] { transactDone({}, MivCode::NotConnected, QStringLiteral("it was taken away")); });
+        connect(m_controller, &QObject::destroyed, this, [this] {
+            if (settle({}, MivCode::NotConnected, QStringLiteral("it was taken away")))
+                scheduleTurn();
+        });
     }
 }
 
@@ -186,14 +188,22 @@ void PlanRunner::runRequest()
 
 void PlanRunner::transactDone(const QString &answer, qint32 code, const QString &description)
 {
+    // The outcome comes from a queued call, after the frames read with the answer were
+    // delivered: the next turn can start at once.
+    if (settle(answer, code, description))
+        turn();
+}
+
+bool PlanRunner::settle(const QString &answer, qint32 code, const QString &description)
+{
     if (!m_awaiting)
-        return;
+        return false;
     m_awaiting = false;
     if (code == 0)
         takeAnswer(answer);
     else
         requestFailed(code, description);
-    scheduleTurn();
+    return true;
 }
 
 void PlanRunner::requestFailed(qint32 code, const QString &description)

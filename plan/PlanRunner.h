@@ -56,6 +56,8 @@ private:
     void beginStep();
     void runRequest();
     void transactDone(const QString &answer, qint32 code, const QString &description);
+    // Takes the awaited request's outcome; false when none was awaited.
+    bool settle(const QString &answer, qint32 code, const QString &description);
     void requestFailed(qint32 code, const QString &description);
     void takeAnswer(const QString &answer);
     void endStep(const QString &reason);
