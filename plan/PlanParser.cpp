@@ -2,10 +2,11 @@
 
 #include "BoundedFile.h"
 #include "KelAnswer.h"
+#include "TomlError.h"
 
-#include <toml++/toml.h>
 
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <string_view>
@@ -13,22 +14,6 @@
 namespace {
 
 using namespace PlanLimits;
-
-struct PlanError
-{
-    int line;
-    QString what;
-};
-
-int LineOf(const toml::node &node)
-{
-    return int(node.source().begin.line);
-}
-
-QString Name(std::string_view key)
-{
-    return QString::fromUtf8(key.data(), qsizetype(key.size()));
-}
 
 bool IsPlaceholderName(const QString &name)
 {
@@ -83,9 +68,9 @@ void CheckNesting(const QByteArray &bytes)
                 in = c == '"' ? (multi ? In::MultiBasic : In::Basic) : (multi ? In::MultiLiteral : In::Literal);
                 i += multi ? 2 : 0;
             } else if (c == '.' && ++dots > kMaxKeyDots)
-                throw PlanError{line, QStringLiteral("more than %1 dots on a line: a key of that many parts is not a plan's").arg(kMaxKeyDots)};
+                throw TomlError{line, QStringLiteral("more than %1 dots on a line: a key of that many parts is not a plan's").arg(kMaxKeyDots)};
             else if ((c == '[' || c == '{') && ++depth > kMaxNesting)
-                throw PlanError{line, QStringLiteral("brackets nested deeper than %1").arg(kMaxNesting)};
+                throw TomlError{line, QStringLiteral("brackets nested deeper than %1").arg(kMaxNesting)};
             else if ((c == ']' || c == '}') && depth > 0)
                 --depth;
             break;
@@ -93,68 +78,69 @@ void CheckNesting(const QByteArray &bytes)
     }
 }
 
-QString TextOf(const toml::node &node, const QString &key)
+QString TextOf(const toml::node &node, std::string_view key)
 {
-    if (!node.is_string())
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be a text in quotes").arg(key)};
-    return QString::fromStdString(*node.value<std::string>());
+    const toml::value<std::string> *text = node.as_string();
+    if (!text)
+        throw TomlError{TomlLine(node), QStringLiteral("%1 must be a text in quotes").arg(TomlText(key))};
+    return TomlText(text->get());
 }
 
-int WholeOf(const toml::node &node, const QString &key, int min, int max, const QString &unit)
+int WholeOf(const toml::node &node, std::string_view key, int min, int max, const QString &unit)
 {
     const auto value = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !value || *value < min || *value > max)
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be %2 from %3 to %4").arg(key, unit).arg(min).arg(max)};
+        throw TomlError{TomlLine(node), QStringLiteral("%1 must be %2 from %3 to %4").arg(TomlText(key), unit).arg(min).arg(max)};
     return int(*value);
 }
 
-double MsOf(const toml::node &node, const QString &key)
+double MsOf(const toml::node &node, std::string_view key)
 {
     const auto value = node.value<double>();
     if (!node.is_number() || !value || !(*value > 0) || *value > kMaxMs)
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be milliseconds above 0, at most %2").arg(key).arg(kMaxMs)};
+        throw TomlError{TomlLine(node), QStringLiteral("%1 must be milliseconds above 0, at most %2").arg(TomlText(key)).arg(kMaxMs)};
     return *value;
 }
 
-bool BoolOf(const toml::node &node, const QString &key)
+bool BoolOf(const toml::node &node, std::string_view key)
 {
     if (!node.is_boolean())
-        throw PlanError{LineOf(node), QStringLiteral("%1 must be true or false").arg(key)};
+        throw TomlError{TomlLine(node), QStringLiteral("%1 must be true or false").arg(TomlText(key))};
     return *node.value<bool>();
 }
 
-QString PlaceholderName(const toml::node &node, const QString &key)
+QString PlaceholderName(const toml::node &node, std::string_view key)
 {
     const QString name = TextOf(node, key);
     if (!IsPlaceholderName(name))
-        throw PlanError{LineOf(node), QStringLiteral("%1 \"%2\" is not a name: a letter or _, then letters, digits, _ or -").arg(key, name)};
+        throw TomlError{TomlLine(node), QStringLiteral("%1 \"%2\" is not a name: a letter or _, then letters, digits, _ or -").arg(TomlText(key), name)};
     return name;
 }
 
 qint32 ErrorCodeOf(const toml::node &node, QString *written)
 {
     if (node.is_string()) {
-        *written = TextOf(node, QStringLiteral("expect_error"));
+        *written = TextOf(node, "expect_error");
         if (const auto code = KelHresultOfName(*written); code && *code < 0)
             return *code;
         bool ok = false;
         const int code = written->toInt(&ok);
         if (ok && code < 0)
             return code;
-        throw PlanError{LineOf(node), QStringLiteral("expect_error \"%1\" is not a known HRESULT name").arg(*written)};
+        throw TomlError{TomlLine(node), QStringLiteral("expect_error \"%1\" is not a known HRESULT name").arg(*written)};
     }
     const auto code = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !code || *code >= 0 || *code < INT32_MIN)
-        throw PlanError{LineOf(node), QStringLiteral("expect_error must be a negative HRESULT (-2147467259) or a name (\"E_FAIL\")")};
+        throw TomlError{TomlLine(node), QStringLiteral("expect_error must be a negative HRESULT (-2147467259) or a name (\"E_FAIL\")")};
     *written = QString::number(*code);
     return qint32(*code);
 }
 
-void CheckPlaceholders(const toml::node &node, const QString &key, const QString &text, const QSet<QString> &known)
+void CheckPlaceholders(const toml::node &node, std::string_view key, const QString &text, const QSet<QString> &known)
 {
     for (const QString &name : PlanPlaceholders(text)) {
         if (!known.contains(name))
-            throw PlanError{LineOf(node), QStringLiteral("%1 has an unknown placeholder {%2}").arg(key, name)};
+            throw TomlError{TomlLine(node), QStringLiteral("%1 has an unknown placeholder {%2}").arg(TomlText(key), name)};
     }
 }
 
@@ -167,18 +153,18 @@ public:
         if (const toml::node *values = root.get("values"))
             readValues(*values);
         for (const auto &[key, node] : root) {
-            const QString name = Name(key.str());
-            if (name == u"plan")
+            const std::string_view name = key.str();
+            if (name == "plan")
                 readSettings(node);
-            else if (name == u"step") {
+            else if (name == "step") {
                 const toml::array *steps = node.as_array();
                 if (!steps || !steps->is_array_of_tables())
-                    throw PlanError{LineOf(node), QStringLiteral("steps are written [[step]]")};
+                    throw TomlError{TomlLine(node), QStringLiteral("steps are written [[step]]")};
                 m_plan.steps.reserve(qsizetype(steps->size()));
                 for (const toml::node &step : *steps)
                     m_plan.steps.append(readStep(*step.as_table()));
-            } else if (name != u"values")
-                throw PlanError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" (plan, values or [[step]])").arg(name)};
+            } else if (name != "values")
+                throw TomlError{TomlLine(key), QStringLiteral("unknown key \"%1\" (plan, values or [[step]])").arg(TomlText(name))};
         }
         return std::move(m_plan);
     }
@@ -188,18 +174,18 @@ private:
     {
         const toml::table *table = node.as_table();
         if (!table)
-            throw PlanError{LineOf(node), QStringLiteral("plan must be a table: [plan]")};
+            throw TomlError{TomlLine(node), QStringLiteral("plan must be a table: [plan]")};
         for (const auto &[key, value] : *table) {
-            const QString name = Name(key.str());
-            if (name == u"name")
+            const std::string_view name = key.str();
+            if (name == "name")
                 m_plan.name = TextOf(value, name);
-            else if (name == u"timeout")
+            else if (name == "timeout")
                 m_plan.timeoutMs = WholeOf(value, name, 1, kMaxMs, QStringLiteral("whole milliseconds"));
-            else if (name == u"stop_on_failure")
+            else if (name == "stop_on_failure")
                 m_plan.stopOnFailure = BoolOf(value, name);
             else
-                throw PlanError{int(key.source().begin.line),
-                                QStringLiteral("unknown key \"%1\" in [plan] (name, timeout, stop_on_failure)").arg(name)};
+                throw TomlError{TomlLine(key),
+                                QStringLiteral("unknown key \"%1\" in [plan] (name, timeout, stop_on_failure)").arg(TomlText(name))};
         }
     }
 
@@ -207,13 +193,13 @@ private:
     {
         const toml::table *table = node.as_table();
         if (!table)
-            throw PlanError{LineOf(node), QStringLiteral("values must be a table of name = \"text\"")};
+            throw TomlError{TomlLine(node), QStringLiteral("values must be a table of name = \"text\"")};
         for (const auto &[key, value] : *table) {
-            const QString name = Name(key.str());
+            const QString name = TomlText(key.str());
             if (!IsPlaceholderName(name))
-                throw PlanError{int(key.source().begin.line),
+                throw TomlError{TomlLine(key),
                                 QStringLiteral("value \"%1\" is not a name: a letter or _, then letters, digits, _ or -").arg(name)};
-            m_plan.values.append({name, TextOf(value, name)});
+            m_plan.values.append({name, TextOf(value, key.str())});
             m_known.insert(name);
         }
     }
@@ -221,71 +207,82 @@ private:
     void setJudge(PlanStep &step, PlanJudgeKind kind, const toml::node &node)
     {
         if (step.judge != PlanJudgeKind::Any)
-            throw PlanError{LineOf(node), QStringLiteral("a step takes at most one of expect, match and expect_error")};
+            throw TomlError{TomlLine(node), QStringLiteral("a step takes at most one of expect, match and expect_error")};
         step.judge = kind;
     }
 
     PlanStep readStep(const toml::table &table)
     {
         PlanStep step;
-        step.line = LineOf(table);
+        step.line = TomlLine(table);
         const toml::node *pause = nullptr;
         const toml::node *other = nullptr; // any key that a pause cannot have
         for (const auto &[key, node] : table) {
-            const QString name = Name(key.str());
-            if (name != u"name" && name != u"pause")
+            const std::string_view name = key.str();
+            if (name != "name" && name != "pause")
                 other = &node;
-            if (name == u"name")
+            if (name == "name")
                 step.name = TextOf(node, name);
-            else if (name == u"send") {
+            else if (name == "send") {
                 step.send = TextOf(node, name);
                 if (step.send.isEmpty())
-                    throw PlanError{LineOf(node), QStringLiteral("send must not be empty")};
+                    throw TomlError{TomlLine(node), QStringLiteral("send must not be empty")};
                 CheckPlaceholders(node, name, step.send, m_known);
-            } else if (name == u"expect") {
+            } else if (name == "expect") {
                 setJudge(step, PlanJudgeKind::Expect, node);
                 step.expect = TextOf(node, name);
                 CheckPlaceholders(node, name, step.expect, m_known);
-            } else if (name == u"match") {
+            } else if (name == "match") {
                 setJudge(step, PlanJudgeKind::Match, node);
                 step.expect = TextOf(node, name);
-                step.regex.emplace(step.expect);
+                step.regex = compiled(step.expect);
                 if (!step.regex->isValid())
-                    throw PlanError{LineOf(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
+                    throw TomlError{TomlLine(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
                                                       .arg(step.regex->errorString())
                                                       .arg(step.regex->errorOffset())};
-            } else if (name == u"expect_error") {
+            } else if (name == "expect_error") {
                 setJudge(step, PlanJudgeKind::ExpectError, node);
                 step.expectError = ErrorCodeOf(node, &step.expectErrorText);
-            } else if (name == u"within")
+            } else if (name == "within")
                 step.withinMs = MsOf(node, name);
-            else if (name == u"repeat")
+            else if (name == "repeat")
                 step.repeat = WholeOf(node, name, 1, kMaxRepeat, QStringLiteral("a number of requests"));
-            else if (name == u"p99_within")
+            else if (name == "p99_within")
                 step.p99WithinMs = MsOf(node, name);
-            else if (name == u"capture")
+            else if (name == "capture")
                 step.capture = PlaceholderName(node, name);
-            else if (name == u"pause") {
+            else if (name == "pause") {
                 pause = &node;
                 step.pauseMs = WholeOf(node, name, 0, kMaxMs, QStringLiteral("whole milliseconds"));
             } else
-                throw PlanError{int(key.source().begin.line),
+                throw TomlError{TomlLine(key),
                                 QStringLiteral("unknown key \"%1\" in a step (name, send, expect, match, expect_error, "
                                                "within, repeat, p99_within, capture, pause)")
-                                    .arg(name)};
+                                    .arg(TomlText(name))};
         }
         if (pause && other)
-            throw PlanError{LineOf(*other), QStringLiteral("a pause sends nothing: it takes no other key than name")};
+            throw TomlError{TomlLine(*other), QStringLiteral("a pause sends nothing: it takes no other key than name")};
         if (!pause && step.send.isEmpty())
-            throw PlanError{step.line, QStringLiteral("a step needs send (or pause)")};
+            throw TomlError{step.line, QStringLiteral("a step needs send (or pause)")};
         // A capture names a value for the steps after this one.
         if (!step.capture.isEmpty())
             m_known.insert(step.capture);
         return step;
     }
 
+    // Steps with the same pattern share its compiled form: compiling one costs far more than
+    // a step's request, and a plan made from a record repeats a few patterns many times.
+    const DecidedRegex &compiled(const QString &pattern)
+    {
+        auto found = m_regexes.constFind(pattern);
+        if (found == m_regexes.cend())
+            found = m_regexes.insert(pattern, DecidedRegex(pattern));
+        return *found;
+    }
+
     Plan m_plan;
     QSet<QString> m_known;
+    QHash<QString, DecidedRegex> m_regexes;
 };
 
 // The reader's refusal in the plan's words, which name the bound in bytes; what they do not
@@ -314,9 +311,9 @@ std::optional<Plan> ParsePlan(const QByteArray &bytes, const QString &path, QStr
             plan.name = QFileInfo(path).fileName();
         return plan;
     } catch (const toml::parse_error &e) {
-        *error = QStringLiteral("%1:%2: %3").arg(path).arg(e.source().begin.line).arg(Name(e.description()));
-    } catch (const PlanError &e) {
-        *error = QStringLiteral("%1:%2: %3").arg(path).arg(e.line).arg(e.what);
+        *error = TomlErrorText(path, e);
+    } catch (const TomlError &e) {
+        *error = TomlErrorText(path, e);
     }
     return std::nullopt;
 }

@@ -24,6 +24,7 @@ PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
     : QObject(parent), m_plan(std::move(plan)), m_controller(controller), m_pause(this), m_turn(this)
 {
     m_report.name = m_plan.name;
+    m_report.steps.reserve(m_plan.steps.size());
     for (const auto &[name, value] : m_plan.values)
         m_values.insert(name, value);
     m_pause.setSingleShot(true);
@@ -32,8 +33,15 @@ PlanRunner::PlanRunner(Plan plan, MivController *controller, QObject *parent)
     m_turn.setSingleShot(true);
     m_turn.setInterval(0);
     connect(&m_turn, &QTimer::timeout, this, &PlanRunner::turn);
-    if (m_controller)
+    if (m_controller) {
         connect(m_controller, &MivController::OnMessage, this, &PlanRunner::onMessage);
+        connect(m_controller, &MivController::transactDone, this, &PlanRunner::transactDone);
+        // A controller removed while its answer is awaited gives none.
+        connect(m_controller, &QObject::destroyed, this, [this] {
+            if (settle({}, MivCode::NotConnected, QStringLiteral("it was taken away")))
+                scheduleTurn();
+        });
+    }
 }
 
 PlanRunner::~PlanRunner() = default;
@@ -93,7 +101,7 @@ void PlanRunner::onMessage(MivMessage *message)
 
 void PlanRunner::turn()
 {
-    if (!m_running)
+    if (!m_running || m_awaiting)
         return;
     release();
     if (m_inStep && m_stopRequested) {
@@ -115,7 +123,8 @@ void PlanRunner::turn()
     if (m_plan.steps.at(m_index).isPause())
         return; // the pause timer takes it on
     runRequest();
-    scheduleTurn();
+    if (!m_awaiting)
+        scheduleTurn();
 }
 
 void PlanRunner::beginStep()
@@ -123,7 +132,11 @@ void PlanRunner::beginStep()
     const PlanStep &step = m_plan.steps.at(m_index);
     m_inStep = true;
     m_done = 0;
-    m_latencies.reset();
+    // Only a step that reports or bounds percentiles keeps its latencies: clearing and reading
+    // the histogram costs more than judging one answer.
+    m_keepLatencies = step.repeat > 1 || step.p99WithinMs.has_value();
+    if (m_keepLatencies)
+        m_latencies.reset();
     m_send = FillPlanText(step.send, m_values);
     m_expected = step.judge == PlanJudgeKind::Expect ? FillPlanText(step.expect, m_values)
                  : step.judge == PlanJudgeKind::Match ? step.expect
@@ -149,7 +162,6 @@ void PlanRunner::pauseOver()
 
 void PlanRunner::runRequest()
 {
-    const PlanStep &step = m_plan.steps.at(m_index);
     if (!m_closed.isEmpty() || !m_controller) {
         endStep(m_closed.isEmpty() ? QStringLiteral("the connection closed: it was taken away") : m_closed);
         return;
@@ -159,24 +171,60 @@ void PlanRunner::runRequest()
         return;
     }
     QString answer;
-    const Clock::time_point sent = Clock::now();
+    m_sent = Clock::now();
     try {
+        if (m_waitInEventLoop) {
+            m_controller->startTransact(m_send, m_plan.timeoutMs.value_or(0));
+            m_awaiting = true;
+            return;
+        }
         answer = m_plan.timeoutMs ? m_controller->transact(m_send, *m_plan.timeoutMs) : m_controller->transact(m_send);
     } catch (const MivError &e) {
-        if (e.code() == MivCode::Timeout) {
-            ++m_owed;
-            const QString what = e.description();
-            endStep(what.startsWith(kTimeoutPrefix) ? what.mid(kTimeoutPrefix.size()) : what);
-        } else {
-            m_closed = QStringLiteral("the connection closed: ") + e.description();
-            endStep(m_closed);
-        }
+        requestFailed(e.code(), e.description());
         return;
     }
-    const auto latency = Clock::now() - sent;
+    takeAnswer(answer);
+}
+
+void PlanRunner::transactDone(const QString &answer, qint32 code, const QString &description)
+{
+    // The outcome comes from a queued call, after the frames read with the answer were
+    // delivered: the next turn can start at once.
+    if (settle(answer, code, description))
+        turn();
+}
+
+bool PlanRunner::settle(const QString &answer, qint32 code, const QString &description)
+{
+    if (!m_awaiting)
+        return false;
+    m_awaiting = false;
+    if (code == 0)
+        takeAnswer(answer);
+    else
+        requestFailed(code, description);
+    return true;
+}
+
+void PlanRunner::requestFailed(qint32 code, const QString &description)
+{
+    if (code == MivCode::Timeout) {
+        ++m_owed;
+        endStep(description.startsWith(kTimeoutPrefix) ? description.mid(kTimeoutPrefix.size()) : description);
+    } else {
+        m_closed = QStringLiteral("the connection closed: ") + description;
+        endStep(m_closed);
+    }
+}
+
+void PlanRunner::takeAnswer(const QString &answer)
+{
+    const PlanStep &step = m_plan.steps.at(m_index);
+    const auto latency = Clock::now() - m_sent;
     const double ms = std::chrono::duration<double, std::milli>(latency).count();
     emit exchanged(m_send, answer);
-    m_latencies.record(latency);
+    if (m_keepLatencies)
+        m_latencies.record(latency);
     m_current.answer = answer;
     m_current.us = std::chrono::duration_cast<std::chrono::microseconds>(latency).count();
     const PlanVerdict verdict = JudgePlanAnswer(step, m_expected, answer, ms);
@@ -191,9 +239,11 @@ void PlanRunner::runRequest()
     if (!step.capture.isEmpty())
         m_values.insert(step.capture, verdict.capture.value_or(answer));
     QString reason;
-    const double p99 = m_latencies.quantileUs(kP99) / kUsPerMs;
-    if (step.p99WithinMs && p99 > *step.p99WithinMs)
-        reason = QStringLiteral("p99 %1 ms, more than %2").arg(PlanMs(p99), PlanMs(*step.p99WithinMs));
+    if (step.p99WithinMs) {
+        const double p99 = m_latencies.quantileUs(kP99) / kUsPerMs;
+        if (p99 > *step.p99WithinMs)
+            reason = QStringLiteral("p99 %1 ms, more than %2").arg(PlanMs(p99), PlanMs(*step.p99WithinMs));
+    }
     endStep(reason);
 }
 
@@ -209,7 +259,7 @@ void PlanRunner::endStep(const QString &reason)
         m_current.p50Ms = m_latencies.quantileUs(kP50) / kUsPerMs;
         m_current.p99Ms = m_latencies.quantileUs(kP99) / kUsPerMs;
     }
-    m_held = m_current;
+    m_held = std::move(m_current);
     m_inStep = false;
     ++m_index;
 }

@@ -15,9 +15,10 @@
 class MivController;
 class MivMessage;
 
-// Runs a plan on an open controller, one request per turn of the event loop, so that a window
-// that runs it keeps painting and taking input. Each request goes through the engine's
-// synchronous path (bounded by the plan's timeout, else the connection's).
+// Runs a plan on an open controller, one request per turn of the event loop. Each request goes
+// through the engine's synchronous path (bounded by the plan's timeout, else the connection's),
+// or, with waitInEventLoop(), leaves its wait to the event loop, so that a window that runs the
+// plan keeps painting and taking input while a device is silent.
 //
 // A step's result comes out at the next turn, after the frames that arrived meanwhile: a frame
 // that answers no request (a second answer) fails the step before it. A step after the
@@ -37,6 +38,9 @@ public:
     // With on, a connection that closes holds the run before its next step (the step in flight
     // fails with the reason) until reopened() says the line is back.
     void holdWhileClosed(bool on) { m_holdWhileClosed = on; }
+    // Before start(): on, each wait for an answer is given back to the event loop; off (the
+    // default), it blocks, which costs less for each request where nothing else runs.
+    void waitInEventLoop(bool on) { m_waitInEventLoop = on; }
     void reopened();
     const PlanReport &report() const { return m_report; }
 
@@ -51,6 +55,11 @@ private:
     void scheduleTurn();
     void beginStep();
     void runRequest();
+    void transactDone(const QString &answer, qint32 code, const QString &description);
+    // Takes the awaited request's outcome; false when none was awaited.
+    bool settle(const QString &answer, qint32 code, const QString &description);
+    void requestFailed(qint32 code, const QString &description);
+    void takeAnswer(const QString &answer);
     void endStep(const QString &reason);
     void release();
     void finish();
@@ -71,7 +80,11 @@ private:
     QString m_send;
     QString m_expected;
     int m_done = 0;
+    std::chrono::steady_clock::time_point m_sent; // the request in flight
+    bool m_waitInEventLoop = false;
+    bool m_awaiting = false; // its answer, from the event loop
     LatencyHistogram m_latencies;
+    bool m_keepLatencies = false;
     PlanStepResult m_current;
     // a finished step whose result waits for the next turn
     std::optional<PlanStepResult> m_held;

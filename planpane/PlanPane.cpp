@@ -252,6 +252,7 @@ void PlanPane::run()
     m_failed = 0;
     m_model->clearResults();
     m_runner = std::make_unique<PlanRunner>(*m_plan, m_controller.data());
+    m_runner->waitInEventLoop(true); // a silent device must not freeze the window
     connect(m_runner.get(), &PlanRunner::stepFinished, this, &PlanPane::stepFinished);
     connect(m_runner.get(), &PlanRunner::finished, this, &PlanPane::runFinished);
     m_runner->start();

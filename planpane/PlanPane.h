@@ -22,7 +22,7 @@ class QTableView;
 
 // The Test Plan pane: a dock of the main window, hidden at start, whose item goes into the
 // View menu before its separator. It opens a plan (or makes one from a session record), runs
-// it on the window's open connection one step per turn of the event loop, shows a row per
+// it on the window's open connection, each wait for an answer in the event loop, shows a row per
 // step and a summary line, and saves the report as JUnit XML. Its contents are made when it
 // is first shown.
 class PlanPane : public QDockWidget

@@ -43,6 +43,14 @@ KelProvider::KelProvider(const QString &option)
     : m_settings(ParseKelOptions(option)), m_option(option), m_role(RoleOf(m_settings.kind))
 {
     connect(&m_delivery, &KelDelivery::message, this, &KelProvider::message);
+    m_pendingTimer.setSingleShot(true);
+    m_pendingTimer.setTimerType(Qt::PreciseTimer); // a coarse one may end the wait early
+    connect(&m_pendingTimer, &QTimer::timeout, this, [this] {
+        // An answer the event loop has not handed over yet still counts.
+        if (m_pending && m_pending->link)
+            m_pending->link->drain();
+        settlePending();
+    });
     m_transport = OpenKelTransport(m_settings, *this);
     announceOpened();
 }
@@ -123,6 +131,7 @@ QString KelProvider::transact(const QString &request)
 
 QString KelProvider::transact(const QString &request, int timeoutMs)
 {
+    waitOutPending();
     const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
     QPointer<KelLink> link(&requestLink());
     // Frames already here came before the request: they are not its answer.
@@ -147,6 +156,65 @@ QString KelProvider::transact(const QString &request, int timeoutMs)
     }
     state.stopWaiting(timeoutMs);
     throw MivError(MivCode::Timeout, QStringLiteral("Timeout: no answer within %1 ms").arg(timeoutMs));
+}
+
+void KelProvider::startTransact(const QString &request, int timeoutMs)
+{
+    waitOutPending();
+    if (timeoutMs <= 0)
+        timeoutMs = m_settings.timeoutMs;
+    {
+        const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
+        KelLink &link = requestLink();
+        link.drain(); // what came before is no answer to it
+        link.request().prepare();
+        link.sendRequest(request);
+        link.request().startWaiting();
+        m_pending = Pending{&link, request, timeoutMs, QDeadlineTimer(timeoutMs)};
+    }
+    m_pendingTimer.start(timeoutMs);
+}
+
+void KelProvider::waitOutPending()
+{
+    const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
+    while (m_pending) {
+        KelLink *link = m_pending->link;
+        const qint64 left = m_pending->deadline.remainingTime();
+        if (!link || link->isFinished() || link->request().answered() || left <= 0)
+            break;
+        link->waitAndDrain(int(left));
+    }
+    settlePending();
+}
+
+void KelProvider::settlePending()
+{
+    if (!m_pending)
+        return;
+    const Pending pending = std::move(*m_pending);
+    m_pending.reset();
+    m_pendingTimer.stop();
+    QString answer;
+    qint32 code = 0;
+    QString description;
+    KelLink *link = pending.link;
+    if (link && link->request().answered()) {
+        answer = link->request().takeAnswer();
+    } else if (!link || link->isFinished()) {
+        if (link)
+            link->request().stopWaiting();
+        code = MivCode::NotConnected;
+        description = link ? ClosedDescription(*link, pending.request)
+                           : QStringLiteral("The connection closed before the answer to \"%1\"").arg(pending.request);
+    } else {
+        link->request().stopWaiting(pending.timeoutMs);
+        code = MivCode::Timeout;
+        description = QStringLiteral("Timeout: no answer within %1 ms").arg(pending.timeoutMs);
+    }
+    // Never from inside a call: whoever waits may start the next request at once.
+    QMetaObject::invokeMethod(
+        this, [this, answer, code, description] { emit transactDone(answer, code, description); }, Qt::QueuedConnection);
 }
 
 void KelProvider::send(const QString &text)
@@ -211,6 +279,8 @@ void KelProvider::linkReceived(KelLink &link, const QList<KelFrameEvent> &events
         link.setFrameSeq(++m_frameSeq);
         switch (link.request().route(event.text)) {
         case KelRequestState::Route::Answer:
+            if (m_pending && m_pending->link == &link)
+                settlePending();
             break;
         case KelRequestState::Route::Late:
             m_delivery.post(&link, MivMessage(MivMessageKind::Unsolicited, MivVariant(event.text), link.replyChannel()));
@@ -235,6 +305,8 @@ void KelProvider::linkInputArrived(KelLink &link)
 
 void KelProvider::linkClosed(KelLink &link)
 {
+    if (m_pending && m_pending->link == &link)
+        settlePending();
     m_connectedAt.erase(link.id());
     if (tap()) {
         QString why = link.endReason();

@@ -5,7 +5,12 @@
 #include "KelSettings.h"
 #include "MivProvider.h"
 
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QTimer>
+
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 class KelTransport;
@@ -29,6 +34,9 @@ public:
     // message and not the answer to the next request.
     QString transact(const QString &request) override;
     QString transact(const QString &request, int timeoutMs) override;
+    // Sends as transact() does and returns; the wait runs in the event loop and ends with the
+    // answer, the link's closing or a timer, whichever comes first.
+    void startTransact(const QString &request, int timeoutMs) override;
     void send(const QString &text) override;
     // Drops unread input, partial frames and queued answers.
     void clear() override;
@@ -63,6 +71,10 @@ private:
     KelLink &requestLink();
     // Tells the listener and the messages of a transport that has just opened.
     void announceOpened();
+    // Blocks until the request of startTransact() has its outcome, within its own deadline.
+    void waitOutPending();
+    // The pending request's outcome as it stands now, told from the event loop.
+    void settlePending();
 
     KelSettings m_settings;
     KelDelivery m_delivery;
@@ -76,4 +88,14 @@ private:
     QString m_requestPeer; // of the latest request
     bool m_tapToldOpen = false; // the listener heard Opened, so it hears Closed
     std::unordered_map<quint64, MivTapTime> m_connectedAt; // of the open links, by id, for a late tap
+    // The request of startTransact() that waits for its answer.
+    struct Pending
+    {
+        QPointer<KelLink> link;
+        QString request;
+        int timeoutMs = 0;
+        QDeadlineTimer deadline;
+    };
+    std::optional<Pending> m_pending;
+    QTimer m_pendingTimer;
 };

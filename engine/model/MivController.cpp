@@ -7,6 +7,7 @@ MivController::MivController(qint32 index, QString name, std::unique_ptr<MivProv
     : m_index(index), m_name(std::move(name)), m_provider(std::move(provider))
 {
     connect(m_provider.get(), &MivProvider::message, this, &MivController::OnMessage);
+    connect(m_provider.get(), &MivProvider::transactDone, this, &MivController::transactDone);
 }
 
 MivController::~MivController() = default;
@@ -51,6 +52,11 @@ QString MivController::transact(const QString &request)
 QString MivController::transact(const QString &request, int timeoutMs)
 {
     return m_provider->transact(request, timeoutMs);
+}
+
+void MivController::startTransact(const QString &request, int timeoutMs)
+{
+    m_provider->startTransact(request, timeoutMs);
 }
 
 QString MivController::localAddress() const

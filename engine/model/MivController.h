@@ -40,6 +40,9 @@ public:
     QString transact(const QString &request);
     // The same with a wait of its own (a test plan's timeout) instead of the connection's.
     QString transact(const QString &request, int timeoutMs);
+    // The same without blocking: the outcome comes as transactDone() from the event loop, so a
+    // window stays answering while a device is silent. timeoutMs 0: the connection's Timeout.
+    void startTransact(const QString &request, int timeoutMs = 0);
 
     // Where this end is: "ip:port" of the listening server or the bound client socket, or the
     // serial device path. Lets tests find a port the system chose.
@@ -60,6 +63,8 @@ public:
 
 signals:
     void OnMessage(MivMessage *message);
+    // code 0 and the answer, or the error's code and description (MivProvider::transactDone).
+    void transactDone(const QString &answer, qint32 code, const QString &description);
 
 private:
     qint32 m_index;

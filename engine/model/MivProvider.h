@@ -29,6 +29,13 @@ public:
     virtual QString transact(const QString &request) = 0;
     // The same, waiting at most timeoutMs instead of the connection's Timeout.
     virtual QString transact(const QString &request, int timeoutMs) = 0;
+    // One request whose wait is left to the event loop: sends it and returns. Its outcome comes
+    // once, from the event loop, as transactDone(). A request made meanwhile, waiting or not,
+    // first waits out this one. Throws MivError when it cannot be sent.
+    virtual void startTransact(const QString &, int)
+    {
+        throw MivError(MivCode::NotImpl, QStringLiteral("This connection has no requests that wait in the event loop"));
+    }
     // Sends without waiting; answers arrive as messages.
     virtual void send(const QString &text) = 0;
     // Drops buffered input and the answers waiting for delivery.
@@ -73,6 +80,9 @@ public:
 
 signals:
     void message(MivMessage *message);
+    // The outcome of startTransact(): code 0 and the answer, or the code and description of the
+    // error the synchronous request would have thrown (a timeout, the connection closed).
+    void transactDone(const QString &answer, qint32 code, const QString &description);
 
 protected:
     // Tells a new listener what is open already.

@@ -90,57 +90,61 @@ void tst_PlanRun::stepsComeToTheirResults_data()
     QTest::addColumn<QStringList>("scripted"); // a scripted device's answers; none: kelpeer --rules
     QTest::addColumn<QByteArray>("plan");
     QTest::addColumn<QStringList>("outcomes"); // "PASS", or "FAIL: " and the start of the reason
+    QTest::addColumn<bool>("inEventLoop");       // each wait given back to the event loop, as the window's
 
     const QStringList rules;
-    QTest::newRow("every judge passes, placeholders and captures fill in")
-        << rules
-        << QByteArray("[values]\nunit = \"A:1:X\"\n"
-                      "[[step]]\nsend = \"PUT:{unit}:3,7\"\nexpect = \"0\"\n"
-                      "[[step]]\nsend = \"GET:{unit}:\"\nexpect = \"0,3,7\"\nwithin = 1000\n"
-                      "[[step]]\nsend = \"GET:T:1:NAME:\"\nmatch = '^0,8,(.+)$'\ncapture = \"name\"\n"
-                      "[[step]]\nsend = \"PUT:B:1:X:8,{name}/{{x}}\"\n"
-                      "[[step]]\nsend = \"GET:B:1:X:\"\nexpect = \"0,8,oven 1/{{x}}\"\n"
-                      "[[step]]\nsend = \"PUT:L:1:X:3,1\"\nexpect_error = \"E_ACCESSDENIED\"\n"
-                      "[[step]]\nsend = \"HELLO\"\nexpect_error = -2147467263\n"
-                      "[[step]]\npause = 10\n"
-                      "[[step]]\nsend = \"GET:A:1:X:\"\nrepeat = 50\np99_within = 1000\n")
-        << QStringList{"PASS", "PASS", "PASS", "PASS", "PASS", "PASS", "PASS", "PASS", "PASS"};
-    QTest::newRow("each judge fails with its reason")
-        << rules
-        << QByteArray("[[step]]\nsend = \"GET:A:1:X:\"\nexpect = \"0,3,5\"\n"
-                      "[[step]]\nsend = \"GET:A:1:X:\"\nmatch = '^0,8,.*$'\n"
-                      "[[step]]\nsend = \"GET:A:1:X:\"\nexpect_error = \"E_FAIL\"\n"
-                      "[[step]]\nsend = \"GET:G:1:X:\"\n")
-        << QStringList{"FAIL: expected \"0,3,5\", got \"0,3,100\"", "FAIL: expected a match of '^0,8,.*$', got \"0,3,100\"",
-                       "FAIL: expected E_FAIL, got \"0,3,100\"", "FAIL: unreadable answer \"~0,0\""};
-    QTest::newRow("a late answer, a slow repeat, a silent device")
-        << rules
-        << QByteArray("[plan]\ntimeout = 400\n"
-                      "[[step]]\nsend = \"GET:S:1:X:\"\nwithin = 20\n"
-                      "[[step]]\nsend = \"GET:S:1:X:\"\nrepeat = 3\np99_within = 20\n"
-                      "[[step]]\nsend = \"GET:N:1:X:\"\n")
-        << QStringList{"FAIL: answered in ", "FAIL: p99 ", "FAIL: no answer within 400 ms"};
-    QTest::newRow("a repeat stops at its first failure")
-        << rules << QByteArray("[[step]]\nsend = \"START\"\nexpect = \"1\"\nrepeat = 5\n")
-        << QStringList{"FAIL: request 1 of 5: expected \"1\", got \"0\""};
-    QTest::newRow("the connection closes: later steps fail with the same reason")
-        << rules << QByteArray("[[step]]\nsend = \"START\"\nrepeat = 3\n[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\n")
-        << QStringList{"PASS", "FAIL: the connection closed: ", "FAIL: the connection closed: "};
-    QTest::newRow("stop_on_failure ends the plan")
-        << rules << QByteArray("[plan]\nstop_on_failure = true\n[[step]]\nsend = \"STOP\"\nexpect = \"1\"\n[[step]]\nsend = \"STOP\"\n")
-        << QStringList{"FAIL: expected \"1\", got \"0\""};
-    QTest::newRow("a device that closes mid-plan")
-        << QStringList{"0", "0!"} << QByteArray("[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\n[[step]]\nsend = \"STOP\"\n")
-        << QStringList{"PASS", "FAIL: the connection closed: ", "FAIL: the connection closed: "};
-    QTest::newRow("a device that never answers")
-        << QStringList{"-", "-"} << QByteArray("[plan]\ntimeout = 200\n[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\n")
-        << QStringList{"FAIL: no answer within 200 ms", "FAIL: no answer within 200 ms"};
-    QTest::newRow("a device that answers twice")
-        << QStringList{"0\r0", "0"} << QByteArray("[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\nexpect = \"0\"\n")
-        << QStringList{"FAIL: a frame that answers no request came after the answer: \"0\"", "PASS"};
-    QTest::newRow("a device that answers garbage")
-        << QStringList{"\x01zz"} << QByteArray("[[step]]\nsend = \"START\"\nexpect = \"0\"\n")
-        << QStringList{"FAIL: expected \"0\", got \"\x01zz\""};
+    for (const bool inLoop : {false, true}) {
+        const char *mode = inLoop ? " (waits in the event loop)" : "";
+        QTest::addRow("every judge passes, placeholders and captures fill in%s", mode)
+            << rules
+            << QByteArray("[values]\nunit = \"A:1:X\"\n"
+                          "[[step]]\nsend = \"PUT:{unit}:3,7\"\nexpect = \"0\"\n"
+                          "[[step]]\nsend = \"GET:{unit}:\"\nexpect = \"0,3,7\"\nwithin = 1000\n"
+                          "[[step]]\nsend = \"GET:T:1:NAME:\"\nmatch = '^0,8,(.+)$'\ncapture = \"name\"\n"
+                          "[[step]]\nsend = \"PUT:B:1:X:8,{name}/{{x}}\"\n"
+                          "[[step]]\nsend = \"GET:B:1:X:\"\nexpect = \"0,8,oven 1/{{x}}\"\n"
+                          "[[step]]\nsend = \"PUT:L:1:X:3,1\"\nexpect_error = \"E_ACCESSDENIED\"\n"
+                          "[[step]]\nsend = \"HELLO\"\nexpect_error = -2147467263\n"
+                          "[[step]]\npause = 10\n"
+                          "[[step]]\nsend = \"GET:A:1:X:\"\nrepeat = 50\np99_within = 1000\n")
+            << QStringList{"PASS", "PASS", "PASS", "PASS", "PASS", "PASS", "PASS", "PASS", "PASS"} << inLoop;
+        QTest::addRow("each judge fails with its reason%s", mode)
+            << rules
+            << QByteArray("[[step]]\nsend = \"GET:A:1:X:\"\nexpect = \"0,3,5\"\n"
+                          "[[step]]\nsend = \"GET:A:1:X:\"\nmatch = '^0,8,.*$'\n"
+                          "[[step]]\nsend = \"GET:A:1:X:\"\nexpect_error = \"E_FAIL\"\n"
+                          "[[step]]\nsend = \"GET:G:1:X:\"\n")
+            << QStringList{"FAIL: expected \"0,3,5\", got \"0,3,100\"", "FAIL: expected a match of '^0,8,.*$', got \"0,3,100\"",
+                           "FAIL: expected E_FAIL, got \"0,3,100\"", "FAIL: unreadable answer \"~0,0\""} << inLoop;
+        QTest::addRow("a late answer, a slow repeat, a silent device%s", mode)
+            << rules
+            << QByteArray("[plan]\ntimeout = 400\n"
+                          "[[step]]\nsend = \"GET:S:1:X:\"\nwithin = 20\n"
+                          "[[step]]\nsend = \"GET:S:1:X:\"\nrepeat = 3\np99_within = 20\n"
+                          "[[step]]\nsend = \"GET:N:1:X:\"\n")
+            << QStringList{"FAIL: answered in ", "FAIL: p99 ", "FAIL: no answer within 400 ms"} << inLoop;
+        QTest::addRow("a repeat stops at its first failure%s", mode)
+            << rules << QByteArray("[[step]]\nsend = \"START\"\nexpect = \"1\"\nrepeat = 5\n")
+            << QStringList{"FAIL: request 1 of 5: expected \"1\", got \"0\""} << inLoop;
+        QTest::addRow("the connection closes: later steps fail with the same reason%s", mode)
+            << rules << QByteArray("[[step]]\nsend = \"START\"\nrepeat = 3\n[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\n")
+            << QStringList{"PASS", "FAIL: the connection closed: ", "FAIL: the connection closed: "} << inLoop;
+        QTest::addRow("stop_on_failure ends the plan%s", mode)
+            << rules << QByteArray("[plan]\nstop_on_failure = true\n[[step]]\nsend = \"STOP\"\nexpect = \"1\"\n[[step]]\nsend = \"STOP\"\n")
+            << QStringList{"FAIL: expected \"1\", got \"0\""} << inLoop;
+        QTest::addRow("a device that closes mid-plan%s", mode)
+            << QStringList{"0", "0!"} << QByteArray("[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\n[[step]]\nsend = \"STOP\"\n")
+            << QStringList{"PASS", "FAIL: the connection closed: ", "FAIL: the connection closed: "} << inLoop;
+        QTest::addRow("a device that never answers%s", mode)
+            << QStringList{"-", "-"} << QByteArray("[plan]\ntimeout = 200\n[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\n")
+            << QStringList{"FAIL: no answer within 200 ms", "FAIL: no answer within 200 ms"} << inLoop;
+        QTest::addRow("a device that answers twice%s", mode)
+            << QStringList{"0\r0", "0"} << QByteArray("[[step]]\nsend = \"START\"\n[[step]]\nsend = \"STOP\"\nexpect = \"0\"\n")
+            << QStringList{"FAIL: a frame that answers no request came after the answer: \"0\"", "PASS"} << inLoop;
+        QTest::addRow("a device that answers garbage%s", mode)
+            << QStringList{"\x01zz"} << QByteArray("[[step]]\nsend = \"START\"\nexpect = \"0\"\n")
+            << QStringList{"FAIL: expected \"0\", got \"\x01zz\""} << inLoop;
+    }
 }
 
 void tst_PlanRun::stepsComeToTheirResults()
@@ -148,6 +152,7 @@ void tst_PlanRun::stepsComeToTheirResults()
     QFETCH(QStringList, scripted);
     QFETCH(QByteArray, plan);
     QFETCH(QStringList, outcomes);
+    QFETCH(bool, inEventLoop);
     QString error;
     std::optional<Plan> parsed = ParsePlan(plan, QStringLiteral("t.toml"), &error);
     QVERIFY2(parsed, qPrintable(error));
@@ -171,6 +176,7 @@ void tst_PlanRun::stepsComeToTheirResults()
     PlanRunner runner(std::move(*parsed), controller);
     QSignalSpy finished(&runner, &PlanRunner::finished);
     QSignalSpy steps(&runner, &PlanRunner::stepFinished);
+    runner.waitInEventLoop(inEventLoop);
     runner.start();
     QVERIFY(finished.wait(kRunMs));
     const QStringList got = Outcomes(runner.report());

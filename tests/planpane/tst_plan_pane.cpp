@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 using namespace UserActions;
@@ -74,12 +75,13 @@ private slots:
     void initTestCase();
     void runShowsEachStepAndReports();
     void stopEndsTheRunMidway();
+    void windowAnswersWhileADeviceIsSilent();
 
 private:
     // Shows the pane, hidden at start, through the View menu.
     PlanPane *showPane();
     // Connects the window as a client of a fresh kelpeer device.
-    bool connectTo(PeerProcess &device);
+    bool connectTo(PeerProcess &device, const QStringList &more = {});
 
     QTemporaryDir m_dir;
 };
@@ -100,9 +102,9 @@ PlanPane *tst_PlanPane::showPane()
     return pane->isHidden() ? nullptr : ui->planPane();
 }
 
-bool tst_PlanPane::connectTo(PeerProcess &device)
+bool tst_PlanPane::connectTo(PeerProcess &device, const QStringList &more)
 {
-    if (!device.start({QStringLiteral("--option"), EtherServerOption(0)}))
+    if (!device.start(QStringList{QStringLiteral("--option"), EtherServerOption(0)} + more))
         return false;
     ConnChoice settings;
     settings.port = device.port();
@@ -191,7 +193,7 @@ void tst_PlanPane::stopEndsTheRunMidway()
     QVERIFY(stop->isEnabled());
     QVERIFY(!ui.control<QPushButton>("cmdPlanRun")->isEnabled());
     QVERIFY(WaitFor([&] { return !Cell(pane->model(), 0, PlanStepModel::Result).isEmpty(); }, kWaitMs));
-    stop->click();
+    Click(stop);
     QVERIFY(finished.wait(kWaitMs));
 
     QVERIFY(pane->report() && pane->report()->stopped);
@@ -202,6 +204,40 @@ void tst_PlanPane::stopEndsTheRunMidway()
     const QString summary = ui.control<QLabel>("lblPlanSummary")->text();
     QVERIFY2(summary.endsWith(QLatin1String("stopped after 2 of 3 steps")), qPrintable(summary));
     QVERIFY(!stop->isEnabled());
+}
+
+// While a step waits for a device that does not answer, a timer of the window still fires and
+// Stop is taken; the step ends when the device goes, not at the plan's long timeout.
+void tst_PlanPane::windowAnswersWhileADeviceIsSilent()
+{
+    MainWindowFixture &ui = fixture();
+    const QString rules = m_dir.filePath(QStringLiteral("silent.toml"));
+    QVERIFY(WritePlan(rules, "[[rule]]\ncommand = \"GET\"\npart = \"N\"\nfault = \"no-answer\"\n"));
+    const QString planPath = m_dir.filePath(QStringLiteral("silent-plan.toml"));
+    QVERIFY(WritePlan(planPath, "[plan]\ntimeout = 600000\n"
+                                "[[step]]\nsend = \"GET:A:1:X:\"\n[[step]]\nsend = \"GET:N:1:X:\"\n[[step]]\nsend = \"STOP\"\n"));
+    PeerProcess device;
+    PlanPane *pane = showPane();
+    QVERIFY(pane && connectTo(device, {QStringLiteral("--rules"), rules, QStringLiteral("--verbose")}));
+    QVERIFY(pane->openPlan(planPath));
+    QSignalSpy finished(pane, &PlanPane::planFinished);
+    Click(ui.control<QPushButton>("cmdPlanRun"));
+    QVERIFY(device.waitForReceived(2, kWaitMs)); // the silent step is in flight
+
+    QTimer tick;
+    tick.setSingleShot(true);
+    QSignalSpy ticked(&tick, &QTimer::timeout);
+    tick.start(0);
+    QVERIFY(ticked.wait(kWaitMs));
+    QVERIFY(pane->isRunning());
+    Click(ui.control<QPushButton>("cmdPlanStop"));
+    device.stop(); // its wait for the device to end runs the event loop: the run may end meanwhile
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), kWaitMs);
+
+    QVERIFY(pane->report() && pane->report()->stopped);
+    QCOMPARE(pane->report()->steps.size(), 2);
+    const QString gone = Cell(pane->model(), 1, PlanStepModel::Result);
+    QVERIFY2(gone.startsWith(QLatin1String("failed: the connection closed: ")), qPrintable(gone));
 }
 
 KEL_WINDOW_TEST_MAIN(tst_PlanPane)

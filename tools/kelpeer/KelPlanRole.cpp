@@ -76,10 +76,12 @@ void KelPlanRole::start()
     m_runner->holdWhileClosed(m_config.reconnect && !server);
     connect(m_runner.get(), &PlanRunner::stepFinished, this,
             [this](const PlanStepResult &result) { emit output(PlanResultLine(result)); });
-    connect(m_runner.get(), &PlanRunner::exchanged, this, [this](const QString &request, const QString &answer) {
-        verbose(QStringLiteral("> ") + request);
-        verbose(QStringLiteral("< ") + answer);
-    });
+    if (m_config.verbose) {
+        connect(m_runner.get(), &PlanRunner::exchanged, this, [this](const QString &request, const QString &answer) {
+            verbose(QStringLiteral("> ") + request);
+            verbose(QStringLiteral("< ") + answer);
+        });
+    }
     connect(m_runner.get(), &PlanRunner::finished, this, &KelPlanRole::planDone);
     emit output(QStringLiteral("ready ") + m_controller->localAddress());
     if (!server)

@@ -4,9 +4,8 @@
 #include "KelAnswer.h"
 #include "MivConverter.h"
 #include "MivError.h"
+#include "TomlError.h"
 #include "TomlNesting.h"
-
-#include <toml++/toml.h>
 
 #include <QRegularExpression>
 
@@ -21,28 +20,11 @@ const QStringList kPlaceholders{"value", "request", "command", "part", "number",
 const QStringList kCommands{"START", "STOP", "PUT", "GET"};
 const QRegularExpression kValueKey(QStringLiteral("^[^:]+:[^:]+:[^:]+$"));
 
-// A complaint about one line of the file.
-struct RuleError
-{
-    int line;
-    QString what;
-};
-
-int LineOf(const toml::node &node)
-{
-    return int(node.source().begin.line);
-}
-
-QString Name(std::string_view key)
-{
-    return QString::fromUtf8(key.data(), qsizetype(key.size()));
-}
-
 QString TextOf(const toml::node &node, const QString &key)
 {
     const auto text = node.value<std::string>();
     if (!text || !node.is_string())
-        throw RuleError{LineOf(node), QStringLiteral("%1 must be a text in quotes").arg(key)};
+        throw TomlError{TomlLine(node), QStringLiteral("%1 must be a text in quotes").arg(key)};
     return QString::fromStdString(*text);
 }
 
@@ -50,7 +32,7 @@ int MsOf(const toml::node &node, const QString &key)
 {
     const auto ms = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !ms || *ms < 0 || *ms > kMaxDelayMs)
-        throw RuleError{LineOf(node), QStringLiteral("%1 must be whole milliseconds from 0 to %2").arg(key).arg(kMaxDelayMs)};
+        throw TomlError{TomlLine(node), QStringLiteral("%1 must be whole milliseconds from 0 to %2").arg(key).arg(kMaxDelayMs)};
     return int(*ms);
 }
 
@@ -58,11 +40,11 @@ void ReadDelay(const toml::node &node, KelRule &rule)
 {
     if (const toml::array *range = node.as_array()) {
         if (range->size() != 2)
-            throw RuleError{LineOf(node), QStringLiteral("delay must be milliseconds or a range [min, max]")};
+            throw TomlError{TomlLine(node), QStringLiteral("delay must be milliseconds or a range [min, max]")};
         rule.delayMinMs = MsOf(*range->get(0), QStringLiteral("delay"));
         rule.delayMaxMs = MsOf(*range->get(1), QStringLiteral("delay"));
         if (rule.delayMinMs > rule.delayMaxMs)
-            throw RuleError{LineOf(node), QStringLiteral("delay range [%1, %2] runs backwards").arg(rule.delayMinMs).arg(rule.delayMaxMs)};
+            throw TomlError{TomlLine(node), QStringLiteral("delay range [%1, %2] runs backwards").arg(rule.delayMinMs).arg(rule.delayMaxMs)};
         return;
     }
     rule.delayMinMs = rule.delayMaxMs = MsOf(node, QStringLiteral("delay"));
@@ -74,11 +56,11 @@ qint32 ErrorOf(const toml::node &node)
         const QString name = TextOf(node, QStringLiteral("error"));
         if (const auto code = KelHresultOfName(name); code && *code < 0)
             return *code;
-        throw RuleError{LineOf(node), QStringLiteral("error \"%1\" is not a known HRESULT name").arg(name)};
+        throw TomlError{TomlLine(node), QStringLiteral("error \"%1\" is not a known HRESULT name").arg(name)};
     }
     const auto code = node.value_exact<std::int64_t>();
     if (!node.is_integer() || !code || *code >= 0 || *code < INT32_MIN)
-        throw RuleError{LineOf(node), QStringLiteral("error must be a negative HRESULT (-2147467259) or a name (\"E_FAIL\")")};
+        throw TomlError{TomlLine(node), QStringLiteral("error must be a negative HRESULT (-2147467259) or a name (\"E_FAIL\")")};
     return qint32(*code);
 }
 
@@ -93,7 +75,7 @@ KelFault FaultOf(const toml::node &node)
         return KelFault::Garble;
     if (name == u"split")
         return KelFault::Split;
-    throw RuleError{LineOf(node), QStringLiteral("unknown fault \"%1\" (none, no-answer, garble or split)").arg(name)};
+    throw TomlError{TomlLine(node), QStringLiteral("unknown fault \"%1\" (none, no-answer, garble or split)").arg(name)};
 }
 
 void CheckPlaceholders(const toml::node &node, const QString &answer)
@@ -101,21 +83,21 @@ void CheckPlaceholders(const toml::node &node, const QString &answer)
     for (auto it = kPlaceholder.globalMatch(answer); it.hasNext();) {
         const QString name = it.next().captured(1);
         if (!kPlaceholders.contains(name))
-            throw RuleError{LineOf(node), QStringLiteral("answer has an unknown placeholder {%1}").arg(name)};
+            throw TomlError{TomlLine(node), QStringLiteral("answer has an unknown placeholder {%1}").arg(name)};
     }
 }
 
 KelRule ReadRule(const toml::table &table)
 {
     KelRule rule;
-    rule.line = LineOf(table);
+    rule.line = TomlLine(table);
     int splitLine = 0; // where split_parts or split_gap is
     for (const auto &[key, node] : table) {
-        const QString name = Name(key.str());
+        const QString name = TomlText(key.str());
         if (name == u"command") {
             rule.command = TextOf(node, name);
             if (!kCommands.contains(*rule.command))
-                throw RuleError{LineOf(node), QStringLiteral("unknown command \"%1\" (START, STOP, PUT or GET; "
+                throw TomlError{TomlLine(node), QStringLiteral("unknown command \"%1\" (START, STOP, PUT or GET; "
                                                              "match takes any other request)")
                                                   .arg(*rule.command)};
         }
@@ -128,7 +110,7 @@ KelRule ReadRule(const toml::table &table)
         else if (name == u"match") {
             DecidedRegex re(TextOf(node, name));
             if (!re.isValid())
-                throw RuleError{LineOf(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
+                throw TomlError{TomlLine(node), QStringLiteral("match is not a valid regular expression: %1 at offset %2")
                                                   .arg(re.errorString())
                                                   .arg(re.errorOffset())};
             rule.match = re;
@@ -140,32 +122,32 @@ KelRule ReadRule(const toml::table &table)
         else if (name == u"error_rate") {
             const auto rate = node.value<double>();
             if (!node.is_number() || !rate || !(*rate >= 0 && *rate <= 1)) // NaN too
-                throw RuleError{LineOf(node), QStringLiteral("error_rate must be a number from 0 to 1")};
+                throw TomlError{TomlLine(node), QStringLiteral("error_rate must be a number from 0 to 1")};
             rule.errorRate = *rate;
         } else if (name == u"error")
             rule.error = ErrorOf(node);
         else if (name == u"fault")
             rule.fault = FaultOf(node);
         else if (name == u"split_parts") {
-            splitLine = LineOf(node);
+            splitLine = TomlLine(node);
             const auto parts = node.value_exact<std::int64_t>();
             if (!node.is_integer() || !parts || *parts < 2 || *parts > kMaxSplitParts)
-                throw RuleError{LineOf(node), QStringLiteral("split_parts must be from 2 to %1").arg(kMaxSplitParts)};
+                throw TomlError{TomlLine(node), QStringLiteral("split_parts must be from 2 to %1").arg(kMaxSplitParts)};
             rule.splitParts = int(*parts);
         } else if (name == u"split_gap") {
-            splitLine = splitLine ? splitLine : LineOf(node);
+            splitLine = splitLine ? splitLine : TomlLine(node);
             rule.splitGapMs = MsOf(node, name);
         }
         else if (name == u"close_after") {
             const auto n = node.value_exact<std::int64_t>();
             if (!node.is_integer() || !n || *n < 1 || *n > INT32_MAX)
-                throw RuleError{LineOf(node), QStringLiteral("close_after must be a number of requests of at least 1")};
+                throw TomlError{TomlLine(node), QStringLiteral("close_after must be a number of requests of at least 1")};
             rule.closeAfter = int(*n);
         } else
-            throw RuleError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" in a rule").arg(name)};
+            throw TomlError{TomlLine(key), QStringLiteral("unknown key \"%1\" in a rule").arg(name)};
     }
     if (splitLine && rule.fault != KelFault::Split)
-        throw RuleError{splitLine, QStringLiteral("split_parts and split_gap go with fault = \"split\"")};
+        throw TomlError{splitLine, QStringLiteral("split_parts and split_gap go with fault = \"split\"")};
     return rule;
 }
 
@@ -173,31 +155,31 @@ KelRuleSet ReadRuleSet(const toml::table &root)
 {
     KelRuleSet set;
     for (const auto &[key, node] : root) {
-        const QString name = Name(key.str());
+        const QString name = TomlText(key.str());
         if (name == u"values") {
             const toml::table *values = node.as_table();
             if (!values)
-                throw RuleError{LineOf(node), QStringLiteral("values must be a table of \"part:number:sub\" = \"value text\"")};
+                throw TomlError{TomlLine(node), QStringLiteral("values must be a table of \"part:number:sub\" = \"value text\"")};
             for (const auto &[valueKey, valueNode] : *values) {
-                const QString text = TextOf(valueNode, Name(valueKey.str()));
-                if (!kValueKey.match(Name(valueKey.str())).hasMatch())
-                    throw RuleError{int(valueKey.source().begin.line),
-                                    QStringLiteral("value key \"%1\" is not \"part:number:sub\"").arg(Name(valueKey.str()))};
+                const QString text = TextOf(valueNode, TomlText(valueKey.str()));
+                if (!kValueKey.match(TomlText(valueKey.str())).hasMatch())
+                    throw TomlError{TomlLine(valueKey),
+                                    QStringLiteral("value key \"%1\" is not \"part:number:sub\"").arg(TomlText(valueKey.str()))};
                 try {
                     const MivConverter converter;
-                    set.values.append({Name(valueKey.str()), converter.ValueToText(converter.TextToValue(text))});
+                    set.values.append({TomlText(valueKey.str()), converter.ValueToText(converter.TextToValue(text))});
                 } catch (const MivError &e) {
-                    throw RuleError{LineOf(valueNode), e.description()};
+                    throw TomlError{TomlLine(valueNode), e.description()};
                 }
             }
         } else if (name == u"rule") {
             const toml::array *rules = node.as_array();
             if (!rules || !rules->is_array_of_tables())
-                throw RuleError{LineOf(node), QStringLiteral("rules are written [[rule]]")};
+                throw TomlError{TomlLine(node), QStringLiteral("rules are written [[rule]]")};
             for (const toml::node &rule : *rules)
                 set.rules.append(ReadRule(*rule.as_table()));
         } else {
-            throw RuleError{int(key.source().begin.line), QStringLiteral("unknown key \"%1\" (values or [[rule]])").arg(name)};
+            throw TomlError{TomlLine(key), QStringLiteral("unknown key \"%1\" (values or [[rule]])").arg(name)};
         }
     }
     return set;
@@ -268,9 +250,9 @@ std::optional<KelRuleSet> LoadKelRules(const QString &path, QString *error)
         set.path = path;
         return set;
     } catch (const toml::parse_error &e) {
-        *error = QStringLiteral("%1:%2: %3").arg(path).arg(e.source().begin.line).arg(Name(e.description()));
-    } catch (const RuleError &e) {
-        *error = QStringLiteral("%1:%2: %3").arg(path).arg(e.line).arg(e.what);
+        *error = TomlErrorText(path, e);
+    } catch (const TomlError &e) {
+        *error = TomlErrorText(path, e);
     }
     return std::nullopt;
 }

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -106,6 +107,7 @@ private slots:
     void peerClosesDuringRequest_data();
     void peerClosesDuringRequest();
     void asyncSendAnswersAsMessages();
+    void requestWaitingInTheEventLoop();
     void clearDropsQueuedAnswers();
     void sendQueueIsBounded();
     void requestBehindQueuedSendsGoesOut();
@@ -316,6 +318,25 @@ void tst_EngineTcp::timeoutKeepsLateAnswerApart()
     QCOMPARE(cmd->Result(), MivVariant(QStringLiteral("second")));
     Pump(100);
     QCOMPARE(log.valuesOfKind(MivMessageKind::Unsolicited), late);
+}
+
+// A request left to the event loop gets its own answer as transactDone, not as a message, also
+// when a synchronous request comes while it waits: that one waits it out and gets the next.
+void tst_EngineTcp::requestWaitingInTheEventLoop()
+{
+    ScriptedPeer peer;
+    QVERIFY(peer.start({{50, "0,8,first"}, {0, "0,8,second"}}));
+    MivEngine engine;
+    MivController *ctrl = Connect(engine, ClientOption(peer.port()));
+    MessageLog log(ctrl);
+    QSignalSpy done(ctrl, &MivController::transactDone);
+    ctrl->startTransact(QStringLiteral("GET:A:1:X:"));
+    QCOMPARE(ctrl->transact(QStringLiteral("GET:B:1:X:")), QStringLiteral("0,8,second"));
+    QVERIFY(done.wait());
+    QCOMPARE(done.constFirst(), (QVariantList{QStringLiteral("0,8,first"), 0, QString()}));
+    Pump(100);
+    QCOMPARE(done.size(), 1);
+    QVERIFY(log.valuesOfKind(MivMessageKind::Unsolicited).isEmpty());
 }
 
 void tst_EngineTcp::peerClosesDuringRequest_data()
