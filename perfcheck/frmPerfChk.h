@@ -4,6 +4,7 @@
 #include "PerfPlan.h"
 #include "PerfRun.h"
 #include "PerfRunReport.h"
+#include "Profile.h"
 #include "modAPI.h"
 
 #include <QDialog>
@@ -58,6 +59,12 @@ public:
     void cmdExport_Click();
 
     void EnableSettings(bool enable);
+
+    // The settings as they stand, for a profile (frmPerfChkSettings.cpp); a number field whose
+    // text fails its check gives the value it started with.
+    PerfSettings settings() const;
+    // Starts from these settings instead of the design state.
+    void setSettings(const PerfSettings &settings);
 
 signals:
     // Each finished run with its statistics, for a session record: connect it to
@@ -147,4 +154,5 @@ private:
     QList<PerfRunReport> m_reports; // the runs whose rows the list holds
     QTreeWidgetItem *m_endRow = nullptr; // of the run under way
     FocusLeaveGuard *m_guard = nullptr;
+    PerfSettings m_startSettings;
 };

@@ -47,7 +47,7 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     setTabOrder();
-    m_traffic = new TrafficMonitor(this, mnuHelp->menuAction());
+    m_traffic = new TrafficMonitor(this, mnuTools->menuAction()); // View comes before Tools
     m_traffic->watchLog(m_logModel);
     m_planPane = new PlanPane(this);
     connect(m_planPane, &PlanPane::planFinished, m_traffic, &TrafficMonitor::addPlan);

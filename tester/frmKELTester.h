@@ -1,11 +1,14 @@
 #pragma once
 
 #include "ConnSettings.h"
+#include "Profile.h"
 #include "TesterOutput.h"
 #include "TimeOfDayText.h"
 
 #include <QMainWindow>
 #include <QString>
+
+#include <optional>
 
 class FocusLeaveGuard;
 class LogModel;
@@ -57,6 +60,15 @@ public:
     void EnableReply(bool on);
     void EnablePerformance(bool on);
 
+    // Profiles (frmKELTesterProfile.cpp). What the windows hold, as a profile.
+    Profile currentProfile() const;
+    // Sets the windows from the profile, then connects when it was saved connected, as
+    // File > Connect's OK does.
+    void applyProfile(const Profile &profile);
+    // Tools > Reconnect Automatically.
+    bool reconnectAutomatically() const;
+    void setReconnectAutomatically(bool on);
+
     // handlers
     void mnuFileConn_Click();
     void mnuFileDisconn_Click();
@@ -72,6 +84,8 @@ public:
     void mnuRightCopy_Click();
     void mnuRightCopyAll_Click();
     void mnuRightClear_Click();
+    void mnuToolsOpenProfile_Click();
+    void mnuToolsSaveProfile_Click();
     void m_mivCtrl_OnMessage(MivMessage *pIMivMess);
 
     LogModel *logModel() const { return m_logModel; }
@@ -125,6 +139,9 @@ private:
     QMenu *mnuFile = nullptr, *mnuHelp = nullptr, *mnuRight = nullptr;
     QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
             *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
+    QMenu *mnuTools = nullptr;
+    QAction *mnuToolsReconnect = nullptr, *mnuToolsSP1 = nullptr, *mnuToolsOpenProfile = nullptr,
+            *mnuToolsSaveProfile = nullptr;
     QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
             *mnuRightClear = nullptr;
 
@@ -135,4 +152,8 @@ private:
     FocusLeaveGuard *m_guard = nullptr;
     QTimer *m_clock = nullptr;
     TimeOfDayText m_timeOfDay;
+    // What each opening of the performance window starts from once a profile has set it, and
+    // what the window had when it last closed.
+    std::optional<PerfSettings> m_perfStart;
+    PerfSettings m_perfLast;
 };

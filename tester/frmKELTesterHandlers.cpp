@@ -111,9 +111,12 @@ void frmKELTester::RunPerformanceWindow(MivVariable *variable)
 {
     auto window = std::make_unique<frmPerfChk>(this);
     window->m_mivVar = variable;
+    if (m_perfStart)
+        window->setSettings(*m_perfStart);
     // Each run goes into a session recording, when one runs; each failed step also shows in the
     // Traffic pane.
     connect(window.get(), &frmPerfChk::runFinished, m_traffic, &TrafficMonitor::addPerf);
     connect(window.get(), &frmPerfChk::stepFailed, m_traffic, &TrafficMonitor::addFailure);
     window->exec();
+    m_perfLast = window->settings();
 }
