@@ -183,6 +183,26 @@ QString Comment(const char *text)
     return QStringLiteral("# ") + QString::fromUtf8(text).replace(u'\n', QStringLiteral("\n# ")) + u'\n';
 }
 
+// A key's comment: what it sets and what it takes, wrapped between list entries so that a
+// long list stays readable.
+QString KeyComment(const ProfileField &field)
+{
+    constexpr qsizetype kWidth = 96;
+    const QString separator = QStringLiteral(", ");
+    const QStringList pieces = QStringLiteral("%1 (%2)").arg(QLatin1String(field.comment), Takes(field)).split(separator);
+    QString out = QStringLiteral("#");
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const QString piece = pieces[i] + (i + 1 < pieces.size() ? separator.trimmed() : QString());
+        if (i > 0 && out.size() - lineStart + 1 + piece.size() > kWidth) {
+            out += QStringLiteral("\n#  ");
+            lineStart = out.size() - 3;
+        }
+        out += u' ' + piece;
+    }
+    return out + u'\n';
+}
+
 // The value as TOML, or ProfileError (line 0) for one that the reader would refuse.
 QString WrittenValue(const ProfileField &field, const QString &text)
 {
@@ -251,7 +271,7 @@ std::optional<QByteArray> ProfileText(const Profile &profile, QString *error)
                 if (qstrcmp(field.table, table.name) != 0)
                     continue;
                 const QString value = WrittenValue(field, FieldText(field, copy));
-                text += QStringLiteral("# %1: %2\n%3 = %4\n").arg(QLatin1String(field.comment), Takes(field), QLatin1String(field.key), value);
+                text += KeyComment(field) + QStringLiteral("%1 = %2\n").arg(QLatin1String(field.key), value);
             }
         }
     } catch (const ProfileError &e) {
