@@ -47,7 +47,7 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     setTabOrder();
-    m_traffic = new TrafficMonitor(this, mnuTools->menuAction()); // View comes before Tools
+    m_traffic = new TrafficMonitor(this, mnuHelp->menuAction());
     m_traffic->watchLog(m_logModel);
     m_planPane = new PlanPane(this);
     connect(m_planPane, &PlanPane::planFinished, m_traffic, &TrafficMonitor::addPlan);
@@ -56,6 +56,9 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
     connect(m_session, &TesterSession::controllerChanged, m_traffic, &TrafficMonitor::setController);
     connect(m_session, &TesterSession::controllerChanged, m_planPane,
             [this](MivController *controller) { m_planPane->setConnection(controller, PlanRoleOf(m_session->role())); });
+
+    buildToolsMenu();
+    buildProfileMenu();
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });

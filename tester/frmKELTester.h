@@ -56,6 +56,9 @@ public:
     // The connect flow after the dialog's OK: the old controller goes, the new one comes, and
     // the window shows its role; a failure is logged and shown.
     void Connect(const ConnSettings &settings);
+    // Tools > Reconnect Automatically (frmKELTesterReconnect.cpp).
+    bool reconnectAutomatically() const;
+    void setReconnectAutomatically(bool on);
     void EnableRequest(bool on);
     void EnableReply(bool on);
     void EnablePerformance(bool on);
@@ -65,9 +68,6 @@ public:
     // Sets the windows from the profile, then connects when it was saved connected, as
     // File > Connect's OK does.
     void applyProfile(const Profile &profile);
-    // Tools > Reconnect Automatically.
-    bool reconnectAutomatically() const;
-    void setReconnectAutomatically(bool on);
 
     // handlers
     void mnuFileConn_Click();
@@ -110,6 +110,8 @@ private:
     void lstLog_MouseUp(Qt::MouseButton button, const QPoint &pos);
     void updateClock();
     void ShowRole(const RolePanels &panels); // caption, panels and chkInterp of a connection
+    void buildToolsMenu(); // frmKELTesterReconnect.cpp
+    void buildProfileMenu(); // frmKELTesterProfile.cpp
     QString PerfVariableName() const;
     void RunPerformanceWindow(MivVariable *variable);
     void ShowFailure(const QString &description) override;
@@ -139,9 +141,8 @@ private:
     QMenu *mnuFile = nullptr, *mnuHelp = nullptr, *mnuRight = nullptr;
     QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
             *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
-    QMenu *mnuTools = nullptr;
-    QAction *mnuToolsReconnect = nullptr, *mnuToolsSP1 = nullptr, *mnuToolsOpenProfile = nullptr,
-            *mnuToolsSaveProfile = nullptr;
+    QAction *mnuToolsReconnect = nullptr;
+    QAction *mnuToolsSP1 = nullptr, *mnuToolsOpenProfile = nullptr, *mnuToolsSaveProfile = nullptr;
     QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
             *mnuRightClear = nullptr;
 

@@ -156,13 +156,6 @@ void frmKELTester::buildMenus()
     mnuFileSP1 = MakeSeparator(mnuFile, "mnuFileSP1");
     mnuFileExit = MakeAction(mnuFile, "mnuFileExit", QStringLiteral("E&xit"));
 
-    mnuTools = NameMenu(menuBar()->addMenu(QStringLiteral("&Tools")), "mnuTools");
-    mnuToolsReconnect = MakeAction(mnuTools, "mnuToolsReconnect", QStringLiteral("Reconnect &Automatically"));
-    mnuToolsReconnect->setCheckable(true);
-    mnuToolsSP1 = MakeSeparator(mnuTools, "mnuToolsSP1");
-    mnuToolsOpenProfile = MakeAction(mnuTools, "mnuToolsOpenProfile", QStringLiteral("&Open Profile..."));
-    mnuToolsSaveProfile = MakeAction(mnuTools, "mnuToolsSaveProfile", QStringLiteral("&Save Profile..."));
-
     mnuHelp = NameMenu(menuBar()->addMenu(QStringLiteral("&Help")), "mnuHelp");
     mnuHelpVersion = MakeAction(mnuHelp, "mnuHelpVersion", QStringLiteral("&Version"));
 
@@ -179,8 +172,6 @@ void frmKELTester::buildMenus()
     connect(mnuRightCopy, &QAction::triggered, this, &frmKELTester::mnuRightCopy_Click);
     connect(mnuRightCopyAll, &QAction::triggered, this, &frmKELTester::mnuRightCopyAll_Click);
     connect(mnuRightClear, &QAction::triggered, this, &frmKELTester::mnuRightClear_Click);
-    connect(mnuToolsOpenProfile, &QAction::triggered, this, &frmKELTester::mnuToolsOpenProfile_Click);
-    connect(mnuToolsSaveProfile, &QAction::triggered, this, &frmKELTester::mnuToolsSaveProfile_Click);
 }
 
 void frmKELTester::setTabOrder()

@@ -1,5 +1,6 @@
 #include "frmKELTester.h"
 
+#include "Controls.h"
 #include "LeadingNumber.h"
 #include "MessageBox.h"
 #include "MivError.h"
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 
 namespace {
 
@@ -39,14 +41,15 @@ QString AskProfileFile(QWidget *parent, bool save)
 
 } // namespace
 
-bool frmKELTester::reconnectAutomatically() const
+// Below Reconnect Automatically in the Tools menu.
+void frmKELTester::buildProfileMenu()
 {
-    return mnuToolsReconnect->isChecked();
-}
-
-void frmKELTester::setReconnectAutomatically(bool on)
-{
-    mnuToolsReconnect->setChecked(on);
+    auto *tools = findChild<QMenu *>(QStringLiteral("mnuTools"));
+    mnuToolsSP1 = MakeSeparator(tools, "mnuToolsSP1");
+    mnuToolsOpenProfile = MakeAction(tools, "mnuToolsOpenProfile", QStringLiteral("&Open Profile..."));
+    mnuToolsSaveProfile = MakeAction(tools, "mnuToolsSaveProfile", QStringLiteral("&Save Profile..."));
+    connect(mnuToolsOpenProfile, &QAction::triggered, this, &frmKELTester::mnuToolsOpenProfile_Click);
+    connect(mnuToolsSaveProfile, &QAction::triggered, this, &frmKELTester::mnuToolsSaveProfile_Click);
 }
 
 // Throws MivError for a Reply field whose number does not fit 32 bits (its check lets the focus
