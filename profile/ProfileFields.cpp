@@ -119,7 +119,7 @@ const QList<ProfileField> &ProfileFields()
         WholeText("connection", "timeout", "Timeout", [](Profile &p) -> QString & { return p.connection.timeout; },
                   kMaxLong),
         Check("connection", "sync", "Sync: true waits for each answer", [](Profile &p) -> int & { return p.connection.sync; }),
-        Flag("connection", "connected", "true: connect as soon as the profile is opened (it was saved connected)",
+        Flag("connection", "connected", "Connect as soon as the profile is opened; saved true while connected",
              [](Profile &p) -> bool & { return p.connected; }),
         Flag("connection", "reconnect", "Tools > Reconnect Automatically", [](Profile &p) -> bool & { return p.reconnect; }),
 
