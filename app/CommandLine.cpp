@@ -19,6 +19,8 @@ const QList<OptionText> &Options()
     static const QList<OptionText> options = {
         {{QStringLiteral("h"), QStringLiteral("help")}, {}, QStringLiteral("print this help and exit")},
         {{QStringLiteral("version")}, {}, QStringLiteral("print the version and exit")},
+        {{QStringLiteral("profile")}, QStringLiteral("FILE"),
+         QStringLiteral("start with the settings saved in this profile")},
     };
     return options;
 }
@@ -52,13 +54,13 @@ QString HelpText()
         "Usage: KELTester [OPTION]...\n"
         "Opens KEL Tester's main window: send KEL commands to a peer device over a serial line\n"
         "or TCP, answer its requests, and check its performance. Every setting is chosen in\n"
-        "the windows.\n\n");
+        "the windows, or read from a profile saved with Tools > Save Profile.\n\n");
     for (const OptionText &option : Options())
         text += QStringLiteral("  ") + OptionColumn(option).leftJustified(width + 2) + option.description + u'\n';
     text += QStringLiteral(
         "\nQt's own options (-platform NAME, -style NAME, ...) are passed on to Qt.\n"
         "Exit status: 0 when the main window has closed, or after --help or --version;\n"
-        "1 when the main window cannot be opened; 2 for a bad option.\n");
+        "1 when the main window cannot be opened or the profile is refused; 2 for a bad option.\n");
     return text;
 }
 
@@ -82,13 +84,15 @@ CommandLine ReadCommandLine(const QStringList &arguments)
     }
 
     if (!parser.parse(arguments))
-        return {CommandLine::Action::Refuse, parser.errorText()};
+        return {CommandLine::Action::Refuse, parser.errorText(), {}};
     if (!parser.positionalArguments().isEmpty())
         return {CommandLine::Action::Refuse,
-                QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst())};
+                QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()), {}};
     if (parser.isSet(QStringLiteral("help")))
-        return {CommandLine::Action::Answer, HelpText()};
+        return {CommandLine::Action::Answer, HelpText(), {}};
     if (parser.isSet(QStringLiteral("version")))
-        return {CommandLine::Action::Answer, QStringLiteral("KELTester " KEL_VERSION "\n")};
-    return {};
+        return {CommandLine::Action::Answer, QStringLiteral("KELTester " KEL_VERSION "\n"), {}};
+    CommandLine start;
+    start.profile = parser.value(QStringLiteral("profile"));
+    return start;
 }

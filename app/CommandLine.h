@@ -14,6 +14,7 @@ struct CommandLine
     };
     Action action = Action::OpenWindow;
     QString text;
+    QString profile; // --profile FILE: the window starts with its settings
 };
 
 constexpr int kUsageStatus = 2;

@@ -29,6 +29,7 @@ install(FILES ${kel_packaging}/copyright DESTINATION ${kel_doc_dir})
 install(FILES ${PROJECT_SOURCE_DIR}/tools/kelpeer/examples/rules.toml
               ${PROJECT_SOURCE_DIR}/tools/kelpeer/examples/plan.toml
               ${PROJECT_SOURCE_DIR}/tools/kelpeer/examples/conformance.toml
+              ${PROJECT_SOURCE_DIR}/profile/examples/profile.toml
         DESTINATION ${kel_doc_dir}/examples)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/tour DESTINATION ${kel_doc_dir}/docs)
 

@@ -130,6 +130,12 @@ void frmConn::setSettings(const ConnSettings &settings)
     RestoreControls();
 }
 
+void frmConn::acceptSettings(const ConnSettings &settings)
+{
+    setSettings(settings);
+    SaveSettings();
+}
+
 // Qt signals only a change; the handler must still run when the stored value is the current one.
 void frmConn::SetListIndex(QComboBox *list, int index, void (frmConn::*handler)())
 {

@@ -46,6 +46,8 @@ public:
     const ConnSettings &storedSettings() const { return m_stored; }
     // Shows these settings, from now on also after Cancel; the two own-address fields included.
     void setSettings(const ConnSettings &settings);
+    // Shows these settings and takes them as OK does, without showing the dialog.
+    void acceptSettings(const ConnSettings &settings);
     // The control values as they stand.
     ConnSettings CurrentSettings() const;
 

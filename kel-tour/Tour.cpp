@@ -63,7 +63,7 @@ bool Tour::run()
                       && connectTo(EtherClient, m_device.port(), true, QStringLiteral("connect-dialog.png"))
                       && sendSynchronously() && sendAsynchronously() && answerHost() && watchTraffic()
                       && runTestPlan() && watchMonitor()
-                      && runPerformanceCheck();
+                      && runPerformanceCheck() && saveProfile();
     if (done)
         Command(m_window.get(), "mnuFileDisconn")->trigger();
     if (done && !stopRecording())

@@ -41,6 +41,7 @@ private:
     bool stopRecording();
     bool runTestPlan(); // TourPlan.cpp
     bool watchMonitor(); // TourMonitor.cpp
+    bool saveProfile(); // TourProfile.cpp
 
     bool sendRequest(const QStringList &fields); // top command, then the four fields
     // The first log line from fromRow on that starts with caption; null when there is none.

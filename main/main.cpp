@@ -2,6 +2,7 @@
 #include "MessageBox.h"
 #include "MivError.h"
 #include "ProcessEngine.h"
+#include "ProfileFile.h"
 #include "RuntimeFolder.h"
 #include "frmKELTester.h"
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -26,6 +28,16 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "KELTester: %s\nTry 'KELTester --help'.\n", qPrintable(command.text));
         return kUsageStatus;
     }
+    // A refused profile changes nothing and opens nothing: the start ends before any window.
+    std::optional<Profile> profile;
+    if (!command.profile.isEmpty()) {
+        QString error;
+        profile = LoadProfile(command.profile, &error);
+        if (!profile) {
+            std::fprintf(stderr, "KELTester: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
 
     const RuntimeFolder runtime(u"keltester");
     QApplication app(argc, argv);
@@ -40,6 +52,8 @@ int main(int argc, char *argv[])
         engine = std::make_unique<ProcessEngine>();
         window = std::make_unique<frmKELTester>();
         window->show();
+        if (profile)
+            window->applyProfile(*profile);
     } catch (const MivError &error) {
         ShowMessageBox(nullptr, error.description());
         window.reset();

@@ -5,6 +5,7 @@
 #include "PerfPlan.h"
 #include "PerfRun.h"
 #include "PerfRunReport.h"
+#include "Profile.h"
 #include "modAPI.h"
 
 #include <QDialog>
@@ -67,6 +68,12 @@ public:
     void cmdExport_Click();
 
     void EnableSettings(bool enable);
+
+    // The settings as they stand, for a profile (frmPerfChkSettings.cpp); a number field whose
+    // text fails its check gives the value it started with.
+    PerfSettings settings() const;
+    // Starts from these settings instead of the design state.
+    void setSettings(const PerfSettings &settings);
 
 signals:
     // Each finished run with its statistics, for a session record: connect it to
@@ -159,4 +166,5 @@ private:
     FocusLeaveGuard *m_guard = nullptr;
     PerfOutages m_outages; // of the run under way or the last one
     std::function<bool()> m_lineAway;
+    PerfSettings m_startSettings;
 };

@@ -58,6 +58,7 @@ frmKELTester::frmKELTester(QWidget *parent) : QMainWindow(parent)
             [this](MivController *controller) { m_planPane->setConnection(controller, PlanRoleOf(m_session->role())); });
 
     buildToolsMenu();
+    buildProfileMenu();
 
     m_guard = new FocusLeaveGuard(this);
     m_guard->addField(txtDelay, [this] { return txtDelay_Validate(); });

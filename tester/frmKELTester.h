@@ -2,11 +2,14 @@
 
 #include "ConnSettings.h"
 #include "MivTap.h"
+#include "Profile.h"
 #include "TesterOutput.h"
 #include "TimeOfDayText.h"
 
 #include <QMainWindow>
 #include <QString>
+
+#include <optional>
 
 class FocusLeaveGuard;
 class LogModel;
@@ -61,6 +64,12 @@ public:
     void EnableReply(bool on);
     void EnablePerformance(bool on);
 
+    // Profiles (frmKELTesterProfile.cpp). What the windows hold, as a profile.
+    Profile currentProfile() const;
+    // Sets the windows from the profile, then connects when it was saved connected, as
+    // File > Connect's OK does.
+    void applyProfile(const Profile &profile);
+
     // handlers
     void mnuFileConn_Click();
     void mnuFileDisconn_Click();
@@ -77,6 +86,8 @@ public:
     void mnuRightCopy_Click();
     void mnuRightCopyAll_Click();
     void mnuRightClear_Click();
+    void mnuToolsOpenProfile_Click();
+    void mnuToolsSaveProfile_Click();
     void m_mivCtrl_OnMessage(MivMessage *pIMivMess);
 
     LogModel *logModel() const { return m_logModel; }
@@ -106,6 +117,7 @@ private:
     void LineLost();       // the disconnect flow for a line that went, before it is reopened
     void LineReopened();   // the Connect lines for it once it is back
     void RecordOutage(const QString &peer, const MivTapTime &since, qint64 lengthMs);
+    void buildProfileMenu(); // frmKELTesterProfile.cpp
     QString PerfVariableName() const;
     void RunPerformanceWindow(MivVariable *variable);
     void ShowFailure(const QString &description) override;
@@ -136,6 +148,7 @@ private:
     QAction *mnuFileConn = nullptr, *mnuFileDisconn = nullptr, *mnuFileSP1 = nullptr,
             *mnuFileExit = nullptr, *mnuHelpVersion = nullptr;
     QAction *mnuToolsReconnect = nullptr;
+    QAction *mnuToolsSP1 = nullptr, *mnuToolsOpenProfile = nullptr, *mnuToolsSaveProfile = nullptr;
     QAction *mnuRightCopy = nullptr, *mnuRightCopyAll = nullptr, *mnuRightSP1 = nullptr,
             *mnuRightClear = nullptr;
 
@@ -146,4 +159,8 @@ private:
     FocusLeaveGuard *m_guard = nullptr;
     QTimer *m_clock = nullptr;
     TimeOfDayText m_timeOfDay;
+    // What each opening of the performance window starts from once a profile has set it, and
+    // what the window had when it last closed.
+    std::optional<PerfSettings> m_perfStart;
+    PerfSettings m_perfLast;
 };

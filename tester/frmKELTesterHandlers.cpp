@@ -116,6 +116,8 @@ void frmKELTester::RunPerformanceWindow(MivVariable *variable)
 {
     auto window = std::make_unique<frmPerfChk>(this);
     window->m_mivVar = variable;
+    if (m_perfStart)
+        window->setSettings(*m_perfStart);
     // Each run goes into a session recording, when one runs; each failed step also shows in the
     // Traffic pane.
     connect(window.get(), &frmPerfChk::runFinished, m_traffic, &TrafficMonitor::addPerf);
@@ -125,4 +127,5 @@ void frmKELTester::RunPerformanceWindow(MivVariable *variable)
     connect(m_session, &TesterSession::lineLost, window.get(), &frmPerfChk::lineLost);
     connect(m_session, &TesterSession::lineReopened, window.get(), &frmPerfChk::lineBack);
     window->exec();
+    m_perfLast = window->settings();
 }

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kWaitMs = 10000;
+constexpr int kUsageStatus = 2; // a bad option; a refused profile ends with 1
 constexpr char kVariable[] = "XDG_RUNTIME_DIR";
 
 } // namespace
@@ -33,7 +34,7 @@ void tst_StartUp::commandLine_data()
     QTest::addColumn<QString>("out"); // a line standard output holds
     QTest::addColumn<QString>("err"); // a text standard error holds
 
-    QTest::newRow("--help") << QStringList{"--help"} << 0 << "  -h, --help  print this help and exit" << "";
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "  -h, --help      print this help and exit" << "";
     QTest::newRow("-h") << QStringList{"-h"} << 0 << "Usage: KELTester [OPTION]..." << "";
     QTest::newRow("--version") << QStringList{"--version"} << 0 << "KELTester " KEL_VERSION << "";
     QTest::newRow("Qt's option beside --version") << QStringList{"-style", "Fusion", "--version"} << 0
@@ -41,6 +42,10 @@ void tst_StartUp::commandLine_data()
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "" << "KELTester: Unknown option 'bogus'.";
     QTest::newRow("unknown after --help") << QStringList{"--help", "-x"} << 2 << "" << "Unknown option 'x'.";
     QTest::newRow("an argument") << QStringList{"file"} << 2 << "" << "unexpected argument 'file'";
+    QTest::newRow("--profile without its file") << QStringList{"--profile"} << 2 << ""
+                                                << "Missing value after '--profile'.";
+    QTest::newRow("a profile that is no file") << QStringList{"--profile", "/dev/zero"} << 1 << ""
+                                               << "KELTester: /dev/zero: not a regular file";
     QTest::newRow("Qt's option without its value") << QStringList{"-platform"} << 2 << ""
                                                    << "Missing value after '-platform'.";
 }
@@ -73,7 +78,8 @@ void tst_StartUp::commandLine()
     if (err.isEmpty())
         QVERIFY2(stdErr.isEmpty(), qPrintable(stdErr));
     else
-        QVERIFY2(stdErr.contains(err) && stdErr.contains(QLatin1String("Try 'KELTester --help'.")), qPrintable(stdErr));
+        QVERIFY2(stdErr.contains(err) && (status != kUsageStatus || stdErr.contains(QLatin1String("Try 'KELTester --help'."))),
+                 qPrintable(stdErr));
 }
 
 void tst_StartUp::runtimeFolder_data()

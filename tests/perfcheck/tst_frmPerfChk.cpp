@@ -33,7 +33,11 @@ private slots:
     void digitsOnlyTyping();
     void escapeDoesNotClose();
     void priorityWhileOpen();
+    void startsFromSettings_data();
+    void startsFromSettings();
 };
+
+Q_DECLARE_METATYPE(PerfSettings)
 
 namespace {
 
@@ -333,6 +337,45 @@ void tst_frmPerfChk::priorityWhileOpen()
     w.click(QStringLiteral("cmdExit"));
     QVERIFY(!w.window->isVisible());
     QCOMPARE(modAPI::GetPriorityClass(process), modAPI::NORMAL_PRIORITY_CLASS);
+}
+
+void tst_frmPerfChk::startsFromSettings_data()
+{
+    QTest::addColumn<PerfSettings>("settings");
+    QTest::addColumn<QString>("enabled");
+    PerfSettings timed;
+    timed.pattern = PerfSettings::Time;
+    timed.hours = 8;
+    timed.minutes = 30;
+    timed.mode = PerfSettings::WriteRead;
+    timed.dataCheck = true;
+    timed.valueType = QStringLiteral("I4");
+    timed.value = QStringLiteral("7");
+    timed.ignoreError = true;
+    timed.outputDebug = true;
+    //                                       hour : min cnt ud lbl cmb val chk start stop
+    QTest::newRow("time, write & read") << timed << QStringLiteral("111" "00" "111" "1" "1" "0");
+    PerfSettings counted;
+    counted.count = 42;
+    counted.valueType = QStringLiteral("(Unkown)");
+    QTest::newRow("count, read") << counted << QStringLiteral("000" "11" "000" "0" "1" "0");
+    PerfSettings endless = counted;
+    endless.pattern = PerfSettings::Infinite;
+    endless.mode = PerfSettings::Write;
+    QTest::newRow("infinite, write without a type") << endless << QStringLiteral("000" "00" "111" "0" "0" "0");
+}
+
+// A profile's settings show as if chosen by hand, every rule applied, and read back the same.
+void tst_frmPerfChk::startsFromSettings()
+{
+    QFETCH(PerfSettings, settings);
+    QFETCH(QString, enabled);
+    PerfWindow w;
+    QVERIFY(w.ready);
+    w.window->setSettings(settings);
+    QCOMPARE(enabledPattern(w), enabled);
+    QCOMPARE(w.control<QSpinBox>(QStringLiteral("udPatternCount"))->value(), settings.count);
+    QVERIFY(w.window->settings() == settings);
 }
 
 KEL_WINDOW_TEST_MAIN(tst_frmPerfChk)
