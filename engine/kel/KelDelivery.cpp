@@ -5,9 +5,13 @@
 
 #include <QElapsedTimer>
 
+#include <optional>
+
 namespace {
 // A paused link reads on once its inbox is down to this.
 constexpr qsizetype kReadOnBelow = KelDelivery::kInboxSize / 2;
+constexpr qint64 kNsPerMs = 1000000;
+constexpr qint64 kNsPerUs = 1000;
 } // namespace
 
 void KelDelivery::post(KelLink *link, MivMessage message)
@@ -50,14 +54,22 @@ void KelDelivery::schedule()
 void KelDelivery::deliver()
 {
     m_posted = false;
+    m_yielding = false;
     if (m_delivering)
         return;
     m_delivering = true;
     const QPointer<KelDelivery> self(this);
-    const KelWriteBatch replies;
+    // Only where other messages follow: a lone answer goes out at once, before the slot's own
+    // bookkeeping after it (its log lines, the Traffic pane, a recording).
+    std::optional<KelWriteBatch> replies;
     QElapsedTimer slice;
     slice.start();
-    while (!m_turns.empty() && slice.elapsed() < kSliceMs) {
+    qint64 heldSinceNs = 0;
+    while (!m_turns.empty() && slice.nsecsElapsed() < kSliceMs * kNsPerMs) {
+        if (replies && slice.nsecsElapsed() - heldSinceNs > kHoldRepliesUs * kNsPerUs) {
+            replies->flush();
+            heldSinceNs = slice.nsecsElapsed();
+        }
         const quint64 id = m_turns.front();
         m_turns.pop_front();
         Inbox &inbox = m_inboxes.at(id);
@@ -70,11 +82,16 @@ void KelDelivery::deliver()
         MivMessage message = std::move(inbox.messages.front());
         inbox.messages.pop_front();
         takeTurn(id, inbox);
+        if (!replies && !m_turns.empty()) {
+            replies.emplace();
+            heldSinceNs = slice.nsecsElapsed();
+        }
         emit this->message(&message);
         if (!self)
             return; // the controller was removed from inside the slot
     }
     m_delivering = false;
+    m_yielding = !m_turns.empty();
     schedule();
 }
 

@@ -19,14 +19,21 @@ class KelLink;
 //
 // Messages are delivered one at a time: a slot that opens a nested event loop holds back later
 // messages until it returns, so they never re-enter out of order. A burst is handed out in
-// slices so that a window keeps repainting and taking input.
+// slices so that a window keeps repainting and taking input: once a pass has used its slice,
+// the rest waits for a queued pass, and input that the event loop hands over before then (the
+// other links' notices of the same turn) is read but not delivered, so that one turn of the
+// event loop delivers for one slice, not one slice per readable link.
 class KelDelivery : public QObject
 {
     Q_OBJECT
 public:
     // Messages an inbox takes before its link stops reading.
     static constexpr int kInboxSize = 64;
-    static constexpr qint64 kSliceMs = 10;
+    // A pass ends after this, so that the event loop reads what other links sent meanwhile.
+    static constexpr qint64 kSliceMs = 2;
+    // Answers held in a pass's batch go out once the oldest has waited this long: a link's
+    // answer does not wait for the whole pass of a flood on another.
+    static constexpr qint64 kHoldRepliesUs = 500;
 
     // Queues a message of the link (nullptr: of the transport) and has it delivered.
     void post(KelLink *link, MivMessage message);
@@ -37,9 +44,10 @@ public:
     // For input the event loop hands over: runs read (a link's drain, which posts what it
     // frames) and delivers right after it instead of from a queued call, which saves a pass of
     // the event loop per burst. While read runs, post() schedules nothing (m_holding), so the
-    // messages go out in one deliver() pass. That pass holds a KelWriteBatch: every sendText()
-    // the slots make (a Reply) is queued on its link and written once as the pass ends, one
-    // system call per link instead of one per answer. A synchronous request bypasses the batch.
+    // messages go out in one deliver() pass. Once a second message waits, that pass holds a
+    // KelWriteBatch: every sendText() the slots make (a Reply) is queued on its link and written
+    // once as the pass ends, one system call per link instead of one per answer. A lone message's
+    // answer goes out at once. A synchronous request bypasses the batch.
     // Deletes this object when a slot removes the controller: touch nothing after the call.
     template <typename Read>
     void readThenDeliver(Read read)
@@ -47,7 +55,7 @@ public:
         ++m_holding;
         read();
         --m_holding;
-        if (!m_delivering && !m_turns.empty())
+        if (!m_delivering && !m_yielding && !m_turns.empty())
             deliver();
     }
 
@@ -71,4 +79,5 @@ private:
     int m_holding = 0; // inside readThenDeliver: delivery follows, nothing is queued
     bool m_posted = false;
     bool m_delivering = false;
+    bool m_yielding = false; // a pass used its slice: the rest goes in the queued pass
 };

@@ -2,6 +2,8 @@
 
 #include "KelLink.h"
 
+#include <utility>
+
 namespace {
 thread_local KelWriteBatch *t_current = nullptr;
 } // namespace
@@ -14,7 +16,13 @@ KelWriteBatch::KelWriteBatch() : m_outer(t_current)
 KelWriteBatch::~KelWriteBatch()
 {
     t_current = m_outer;
-    for (const QPointer<KelLink> &link : std::as_const(m_links)) {
+    flush();
+}
+
+void KelWriteBatch::flush()
+{
+    const QList<QPointer<KelLink>> links = std::exchange(m_links, {});
+    for (const QPointer<KelLink> &link : links) {
         if (link)
             link->flush();
     }

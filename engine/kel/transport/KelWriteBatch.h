@@ -20,6 +20,8 @@ public:
     static KelWriteBatch *current();
     // The link queued bytes: flush it at the end.
     void add(KelLink *link);
+    // Writes what the links queued so far; the batch goes on.
+    void flush();
 
 private:
     KelWriteBatch *m_outer;
