@@ -35,7 +35,7 @@ const char *const kRecordingItem = "mnuViewSP1";
 } // namespace
 
 MonitorPane::MonitorPane(SessionRecorder &recorder, QWidget *parent)
-    : QDockWidget(QStringLiteral("Monitor"), parent), m_monitor(std::make_unique<KelMonitor>()), m_model(new MonitorRowModel(this))
+    : LazyDock(QStringLiteral("Monitor"), parent), m_monitor(std::make_unique<KelMonitor>()), m_model(new MonitorRowModel(this))
 {
     setObjectName(QStringLiteral("dckMonitor"));
     // Owned by the recorder: it writes only while the recorder lives.
@@ -62,13 +62,6 @@ bool MonitorPane::isRunning() const
 QString MonitorPane::hostAddress() const
 {
     return m_monitor->hostAddress();
-}
-
-void MonitorPane::setVisible(bool visible)
-{
-    if (visible)
-        build();
-    QDockWidget::setVisible(visible);
 }
 
 void MonitorPane::build()
@@ -241,17 +234,7 @@ void MonitorPane::showHex(bool on)
 MonitorPane *AddMonitorPane(QMainWindow *window, QMenu *viewMenu, SessionRecorder &recorder)
 {
     auto *pane = new MonitorPane(recorder, window);
-    window->addDockWidget(Qt::BottomDockWidgetArea, pane);
-    pane->hide();
-    QAction *item = pane->toggleViewAction();
-    item->setObjectName(QStringLiteral("mnuViewMonitor"));
-    item->setText(QStringLiteral("&Monitor"));
-    item->setShortcut(kMonitorKey);
-    QAction *before = nullptr;
-    for (QAction *action : viewMenu->actions()) {
-        if (action->objectName() == QLatin1String(kRecordingItem))
-            before = action;
-    }
-    viewMenu->insertAction(before, item);
+    DockHidden(window, pane, viewMenu, "mnuViewMonitor", QStringLiteral("&Monitor"), kMonitorKey,
+               kRecordingItem);
     return pane;
 }

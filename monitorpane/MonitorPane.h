@@ -1,8 +1,8 @@
 #pragma once
 
+#include "LazyDock.h"
 #include "MonitorRows.h"
 
-#include <QDockWidget>
 #include <QTimer>
 
 #include <memory>
@@ -24,14 +24,13 @@ class frmConn;
 // its own (the connection dialog of File > Connect keeps its settings). Rows as in the Traffic
 // pane with their side, the bytes in hex on demand, the answer times per command; the session
 // recording records it. Its controls are made when it is first shown.
-class MonitorPane : public QDockWidget
+class MonitorPane : public LazyDock
 {
     Q_OBJECT
 public:
     MonitorPane(SessionRecorder &recorder, QWidget *parent);
     ~MonitorPane() override;
 
-    void setVisible(bool visible) override;
     bool isRunning() const;
     // Where the host side listens (empty while stopped).
     QString hostAddress() const;
@@ -41,7 +40,7 @@ public:
     void stop();
 
 private:
-    void build();
+    void build() override;
     void chooseSide(MonitorSide side);
     void updateEnables();
     void showFrame(const MonitorFrame &frame);

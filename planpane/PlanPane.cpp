@@ -48,34 +48,15 @@ bool WriteFile(const QString &path, const QByteArray &bytes, QString *error)
 } // namespace
 
 PlanPane::PlanPane(QMainWindow *window)
-    : QDockWidget(QStringLiteral("Test Plan"), window), m_model(new PlanStepModel(this))
+    : LazyDock(QStringLiteral("Test Plan"), window), m_model(new PlanStepModel(this))
 {
     setObjectName(QStringLiteral("dckPlan"));
-    window->addDockWidget(Qt::BottomDockWidgetArea, this);
-    hide();
-    QAction *item = toggleViewAction();
-    item->setObjectName(QStringLiteral("mnuViewPlan"));
-    item->setText(QStringLiteral("Test &Plan"));
-    item->setShortcut(kPlanKey);
-    if (auto *view = window->findChild<QMenu *>(QStringLiteral("mnuView"))) {
-        QAction *separator = nullptr;
-        for (QAction *action : view->actions()) {
-            if (action->objectName() == QLatin1String("mnuViewSP1"))
-                separator = action;
-        }
-        view->insertAction(separator, item);
-    }
+    DockHidden(window, this, window->findChild<QMenu *>(QStringLiteral("mnuView")), "mnuViewPlan",
+               QStringLiteral("Test &Plan"), kPlanKey, "mnuViewSP1");
     connect(m_model, &PlanStepModel::published, this, &PlanPane::updateSummary);
 }
 
 PlanPane::~PlanPane() = default;
-
-void PlanPane::setVisible(bool visible)
-{
-    if (visible)
-        build();
-    QDockWidget::setVisible(visible);
-}
 
 void PlanPane::build()
 {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "LazyDock.h"
 #include "Plan.h"
 #include "PlanReport.h"
 #include "PlanRunRule.h"
 #include "RecordEntries.h"
 
-#include <QDockWidget>
 #include <QPointer>
 
 #include <memory>
@@ -25,7 +25,7 @@ class QTableView;
 // it on the window's open connection, each wait for an answer in the event loop, shows a row per
 // step and a summary line, and saves the report as JUnit XML. Its contents are made when it
 // is first shown.
-class PlanPane : public QDockWidget
+class PlanPane : public LazyDock
 {
     Q_OBJECT
 public:
@@ -50,14 +50,13 @@ public:
     // The last run's report, once one has finished.
     const std::optional<PlanReport> &report() const { return m_report; }
     PlanStepModel *model() const { return m_model; }
-    void setVisible(bool visible) override;
 
 signals:
     // Each finished run, for the session record.
     void planFinished(const RecordedPlan &plan);
 
 private:
-    void build();
+    void build() override;
     void refresh();
     void updateSummary();
     void askOpen();

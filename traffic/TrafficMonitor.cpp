@@ -60,16 +60,10 @@ bool IsTransportEvent(MivTapEventKind kind)
 TrafficMonitor::TrafficMonitor(QMainWindow *window, QAction *menuBefore)
     : QObject(window), m_window(window), m_model(new TrafficModel(this)), m_pane(new TrafficPane(m_model, window))
 {
-    window->addDockWidget(Qt::BottomDockWidgetArea, m_pane);
-    m_pane->hide();
-
     m_menu = NameMenu(new QMenu(QStringLiteral("&View"), window), "mnuView");
     window->menuBar()->insertMenu(menuBefore, m_menu);
-    QAction *traffic = m_pane->toggleViewAction();
-    traffic->setObjectName(QStringLiteral("mnuViewTraffic"));
-    traffic->setText(QStringLiteral("&Traffic"));
-    traffic->setShortcut(kTrafficKey);
-    m_menu->addAction(traffic);
+    QAction *traffic =
+        DockHidden(window, m_pane, m_menu, "mnuViewTraffic", QStringLiteral("&Traffic"), kTrafficKey);
     MakeSeparator(m_menu, "mnuViewSP1");
     m_record = MakeAction(m_menu, "mnuViewRecord", QStringLiteral("&Record Session..."));
     m_record->setShortcut(kRecordKey);

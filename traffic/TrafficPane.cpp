@@ -24,16 +24,9 @@ constexpr int kTextWidth = 260;
 } // namespace
 
 TrafficPane::TrafficPane(TrafficModel *model, QWidget *parent)
-    : QDockWidget(QStringLiteral("Traffic"), parent), m_model(model)
+    : LazyDock(QStringLiteral("Traffic"), parent), m_model(model)
 {
     setObjectName(QStringLiteral("dckTraffic"));
-}
-
-void TrafficPane::setVisible(bool visible)
-{
-    if (visible)
-        build();
-    QDockWidget::setVisible(visible);
 }
 
 void TrafficPane::build()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDockWidget>
+#include "LazyDock.h"
 
 class QCheckBox;
 class QPushButton;
@@ -11,7 +11,7 @@ class TrafficModel;
 // the bytes in hex on demand, and Copy and Clear. It follows the newest row while the view is
 // scrolled to the end. Its contents are made when it is first shown: most sessions never
 // open it, and the window starts sooner.
-class TrafficPane : public QDockWidget
+class TrafficPane : public LazyDock
 {
     Q_OBJECT
 public:
@@ -21,10 +21,9 @@ public:
     QString copyText();
     void copy();
     void clear();
-    void setVisible(bool visible) override;
 
 private:
-    void build();
+    void build() override;
     void showHex(bool on);
     void follow();
 

@@ -2,27 +2,14 @@
 
 #include "KelPeerConfig.h"
 #include "KelPeerThread.h"
+#include "PeerOptions.h"
 #include "PtyPair.h"
 
 namespace {
 
 constexpr int kDeviceComPort = 1;
 constexpr int kPtyStartMs = 5000;
-
-QString SerialOption(int comPort)
-{
-    return QStringLiteral("Conn=com:%1:38400:N:8:1:0,PacketOpt=4:0:0:0,Timeout=2000").arg(comPort);
-}
-
-QString DeviceServerOption(quint16 port)
-{
-    return QStringLiteral("Conn=eth::%1,PacketOpt=4:0:0:0,EtherOpt=1:10:0,Timeout=2000").arg(port);
-}
-
-QString ClientOption(quint16 port)
-{
-    return QStringLiteral("Conn=eth:127.0.0.1:%1,PacketOpt=4:0:0:0,EtherOpt=0,Timeout=2000").arg(port);
-}
+constexpr int kTimeoutMs = 2000;
 
 } // namespace
 
@@ -44,8 +31,8 @@ bool DeviceOutage::plugIn()
         qputenv(qPrintable(QStringLiteral("MIV_COM%1").arg(m_engineComPort)), m_pty->first().toUtf8());
         qputenv(qPrintable(QStringLiteral("MIV_COM%1").arg(kDeviceComPort)), m_pty->second().toUtf8());
     }
-    m_device = std::make_unique<KelPeerThread>(
-        ParseKelPeerArgs({"--option", m_serial ? SerialOption(kDeviceComPort) : DeviceServerOption(m_port)}).config);
+    const QString option = m_serial ? ComOption(kDeviceComPort, kTimeoutMs) : EtherServerOption(m_port, kTimeoutMs);
+    m_device = std::make_unique<KelPeerThread>(ParseKelPeerArgs({"--option", option}).config);
     if (!m_device->start()) {
         m_error = m_device->errorString();
         return false;
@@ -64,5 +51,5 @@ void DeviceOutage::unplug()
 
 QString DeviceOutage::option() const
 {
-    return m_serial ? SerialOption(m_engineComPort) : ClientOption(m_port);
+    return m_serial ? ComOption(m_engineComPort, kTimeoutMs) : EtherClientOption(m_port, kTimeoutMs);
 }

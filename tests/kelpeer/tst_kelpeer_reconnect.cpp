@@ -1,4 +1,5 @@
 #include "MivEngine.h"
+#include "PeerOptions.h"
 #include "PeerProcess.h"
 #include "PtyPair.h"
 
@@ -10,21 +11,6 @@ namespace {
 
 constexpr int kWaitMs = 30000; // a restart plus the back-off's first tries, with room
 constexpr int kRequests = 8;
-
-QString SerialOption(int comPort)
-{
-    return QStringLiteral("Conn=com:%1:38400:N:8:1:0,Timeout=2000").arg(comPort);
-}
-
-QString DeviceOption(quint16 port)
-{
-    return QStringLiteral("Conn=eth::%1,EtherOpt=1:10:0,MyIP=127.0.0.1").arg(port);
-}
-
-QString ClientOption(quint16 port)
-{
-    return QStringLiteral("Conn=eth:127.0.0.1:%1,EtherOpt=0,Timeout=2000").arg(port);
-}
 
 bool PumpUntil(const std::function<bool()> &done)
 {
@@ -43,7 +29,7 @@ QString Transact(const QString &devicePath, const QString &request)
     qputenv("MIV_COM2", devicePath.toUtf8());
     MivEngine engine;
     MivController *ctrl = engine.Workspaces().Item(0)->AddController(QString(), QStringLiteral("MivProv.KEL"),
-                                                                     QStringLiteral("localhost"), SerialOption(2));
+                                                                     QStringLiteral("localhost"), ComOption(2));
     return ctrl->transact(request);
 }
 
@@ -84,7 +70,7 @@ void tst_KelpeerReconnect::deviceOnRepluggedSerial()
     auto pty = std::make_unique<PtyPair>();
     QVERIFY2(pty->start(5000, adapter), qPrintable(pty->errorString()));
     PeerProcess device;
-    QVERIFY2(device.start({"--option", SerialOption(1), "--reconnect"}, 5000, {"MIV_COM1=" + adapter}),
+    QVERIFY2(device.start({"--option", ComOption(1), "--reconnect"}, 5000, {"MIV_COM1=" + adapter}),
              qPrintable(device.errorOutput()));
     QCOMPARE(Transact(pty->second(), QStringLiteral("PUT:R:1:0:3,7")), QStringLiteral("0"));
 
@@ -112,7 +98,7 @@ void tst_KelpeerReconnect::hostAcrossDeviceRestart()
 {
     QFETCH(bool, plan);
     auto device = std::make_unique<PeerProcess>();
-    QVERIFY(device->start({"--option", DeviceOption(0)}));
+    QVERIFY(device->start({"--option", EtherServerOption(0)}));
     const quint16 port = device->port();
     QTemporaryDir dir;
     const QString planPath = dir.filePath(QStringLiteral("plan.toml"));
@@ -121,7 +107,7 @@ void tst_KelpeerReconnect::hostAcrossDeviceRestart()
     planFile.close();
 
     QProcess host;
-    QStringList args{"--option", ClientOption(port), "--reconnect"};
+    QStringList args{"--option", EtherClientOption(port), "--reconnect"};
     args += plan ? QStringList{"--plan", planPath}
                  : QStringList{"--send", "START", "--count", QString::number(kRequests), "--interval", "200"};
     host.start(PeerProcess::program(), args);
@@ -136,7 +122,7 @@ void tst_KelpeerReconnect::hostAcrossDeviceRestart()
     device->stop();
     QVERIFY2(PumpUntil([&] { read(); return err.contains("reconnecting to"); }), err.constData());
     device = std::make_unique<PeerProcess>();
-    QVERIFY(device->start({"--option", DeviceOption(port)}));
+    QVERIFY(device->start({"--option", EtherServerOption(port)}));
     QVERIFY(host.waitForFinished(kWaitMs));
     read();
 
