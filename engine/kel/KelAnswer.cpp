@@ -3,6 +3,8 @@
 #include "MivConverter.h"
 #include "MivError.h"
 
+#include <limits>
+
 namespace {
 
 struct NamedCode
@@ -20,21 +22,50 @@ constexpr NamedCode kNames[] = {
     {0x8002000Au, "DISP_E_OVERFLOW"}, {0x800705B4u, "ERROR_TIMEOUT"},
 };
 
+// A signed 32-bit code fits in this many digits.
+constexpr qsizetype kMaxCodeDigits = 10;
+
+// A code of plain digits, perhaps after a minus, read as toInt reads it but without its
+// general number parsing (an answer per request comes here); nullopt for anything else (blanks,
+// a plus, more digits than a code has, a value out of range), which toInt then reads.
+std::optional<qint32> PlainCode(QStringView code)
+{
+    const bool negative = code.startsWith(u'-');
+    const QStringView digits = code.sliced(negative ? 1 : 0);
+    if (digits.isEmpty() || digits.size() > kMaxCodeDigits)
+        return std::nullopt;
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    value = negative ? -value : value;
+    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return qint32(value);
+}
+
 } // namespace
 
-KelAnswer ParseKelAnswer(const QString &text)
+KelAnswer ParseKelAnswer(QString text)
 {
     const qsizetype comma = text.indexOf(u',');
     const QStringView code = comma < 0 ? QStringView(text) : QStringView(text).left(comma);
-    bool ok = false;
+    bool ok = true;
     KelAnswer answer;
-    answer.hresult = code.trimmed().toInt(&ok, 10);
+    if (const std::optional<qint32> plain = PlainCode(code))
+        answer.hresult = *plain;
+    else
+        answer.hresult = code.trimmed().toInt(&ok, 10);
     if (!ok)
         throw MivError(MivCode::Fail,
                        QStringLiteral("Unreadable answer \"%1\": no result code").arg(text));
     if (comma >= 0) {
         answer.hasValue = true;
-        answer.valueText = text.mid(comma + 1);
+        // In place when the caller has handed the text over: no copy of the value.
+        text.remove(0, comma + 1);
+        answer.valueText = std::move(text);
     }
     return answer;
 }

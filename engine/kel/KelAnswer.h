@@ -14,8 +14,9 @@ struct KelAnswer
     QString valueText; // "type,value" when hasValue
 };
 
-// Throws MivError (E_FAIL) when the text does not start with a signed 32-bit decimal.
-KelAnswer ParseKelAnswer(const QString &text);
+// Throws MivError (E_FAIL) when the text does not start with a signed 32-bit decimal. A text
+// handed over (moved) becomes the value text without a copy.
+KelAnswer ParseKelAnswer(QString text);
 
 // "E_FAIL" for the common codes, else empty.
 QString KelHresultName(qint32 hresult);

@@ -225,11 +225,19 @@ KelFramer::Written KelFramer::writeText(QStringView body, char *to) const
 
 QByteArray KelFramer::encode(const QString &body) const
 {
-    // One allocation, for the longest frame the text can give; the unused tail is cut off.
+    QByteArray out;
+    encode(body, out);
+    return out;
+}
+
+void KelFramer::encode(const QString &body, QByteArray &out) const
+{
+    // Room for the longest frame the text can give, at most one allocation; the unused tail is
+    // cut off.
     const bool utf8 = m_utf8 && !m_iso;
     const qsizetype longestText = (utf8 ? kMaxUtf8PerChar : 1) * body.size();
     const qsizetype header = m_settings.header ? 1 : 0;
-    QByteArray out(header + (m_escape ? 2 : 1) * longestText + kMaxTerminator, Qt::Uninitialized);
+    out.resize(header + (m_escape ? 2 : 1) * longestText + kMaxTerminator);
     char *const begin = out.data();
     // Frame bytes outside the text: with even parity in ISO.
     const auto framing = [this](uchar b) { return m_iso ? BodyWriter<true, false>::Out(b) : char(b); };
@@ -269,7 +277,6 @@ QByteArray KelFramer::encode(const QString &body) const
             *w++ = framing(kLf);
     }
     out.truncate(w - begin);
-    return out;
 }
 
 char *KelFramer::escapeInPlace(char *text, char *end) const

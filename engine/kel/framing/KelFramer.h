@@ -42,6 +42,8 @@ public:
     // lacks, a body longer than maxBody bytes, or a terminator or header byte in the body
     // when there is no escape byte to protect it.
     QByteArray encode(const QString &body) const;
+    // The same into out, in the room it has when no one else shares it.
+    void encode(const QString &body, QByteArray &out) const;
 
     // Appends to out, in arrival order, and stops as soon as it has appended maxEvents events;
     // returns the count of bytes it took. The rest is for a later call.

@@ -14,6 +14,8 @@ namespace {
 constexpr qint64 kChunk = 16384;
 // A batch holds back at most this much for a link: beyond it, it writes.
 constexpr qint64 kBatchedBytes = 65536;
+// The room of a sent frame kept for the next: a rare long frame's goes with it.
+constexpr qsizetype kKeptFrameRoom = 4096;
 
 std::atomic<quint64> g_lastLinkId{0};
 
@@ -103,10 +105,15 @@ void KelLink::write(const QString &text, Batching batching)
 {
     if (!isOpen())
         throw MivError(MivCode::NotConnected, QStringLiteral("The connection to %1 has closed").arg(m_address));
-    const QByteArray bytes = m_framer.encode(text);
+    // The kept room is taken while it is in use: a write from a slot below makes its own.
+    QByteArray bytes;
+    bytes.swap(m_sendFrame);
+    m_framer.encode(text, bytes);
     writeBytes(bytes, batching);
     if (MivTap *tap = m_sink.linkTap())
         tapSent(*tap, text, bytes);
+    if (bytes.capacity() <= kKeptFrameRoom)
+        m_sendFrame.swap(bytes);
 }
 
 QByteArray KelLink::encode(const QString &text) const

@@ -143,6 +143,7 @@ private:
     qsizetype m_heldAt = 0;
     QList<KelFrameEvent> m_events;
     QByteArray m_tapWire; // bytes of the frame being received, while a tap watches
+    QByteArray m_sendFrame; // the frame being sent: its room is kept for the next one
     std::shared_ptr<MivReplyChannel> m_channel;
     QString m_endReason;
     qsizetype m_lostBytes = 0;

@@ -185,6 +185,11 @@ void tst_EngineTcp::answerText_data()
     QTest::newRow("no code") << "OK" << true << "Unreadable answer \"OK\"";
     QTest::newRow("empty") << "" << true << "Unreadable answer";
     QTest::newRow("code beyond 32 bits") << "-2147483649" << true << "Unreadable answer";
+    QTest::newRow("positive code beyond 32 bits") << "2147483648" << true << "Unreadable answer";
+    QTest::newRow("lowest code") << "-2147483648" << true << "0x80000000";
+    QTest::newRow("blanks around the code") << " 0 ,3,100" << false << "3,100";
+    QTest::newRow("plus sign") << "+0,3,100" << false << "3,100";
+    QTest::newRow("minus alone") << "-,3,100" << true << "Unreadable answer";
     QTest::newRow("bad value text") << "0,3,abc" << true << "abc";
 }
 
