@@ -59,8 +59,9 @@ void KelDelivery::deliver()
         return;
     m_delivering = true;
     const QPointer<KelDelivery> self(this);
-    // Only where other messages follow: a lone answer goes out at once, before the slot's own
-    // bookkeeping after it (its log lines, the Traffic pane, a recording).
+    // Answers wait in the batch only while their link has more messages to answer: the last
+    // one takes the link's held answers with it at once, before the slot's own bookkeeping (its
+    // log lines, the Traffic pane, a recording), and a link with one request waits for no other.
     std::optional<KelWriteBatch> replies;
     QElapsedTimer slice;
     slice.start();
@@ -81,11 +82,15 @@ void KelDelivery::deliver()
         }
         MivMessage message = std::move(inbox.messages.front());
         inbox.messages.pop_front();
-        takeTurn(id, inbox);
-        if (!replies && !m_turns.empty()) {
+        const bool more = !inbox.messages.empty();
+        takeTurn(id, inbox); // may drop the inbox
+        if (!replies && more) {
             replies.emplace();
             heldSinceNs = slice.nsecsElapsed();
         }
+        std::optional<KelWriteBatch::Bypass> direct;
+        if (replies && !more)
+            direct.emplace();
         emit this->message(&message);
         if (!self)
             return; // the controller was removed from inside the slot

@@ -44,10 +44,11 @@ public:
     // For input the event loop hands over: runs read (a link's drain, which posts what it
     // frames) and delivers right after it instead of from a queued call, which saves a pass of
     // the event loop per burst. While read runs, post() schedules nothing (m_holding), so the
-    // messages go out in one deliver() pass. Once a second message waits, that pass holds a
-    // KelWriteBatch: every sendText() the slots make (a Reply) is queued on its link and written
-    // once as the pass ends, one system call per link instead of one per answer. A lone message's
-    // answer goes out at once. A synchronous request bypasses the batch.
+    // messages go out in one deliver() pass. Once a link has a second message waiting, that pass
+    // holds a KelWriteBatch: every sendText() the slots make (a Reply) is queued on its link and
+    // written once as the pass ends, one system call per link instead of one per answer. The
+    // answer to a link's last waiting message goes out at once, with those held before it. A
+    // synchronous request bypasses the batch.
     // Deletes this object when a slot removes the controller: touch nothing after the call.
     template <typename Read>
     void readThenDeliver(Read read)
