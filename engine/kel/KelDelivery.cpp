@@ -4,6 +4,7 @@
 #include "KelWriteBatch.h"
 
 #include <QElapsedTimer>
+#include <QVarLengthArray>
 
 #include <optional>
 
@@ -12,6 +13,8 @@ namespace {
 constexpr qsizetype kReadOnBelow = KelDelivery::kInboxSize / 2;
 constexpr qint64 kNsPerMs = 1000000;
 constexpr qint64 kNsPerUs = 1000;
+// Links looked at in one pass without a heap allocation.
+constexpr qsizetype kQuietLinksOnStack = 16;
 } // namespace
 
 void KelDelivery::post(KelLink *link, MivMessage message)
@@ -66,10 +69,16 @@ void KelDelivery::deliver()
     QElapsedTimer slice;
     slice.start();
     qint64 heldSinceNs = 0;
+    qint64 lookedNs = -kLookUs * kNsPerUs;
     while (!m_turns.empty() && slice.nsecsElapsed() < kSliceMs * kNsPerMs) {
-        if (replies && slice.nsecsElapsed() - heldSinceNs > kHoldRepliesUs * kNsPerUs) {
+        const qint64 nowNs = slice.nsecsElapsed();
+        if (nowNs - lookedNs >= kLookUs * kNsPerUs) {
+            readQuietLinks();
+            lookedNs = nowNs;
+        }
+        if (replies && nowNs - heldSinceNs > kHoldRepliesUs * kNsPerUs) {
             replies->flush();
-            heldSinceNs = slice.nsecsElapsed();
+            heldSinceNs = nowNs;
         }
         const quint64 id = m_turns.front();
         m_turns.pop_front();
@@ -98,6 +107,22 @@ void KelDelivery::deliver()
     m_delivering = false;
     m_yielding = !m_turns.empty();
     schedule();
+}
+
+// Links that have nothing waiting (and read on) take in what has reached them: their messages
+// join the turns of this pass.
+void KelDelivery::readQuietLinks()
+{
+    QVarLengthArray<QPointer<KelLink>, kQuietLinksOnStack> quiet;
+    for (const auto &[id, inbox] : m_inboxes) {
+        if (!inbox.hasTurn && inbox.link && !inbox.link->isPaused())
+            quiet.push_back(inbox.link);
+    }
+    // Not while walking the inboxes: a drain posts, which may add one.
+    for (const QPointer<KelLink> &link : quiet) {
+        if (link)
+            link->drainWaiting();
+    }
 }
 
 // After a message of the inbox went out: its next turn, or its end, and reading on.

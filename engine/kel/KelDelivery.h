@@ -34,6 +34,11 @@ public:
     // Answers held in a pass's batch go out once the oldest has waited this long: a link's
     // answer does not wait for the whole pass of a flood on another.
     static constexpr qint64 kHoldRepliesUs = 500;
+    // A pass reads the input of links with nothing waiting as it starts and then this often:
+    // the event loop would tell of it only after the pass (a queued pass runs before the input
+    // notices of its turn, so after two). A link's lone request waits for one message of a
+    // flood on another, not for its passes.
+    static constexpr qint64 kLookUs = 200;
 
     // Queues a message of the link (nullptr: of the transport) and has it delivered.
     void post(KelLink *link, MivMessage message);
@@ -73,6 +78,7 @@ private:
 
     void schedule();
     void deliver();
+    void readQuietLinks();
     void takeTurn(quint64 id, Inbox &inbox);
 
     std::unordered_map<quint64, Inbox> m_inboxes; // by link id; 0 is the transport's
