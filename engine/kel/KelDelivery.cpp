@@ -4,6 +4,7 @@
 #include "KelWriteBatch.h"
 
 #include <QElapsedTimer>
+#include <QVarLengthArray>
 
 #include <optional>
 
@@ -12,6 +13,8 @@ namespace {
 constexpr qsizetype kReadOnBelow = KelDelivery::kInboxSize / 2;
 constexpr qint64 kNsPerMs = 1000000;
 constexpr qint64 kNsPerUs = 1000;
+// Links looked at in one pass without a heap allocation.
+constexpr qsizetype kQuietLinksOnStack = 16;
 } // namespace
 
 void KelDelivery::post(KelLink *link, MivMessage message)
@@ -59,16 +62,23 @@ void KelDelivery::deliver()
         return;
     m_delivering = true;
     const QPointer<KelDelivery> self(this);
-    // Only where other messages follow: a lone answer goes out at once, before the slot's own
-    // bookkeeping after it (its log lines, the Traffic pane, a recording).
+    // Answers wait in the batch only while their link has more messages to answer: the last
+    // one takes the link's held answers with it at once, before the slot's own bookkeeping (its
+    // log lines, the Traffic pane, a recording), and a link with one request waits for no other.
     std::optional<KelWriteBatch> replies;
     QElapsedTimer slice;
     slice.start();
     qint64 heldSinceNs = 0;
+    qint64 lookedNs = -kLookUs * kNsPerUs;
     while (!m_turns.empty() && slice.nsecsElapsed() < kSliceMs * kNsPerMs) {
-        if (replies && slice.nsecsElapsed() - heldSinceNs > kHoldRepliesUs * kNsPerUs) {
+        const qint64 nowNs = slice.nsecsElapsed();
+        if (nowNs - lookedNs >= kLookUs * kNsPerUs) {
+            readQuietLinks();
+            lookedNs = nowNs;
+        }
+        if (replies && nowNs - heldSinceNs > kHoldRepliesUs * kNsPerUs) {
             replies->flush();
-            heldSinceNs = slice.nsecsElapsed();
+            heldSinceNs = nowNs;
         }
         const quint64 id = m_turns.front();
         m_turns.pop_front();
@@ -81,11 +91,15 @@ void KelDelivery::deliver()
         }
         MivMessage message = std::move(inbox.messages.front());
         inbox.messages.pop_front();
-        takeTurn(id, inbox);
-        if (!replies && !m_turns.empty()) {
+        const bool more = !inbox.messages.empty();
+        takeTurn(id, inbox); // may drop the inbox
+        if (!replies && more) {
             replies.emplace();
             heldSinceNs = slice.nsecsElapsed();
         }
+        std::optional<KelWriteBatch::Bypass> direct;
+        if (replies && !more)
+            direct.emplace();
         emit this->message(&message);
         if (!self)
             return; // the controller was removed from inside the slot
@@ -93,6 +107,22 @@ void KelDelivery::deliver()
     m_delivering = false;
     m_yielding = !m_turns.empty();
     schedule();
+}
+
+// Links that have nothing waiting (and read on) take in what has reached them: their messages
+// join the turns of this pass.
+void KelDelivery::readQuietLinks()
+{
+    QVarLengthArray<QPointer<KelLink>, kQuietLinksOnStack> quiet;
+    for (const auto &[id, inbox] : m_inboxes) {
+        if (!inbox.hasTurn && inbox.link && !inbox.link->isPaused())
+            quiet.push_back(inbox.link);
+    }
+    // Not while walking the inboxes: a drain posts, which may add one.
+    for (const QPointer<KelLink> &link : quiet) {
+        if (link)
+            link->drainWaiting();
+    }
 }
 
 // After a message of the inbox went out: its next turn, or its end, and reading on.

@@ -34,6 +34,11 @@ public:
     // Answers held in a pass's batch go out once the oldest has waited this long: a link's
     // answer does not wait for the whole pass of a flood on another.
     static constexpr qint64 kHoldRepliesUs = 500;
+    // A pass reads the input of links with nothing waiting as it starts and then this often:
+    // the event loop would tell of it only after the pass (a queued pass runs before the input
+    // notices of its turn, so after two). A link's lone request waits for one message of a
+    // flood on another, not for its passes.
+    static constexpr qint64 kLookUs = 200;
 
     // Queues a message of the link (nullptr: of the transport) and has it delivered.
     void post(KelLink *link, MivMessage message);
@@ -44,10 +49,11 @@ public:
     // For input the event loop hands over: runs read (a link's drain, which posts what it
     // frames) and delivers right after it instead of from a queued call, which saves a pass of
     // the event loop per burst. While read runs, post() schedules nothing (m_holding), so the
-    // messages go out in one deliver() pass. Once a second message waits, that pass holds a
-    // KelWriteBatch: every sendText() the slots make (a Reply) is queued on its link and written
-    // once as the pass ends, one system call per link instead of one per answer. A lone message's
-    // answer goes out at once. A synchronous request bypasses the batch.
+    // messages go out in one deliver() pass. Once a link has a second message waiting, that pass
+    // holds a KelWriteBatch: every sendText() the slots make (a Reply) is queued on its link and
+    // written once as the pass ends, one system call per link instead of one per answer. The
+    // answer to a link's last waiting message goes out at once, with those held before it. A
+    // synchronous request bypasses the batch.
     // Deletes this object when a slot removes the controller: touch nothing after the call.
     template <typename Read>
     void readThenDeliver(Read read)
@@ -72,6 +78,7 @@ private:
 
     void schedule();
     void deliver();
+    void readQuietLinks();
     void takeTurn(quint64 id, Inbox &inbox);
 
     std::unordered_map<quint64, Inbox> m_inboxes; // by link id; 0 is the transport's

@@ -1,9 +1,11 @@
 #include "EngineTestUtil.h"
 #include "FloodClient.h"
+#include "KelDelivery.h"
 #include "MessageLog.h"
 #include "MivEngine.h"
 #include "PeakResident.h"
 
+#include <QTcpSocket>
 #include <QTest>
 
 namespace {
@@ -13,6 +15,8 @@ constexpr qsizetype kRequestBytes = 1 << 20;   // bytes of requests after them
 constexpr qsizetype kUnderWay = 512 << 10;      // the second client asks once this much is sent
 constexpr qint64 kMaxGrowthKb = 32 << 10;
 constexpr int kPollMs = FloodClient::kPollMs;
+constexpr qsizetype kBacklog = 32 << 10; // empty frames that wait at once, within the system's buffers
+constexpr int kWaitMs = 60000;
 const QByteArray kRequest = "GET:A:1:X:\r";
 const QString kReply = QStringLiteral("0,8,") + QString(56, u'x');
 
@@ -26,6 +30,7 @@ class tst_FaultFlood : public QObject
 private slots:
     void secondClientIsServed_data();
     void secondClientIsServed();
+    void quietRequestOvertakesBacklog();
 };
 
 void tst_FaultFlood::secondClientIsServed_data()
@@ -91,6 +96,48 @@ void tst_FaultFlood::secondClientIsServed()
           "memory grew %lld kB",
           floodReads ? "reading" : "not reading", floodWrittenFirst, requestsFirst, floodAnsweredFirst, floodRequests,
           growth);
+}
+
+// A request that waits on a quiet connection beside another's backlog is delivered among the
+// backlog's first messages, not after the passes that deliver it.
+void tst_FaultFlood::quietRequestOvertakesBacklog()
+{
+    MivEngine engine;
+    MivController *ctrl = Connect(engine, ServerOption());
+    int connected = 0;
+    qint64 backlogDelivered = 0;
+    qint64 deliveredBefore = -1; // backlog messages delivered before the quiet connection's request
+    connect(ctrl, &MivController::OnMessage, this, [&](MivMessage *m) {
+        if (m->Kind() == MivMessageKind::Connected)
+            ++connected;
+        else if (m->Kind() == MivMessageKind::Request && m->Value().bstr().isEmpty())
+            ++backlogDelivered;
+        else if (m->Kind() == MivMessageKind::Request)
+            deliveredBefore = backlogDelivered;
+    });
+    const quint16 port = ctrl->localAddress().section(u':', -1).toUShort();
+    QTcpSocket flooder;
+    QTcpSocket quiet;
+    flooder.connectToHost(QHostAddress::LocalHost, port);
+    quiet.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(flooder.waitForConnected(kWaitMs) && quiet.waitForConnected(kWaitMs));
+    QDeadlineTimer deadline(kWaitMs);
+    while (connected < 2 && !deadline.hasExpired())
+        Pump(kPollMs);
+    QCOMPARE(connected, 2);
+
+    // Both wait in the system before the engine reads either.
+    flooder.write(QByteArray(kBacklog, '\r'));
+    quiet.write(kRequest);
+    for (QTcpSocket *socket : {&flooder, &quiet}) {
+        while (socket->bytesToWrite() > 0)
+            QVERIFY(socket->waitForBytesWritten(kWaitMs));
+    }
+    while ((deliveredBefore < 0 || backlogDelivered < kBacklog) && !deadline.hasExpired())
+        Pump(kPollMs);
+    QCOMPARE(backlogDelivered, kBacklog);
+    QVERIFY2(deliveredBefore >= 0 && deliveredBefore < KelDelivery::kInboxSize,
+             qPrintable(QStringLiteral("%1 backlog messages came first").arg(deliveredBefore)));
 }
 
 QTEST_GUILESS_MAIN(tst_FaultFlood)

@@ -301,3 +301,9 @@ void KelLink::finish()
     m_sink.linkClosed(*this);
     emit closed();
 }
+
+void KelLink::drainWaiting()
+{
+    if (!m_paused && !m_draining && !m_inputEnded && m_stream->pollInput())
+        drain();
+}

@@ -98,6 +98,9 @@ public:
     void waitAndDrain(int ms);
     // Reading stopped for want of room; drain() reads on.
     bool isPaused() const { return m_paused; }
+    // Drains what the system holds for the link now, before the event loop has told of it,
+    // unless reading is paused.
+    void drainWaiting();
     // Drops unread input and the partial frame.
     void clearInput();
     // Closes from this end, now, and reports the closing (once).

@@ -223,3 +223,12 @@ void KelSocketStream::abort()
     m_outAt = 0;
     m_input = false;
 }
+
+bool KelSocketStream::pollInput()
+{
+    if (m_input || m_fd < 0 || !m_endReason.isEmpty())
+        return m_input;
+    pollfd ready = {m_fd, POLLIN, 0};
+    m_input = ::poll(&ready, 1, 0) > 0; // an end or an error counts: read() finds it
+    return m_input;
+}

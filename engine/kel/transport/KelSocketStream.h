@@ -35,6 +35,7 @@ public:
     void flush() override;
     QString errorString() const override { return m_error; }
     void abort() override;
+    bool pollInput() override;
 
 private:
     void readable();

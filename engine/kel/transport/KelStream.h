@@ -24,6 +24,9 @@ public:
     // Waits up to ms for input, outside the event loop, and reads it: bytes read, 0 when none
     // came, -1 when the stream ended (ended() has been emitted).
     virtual qint64 waitAndRead(char *data, qint64 maxSize, int ms) = 0;
+    // Whether input waits, asking the system if need be (without waiting), before the event
+    // loop has told of it: read() would return bytes or find the end.
+    virtual bool pollInput() { return hasInput(); }
     // Writes now what the system takes without queueing: bytes written, possibly none.
     virtual qint64 writeNow(const char *data, qint64 size);
     // Queues bytes behind what is queued already and, unless asked to wait, starts writing

@@ -28,6 +28,16 @@ void KelWriteBatch::flush()
     }
 }
 
+KelWriteBatch::Bypass::Bypass() : m_saved(t_current)
+{
+    t_current = nullptr;
+}
+
+KelWriteBatch::Bypass::~Bypass()
+{
+    t_current = m_saved;
+}
+
 KelWriteBatch *KelWriteBatch::current()
 {
     return t_current;

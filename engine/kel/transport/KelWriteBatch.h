@@ -23,6 +23,20 @@ public:
     // Writes what the links queued so far; the batch goes on.
     void flush();
 
+    // While one exists, writes on this thread go out at once, as without a batch (behind what
+    // their link holds in the batch).
+    class Bypass
+    {
+    public:
+        Bypass();
+        ~Bypass();
+        Bypass(const Bypass &) = delete;
+        Bypass &operator=(const Bypass &) = delete;
+
+    private:
+        KelWriteBatch *m_saved;
+    };
+
 private:
     KelWriteBatch *m_outer;
     QList<QPointer<KelLink>> m_links;
