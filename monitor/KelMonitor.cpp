@@ -6,7 +6,6 @@
 #include "MonitorPair.h"
 
 #include <QList>
-#include <QPointer>
 
 #include <utility>
 
@@ -177,7 +176,12 @@ void KelMonitor::transportError(const QString &description)
 int KelMonitor::framesWanted(const KelLink &link) const
 {
     MonitorPair *pair = pairOf(link);
-    if (!pair || pair->takes(link))
+    if (!pair)
+        return 1;
+    // Read on once the copy has been framed: the pair does that in turns of its own.
+    if (pair->copyFull())
+        return 0;
+    if (pair->takes(link))
         return 1;
     pair->stalled(link);
     return 0;
@@ -185,33 +189,15 @@ int KelMonitor::framesWanted(const KelLink &link) const
 
 void KelMonitor::linkInputArrived(KelLink &link)
 {
-    // A turn may begin inside another's (a write there let a held-back link go on).
-    const KelLink *outer = std::exchange(m_turnLink, &link);
-    const qsizetype outerLeft = std::exchange(m_turnLeft, kTurnBytes);
     link.drain();
-    m_turnLink = outer;
-    m_turnLeft = outerLeft;
 }
 
 qsizetype KelMonitor::linkBytes(KelLink &link, const char *data, qsizetype size)
 {
-    qsizetype taken = size;
-    // Only the link whose turn it is keeps to the budget: another one read meanwhile is being
-    // closed, and what it holds would be lost, not read later.
-    if (&link == m_turnLink) {
-        taken = qMin(size, m_turnLeft);
-        m_turnLeft -= taken;
-        if (taken < size) {
-            // The rest waits for a later turn, read where the link paused.
-            QMetaObject::invokeMethod(this, [this, later = QPointer<KelLink>(&link)] {
-                if (later)
-                    linkInputArrived(*later);
-            }, Qt::QueuedConnection);
-        }
-    }
+    // Passed on whole, at once: a burst's copy is what waits for later turns.
     if (MonitorPair *pair = pairOf(link))
-        pair->pass(link, data, taken);
-    return taken;
+        pair->pass(link, data, size);
+    return size;
 }
 
 void KelMonitor::linkWritten(KelLink &link)

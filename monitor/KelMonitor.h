@@ -26,9 +26,6 @@ class KelMonitor : public QObject, private KelLinkSink
 {
     Q_OBJECT
 public:
-    // What one link passes in one turn of the event loop: the other pairs take their turns
-    // between, however much one side sends.
-    static constexpr qsizetype kTurnBytes = 512;
     explicit KelMonitor(QObject *parent = nullptr);
     ~KelMonitor() override;
 
@@ -83,6 +80,4 @@ private:
     MonitorStats m_stats;
     quint64 m_lastPair = 0;
     bool m_stopping = false;
-    const KelLink *m_turnLink = nullptr; // the link whose turn of the event loop it is
-    qsizetype m_turnLeft = 0;            // bytes it may still pass in this turn
 };

@@ -7,6 +7,7 @@
 #include "MonitorStats.h"
 
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -91,6 +92,7 @@ void MonitorPair::stalled(const KelLink &from)
 void MonitorPair::pass(KelLink &from, const char *data, qsizetype size)
 {
     const MonitorSide side = sideOf(from);
+    const MivTapTime at;
     KelLink *to = other(from);
     if (to && to->isOpen()) {
         try {
@@ -100,10 +102,49 @@ void MonitorPair::pass(KelLink &from, const char *data, qsizetype size)
             close(e.description());
         }
     }
-    observe(side, data, size);
+    // Once the pair has closed no later turn would frame the rest.
+    const qsizetype now = !m_queued.isEmpty() ? 0 : m_closed ? size : qMin(size, kCopyTurnBytes);
+    observe(side, data, now, at);
+    if (now < size) {
+        m_queued.append(side, data + now, size - now, at);
+        scheduleCopy();
+    }
 }
 
-void MonitorPair::observe(MonitorSide side, const char *data, qsizetype size)
+void MonitorPair::scheduleCopy()
+{
+    if (std::exchange(m_copyScheduled, true))
+        return;
+    QMetaObject::invokeMethod(this, &MonitorPair::copyTurn, Qt::QueuedConnection);
+}
+
+void MonitorPair::copyTurn()
+{
+    m_copyScheduled = false;
+    for (qsizetype left = kCopyTurnBytes; left > 0 && !m_queued.isEmpty();) {
+        const MonitorCopyQueue::Slice slice = m_queued.take(left);
+        left -= slice.bytes.size();
+        observe(slice.side, slice.bytes.constData(), slice.bytes.size(), slice.at);
+    }
+    if (!m_queued.isEmpty())
+        scheduleCopy();
+    for (const MonitorSide side : {MonitorSide::Host, MonitorSide::Device}) {
+        // Read on, as a turn of its own would: drain() asks again whether it may.
+        KelLink *from = link(side);
+        if (from && from->isPaused() && !copyFull())
+            from->drain();
+    }
+}
+
+void MonitorPair::copyAll()
+{
+    while (!m_queued.isEmpty()) {
+        const MonitorCopyQueue::Slice slice = m_queued.take(kCopyQueueBytes);
+        observe(slice.side, slice.bytes.constData(), slice.bytes.size(), slice.at);
+    }
+}
+
+void MonitorPair::observe(MonitorSide side, const char *data, qsizetype size, const MivTapTime &at)
 {
     QList<MonitorFramedCopy::Result> results;
     (side == MonitorSide::Host ? m_hostCopy : m_deviceCopy).feed(data, size, results);
@@ -114,6 +155,7 @@ void MonitorPair::observe(MonitorSide side, const char *data, qsizetype size)
         row.peer = m_name;
         row.text = std::move(result.event.text);
         row.wire = std::move(result.wire);
+        row.at = at;
         if (result.event.kind == KelFrameEvent::Error) {
             row.role = MonitorFrame::Error;
             m_stats.addError();
@@ -181,7 +223,8 @@ void MonitorPair::giveUpExpired(steady_clock::time_point at)
 
 void MonitorPair::expire()
 {
-    giveUpExpired(steady_clock::now());
+    // An answer may wait in the queued copy: what came after it has no bearing yet.
+    giveUpExpired(m_queued.oldest().value_or(steady_clock::now()));
     armExpiry();
 }
 
@@ -194,9 +237,11 @@ void MonitorPair::armExpiry()
     const auto deadline = m_pairing.nextDeadline();
     if (!deadline)
         return;
-    // A millisecond past the deadline: a request is given up once it has waited longer.
+    // A millisecond past the deadline: a request is given up once it has waited longer. Never
+    // at once: a deadline that has passed while its answer may wait in the queued copy is looked
+    // at again a millisecond later, not in a loop.
     const auto left = ceil<milliseconds>(*deadline - steady_clock::now()) + milliseconds(1);
-    m_expiry.start(int(qMax<qint64>(0, left.count())));
+    m_expiry.start(int(qMax<qint64>(1, left.count())));
 }
 
 KelLink *MonitorPair::written(KelLink &link)
@@ -215,6 +260,7 @@ KelLink *MonitorPair::written(KelLink &link)
 
 void MonitorPair::linkClosed(KelLink &link)
 {
+    copyAll();
     const MonitorSide side = sideOf(link);
     QString why = link.endReason();
     if (m_closing[Index(side)] && !m_closeWhy.isEmpty())
