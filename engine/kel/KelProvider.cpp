@@ -158,7 +158,7 @@ QString KelProvider::transact(const QString &request, int timeoutMs)
     throw MivError(MivCode::Timeout, QStringLiteral("Timeout: no answer within %1 ms").arg(timeoutMs));
 }
 
-void KelProvider::startTransact(const QString &request, int timeoutMs)
+void KelProvider::startTransact(const QString &request, int timeoutMs, int blockMs)
 {
     waitOutPending();
     if (timeoutMs <= 0)
@@ -172,19 +172,34 @@ void KelProvider::startTransact(const QString &request, int timeoutMs)
         link.request().startWaiting();
         m_pending = Pending{&link, request, timeoutMs, QDeadlineTimer(timeoutMs)};
     }
-    m_pendingTimer.start(timeoutMs);
+    if (blockMs <= 0) {
+        m_pendingTimer.start(timeoutMs);
+        return;
+    }
+    waitForPending(QDeadlineTimer(std::min(blockMs, timeoutMs)));
+    const KelLink *link = m_pending ? m_pending->link.data() : nullptr;
+    if (link && !link->isFinished() && !link->request().answered())
+        m_pendingTimer.start(int(qMax<qint64>(0, m_pending->deadline.remainingTime())));
+    else
+        settlePending(); // answered or closed: told from the event loop
 }
 
-void KelProvider::waitOutPending()
+void KelProvider::waitForPending(QDeadlineTimer until)
 {
     const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
     while (m_pending) {
         KelLink *link = m_pending->link;
-        const qint64 left = m_pending->deadline.remainingTime();
+        const qint64 left = std::min(m_pending->deadline.remainingTime(), until.remainingTime());
         if (!link || link->isFinished() || link->request().answered() || left <= 0)
             break;
         link->waitAndDrain(int(left));
     }
+}
+
+void KelProvider::waitOutPending()
+{
+    if (m_pending)
+        waitForPending(m_pending->deadline);
     settlePending();
 }
 
@@ -279,7 +294,9 @@ void KelProvider::linkReceived(KelLink &link, const QList<KelFrameEvent> &events
         link.setFrameSeq(++m_frameSeq);
         switch (link.request().route(event.text)) {
         case KelRequestState::Route::Answer:
-            if (m_pending && m_pending->link == &link)
+            // A call that waits for it settles it after the wait, once the frames read with
+            // it are posted: they are delivered before its outcome is told.
+            if (m_pending && m_pending->link == &link && m_syncCallDepth == 0)
                 settlePending();
             break;
         case KelRequestState::Route::Late:

@@ -54,9 +54,9 @@ QString MivController::transact(const QString &request, int timeoutMs)
     return m_provider->transact(request, timeoutMs);
 }
 
-void MivController::startTransact(const QString &request, int timeoutMs)
+void MivController::startTransact(const QString &request, int timeoutMs, int blockMs)
 {
-    m_provider->startTransact(request, timeoutMs);
+    m_provider->startTransact(request, timeoutMs, blockMs);
 }
 
 QString MivController::localAddress() const
