@@ -12,10 +12,6 @@ constexpr double kUsPerMs = 1000.0;
 constexpr double kP50 = 0.50;
 constexpr double kP99 = 0.99;
 const QString kTimeoutPrefix = QStringLiteral("Timeout: ");
-// Waiting in the event loop, the first milliseconds of a wait are spent in the request's call:
-// a device that answers at once needs no extra turn of the loop per request, and the window
-// still takes input between requests, well within a screen frame.
-constexpr int kBlockMs = 4;
 
 qint64 UsSince(Clock::time_point start)
 {
@@ -178,7 +174,7 @@ void PlanRunner::runRequest()
     m_sent = Clock::now();
     try {
         if (m_waitInEventLoop) {
-            m_controller->startTransact(m_send, m_plan.timeoutMs.value_or(0), kBlockMs);
+            m_controller->startTransact(m_send, m_plan.timeoutMs.value_or(0));
             m_awaiting = true;
             return;
         }

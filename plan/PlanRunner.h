@@ -17,8 +17,8 @@ class MivMessage;
 
 // Runs a plan on an open controller, one request per turn of the event loop. Each request goes
 // through the engine's synchronous path (bounded by the plan's timeout, else the connection's),
-// or, with waitInEventLoop(), leaves its wait to the event loop after a few milliseconds, so that
-// a window that runs the plan keeps painting and taking input while a device is silent.
+// or, with waitInEventLoop(), leaves its wait to the event loop, so that a window that runs the
+// plan keeps painting and taking input while a device is silent.
 //
 // A step's result comes out at the next turn, after the frames that arrived meanwhile: a frame
 // that answers no request (a second answer) fails the step before it. A step after the
