@@ -158,7 +158,7 @@ QString KelProvider::transact(const QString &request, int timeoutMs)
     throw MivError(MivCode::Timeout, QStringLiteral("Timeout: no answer within %1 ms").arg(timeoutMs));
 }
 
-void KelProvider::startTransact(const QString &request, int timeoutMs, int blockMs)
+void KelProvider::startTransact(const QString &request, int timeoutMs)
 {
     waitOutPending();
     if (timeoutMs <= 0)
@@ -172,34 +172,19 @@ void KelProvider::startTransact(const QString &request, int timeoutMs, int block
         link.request().startWaiting();
         m_pending = Pending{&link, request, timeoutMs, QDeadlineTimer(timeoutMs)};
     }
-    if (blockMs <= 0) {
-        m_pendingTimer.start(timeoutMs);
-        return;
-    }
-    waitForPending(QDeadlineTimer(std::min(blockMs, timeoutMs)));
-    const KelLink *link = m_pending ? m_pending->link.data() : nullptr;
-    if (link && !link->isFinished() && !link->request().answered())
-        m_pendingTimer.start(int(qMax<qint64>(0, m_pending->deadline.remainingTime())));
-    else
-        settlePending(); // answered or closed: told from the event loop
-}
-
-void KelProvider::waitForPending(QDeadlineTimer until)
-{
-    const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
-    while (m_pending) {
-        KelLink *link = m_pending->link;
-        const qint64 left = std::min(m_pending->deadline.remainingTime(), until.remainingTime());
-        if (!link || link->isFinished() || link->request().answered() || left <= 0)
-            break;
-        link->waitAndDrain(int(left));
-    }
+    m_pendingTimer.start(timeoutMs);
 }
 
 void KelProvider::waitOutPending()
 {
-    if (m_pending)
-        waitForPending(m_pending->deadline);
+    const QScopedValueRollback inSyncCall(m_syncCallDepth, m_syncCallDepth + 1);
+    while (m_pending) {
+        KelLink *link = m_pending->link;
+        const qint64 left = m_pending->deadline.remainingTime();
+        if (!link || link->isFinished() || link->request().answered() || left <= 0)
+            break;
+        link->waitAndDrain(int(left));
+    }
     settlePending();
 }
 
@@ -294,9 +279,7 @@ void KelProvider::linkReceived(KelLink &link, const QList<KelFrameEvent> &events
         link.setFrameSeq(++m_frameSeq);
         switch (link.request().route(event.text)) {
         case KelRequestState::Route::Answer:
-            // A call that waits for it settles it after the wait, once the frames read with
-            // it are posted: they are delivered before its outcome is told.
-            if (m_pending && m_pending->link == &link && m_syncCallDepth == 0)
+            if (m_pending && m_pending->link == &link)
                 settlePending();
             break;
         case KelRequestState::Route::Late:

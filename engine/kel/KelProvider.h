@@ -35,9 +35,8 @@ public:
     QString transact(const QString &request) override;
     QString transact(const QString &request, int timeoutMs) override;
     // Sends as transact() does and returns; the wait runs in the event loop and ends with the
-    // answer, the link's closing or a timer, whichever comes first. The first blockMs of it are
-    // spent in the call, as transact() waits.
-    void startTransact(const QString &request, int timeoutMs, int blockMs) override;
+    // answer, the link's closing or a timer, whichever comes first.
+    void startTransact(const QString &request, int timeoutMs) override;
     void send(const QString &text) override;
     // Drops unread input, partial frames and queued answers.
     void clear() override;
@@ -74,8 +73,6 @@ private:
     void announceOpened();
     // Blocks until the request of startTransact() has its outcome, within its own deadline.
     void waitOutPending();
-    // Blocks until that request is answered or its link closes, at most until the deadline.
-    void waitForPending(QDeadlineTimer until);
     // The pending request's outcome as it stands now, told from the event loop.
     void settlePending();
 

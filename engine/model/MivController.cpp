@@ -54,9 +54,9 @@ QString MivController::transact(const QString &request, int timeoutMs)
     return m_provider->transact(request, timeoutMs);
 }
 
-void MivController::startTransact(const QString &request, int timeoutMs, int blockMs)
+void MivController::startTransact(const QString &request, int timeoutMs)
 {
-    m_provider->startTransact(request, timeoutMs, blockMs);
+    m_provider->startTransact(request, timeoutMs);
 }
 
 QString MivController::localAddress() const

@@ -42,9 +42,7 @@ public:
     QString transact(const QString &request, int timeoutMs);
     // The same without blocking: the outcome comes as transactDone() from the event loop, so a
     // window stays answering while a device is silent. timeoutMs 0: the connection's Timeout.
-    // blockMs: how long the call itself may wait first, so that a quick answer needs no turn of
-    // the event loop; its outcome still comes as transactDone().
-    void startTransact(const QString &request, int timeoutMs = 0, int blockMs = 0);
+    void startTransact(const QString &request, int timeoutMs = 0);
 
     // Where this end is: "ip:port" of the listening server or the bound client socket, or the
     // serial device path. Lets tests find a port the system chose.

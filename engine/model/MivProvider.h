@@ -31,9 +31,8 @@ public:
     virtual QString transact(const QString &request, int timeoutMs) = 0;
     // One request whose wait is left to the event loop: sends it and returns. Its outcome comes
     // once, from the event loop, as transactDone(). A request made meanwhile, waiting or not,
-    // first waits out this one. Throws MivError when it cannot be sent. The call may wait up to
-    // the third argument's milliseconds itself; the outcome still comes from the event loop.
-    virtual void startTransact(const QString &, int, int)
+    // first waits out this one. Throws MivError when it cannot be sent.
+    virtual void startTransact(const QString &, int)
     {
         throw MivError(MivCode::NotImpl, QStringLiteral("This connection has no requests that wait in the event loop"));
     }

@@ -108,8 +108,6 @@ private slots:
     void peerClosesDuringRequest();
     void asyncSendAnswersAsMessages();
     void requestWaitingInTheEventLoop();
-    void framesWithTheAnswerComeBeforeItsOutcome_data();
-    void framesWithTheAnswerComeBeforeItsOutcome();
     void clearDropsQueuedAnswers();
     void sendQueueIsBounded();
     void requestBehindQueuedSendsGoesOut();
@@ -339,36 +337,6 @@ void tst_EngineTcp::requestWaitingInTheEventLoop()
     Pump(100);
     QCOMPARE(done.size(), 1);
     QVERIFY(log.valuesOfKind(MivMessageKind::Unsolicited).isEmpty());
-}
-
-void tst_EngineTcp::framesWithTheAnswerComeBeforeItsOutcome_data()
-{
-    QTest::addColumn<int>("blockMs"); // the part of the wait spent in the call
-    QTest::addColumn<int>("delayMs"); // before the device answers
-    QTest::newRow("in the event loop") << 0 << 0;
-    QTest::newRow("answered in the call") << 5000 << 0;
-    QTest::newRow("the call gives up first") << 1 << 200;
-}
-
-// A frame read with the answer of a request left to the event loop is delivered before
-// transactDone, however much of the wait the call spent itself.
-void tst_EngineTcp::framesWithTheAnswerComeBeforeItsOutcome()
-{
-    QFETCH(int, blockMs);
-    QFETCH(int, delayMs);
-    ScriptedPeer peer;
-    QVERIFY(peer.start({{delayMs, "0,8,first\r0,8,extra"}}));
-    MivEngine engine;
-    MivController *ctrl = Connect(engine, ClientOption(peer.port()));
-    MessageLog log(ctrl);
-    QStringList seenBefore;
-    QSignalSpy done(ctrl, &MivController::transactDone);
-    connect(ctrl, &MivController::transactDone, this,
-            [&] { seenBefore = log.valuesOfKind(MivMessageKind::Unsolicited); });
-    ctrl->startTransact(QStringLiteral("GET:A:1:X:"), 0, blockMs);
-    QVERIFY(done.wait());
-    QCOMPARE(done.constFirst(), (QVariantList{QStringLiteral("0,8,first"), 0, QString()}));
-    QCOMPARE(seenBefore, QStringList{QStringLiteral("0,8,extra")});
 }
 
 void tst_EngineTcp::peerClosesDuringRequest_data()
