@@ -1,6 +1,8 @@
 // A test plan of one-request steps against one kelpeer device over loopback, in one run:
 //  - kelpeer --plan against kelpeer --send of the same requests, each a process started the same
-//    way, so that what differs is the plan's judging and reporting;
+//    way; whole, and with what comes before the first request taken out of both (the start, the
+//    connection and the plan's reading), which is each process's time with the same arguments
+//    against a port where nothing listens: what differs then is the plan's judging and reporting;
 //  - the plan run in the main window's Test Plan pane against the plan runner alone on the same
 //    connection of the same window.
 //   bench_plan [steps, default 10000]
@@ -28,6 +30,7 @@ namespace {
 
 constexpr int kDefaultSteps = 10000;
 constexpr int kProcessWaitMs = 600000;
+constexpr quint16 kRefusedPort = 1; // nothing listens there: a client's connection is refused
 const QString kRequest = QStringLiteral("GET:A:1:X:");
 
 QString ClientOption(quint16 port)
@@ -43,15 +46,18 @@ QByteArray PlanText(int steps)
     return text;
 }
 
-// Milliseconds kelpeer takes with these arguments; negative when it failed.
-double KelpeerRun(const QStringList &args)
+// Milliseconds kelpeer takes with these arguments; negative when it failed or, with a refused
+// connection expected, did not fail with exitCode.
+double KelpeerRun(const QStringList &args, int exitCode = 0)
 {
     QProcess process;
     process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     QElapsedTimer clock;
     clock.start();
     process.start(QStringLiteral(KELPEER_PATH), args);
-    if (!process.waitForFinished(kProcessWaitMs) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+    if (!process.waitForFinished(kProcessWaitMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != exitCode)
         return -1;
     return double(clock.nsecsElapsed()) / 1e6;
 }
@@ -88,11 +94,24 @@ int main(int argc, char **argv)
         return 1;
     file.close();
 
-    const QString option = ClientOption(device.port());
     const QString count = QString::number(steps);
-    bool ok = PairedRun(PairedRow("plan of " + count.toStdString() + " steps: kelpeer --plan vs --send", "ms", Better::Lower),
-                        [&] { return KelpeerRun({"--option", option, "--plan", planPath}); },
-                        [&] { return KelpeerRun({"--option", option, "--send", kRequest, "--count", count}); });
+    const QStringList planArgs{"--plan", planPath};
+    const QStringList sendArgs{"--send", kRequest, "--count", count};
+    const QStringList live{"--option", ClientOption(device.port())};
+    const QStringList refused{"--option", ClientOption(kRefusedPort)};
+    PairedRow whole("plan of " + count.toStdString() + " steps: kelpeer --plan vs --send", "ms", Better::Lower);
+    PairedRow runs("plan of " + count.toStdString() + " steps: kelpeer --plan vs --send, the runs alone", "ms", Better::Lower);
+    bool ok = PairedRounds({&whole, &runs}, [&] {
+        const double planMs = KelpeerRun(live + planArgs);
+        const double sendMs = KelpeerRun(live + sendArgs);
+        const double planSetupMs = KelpeerRun(refused + planArgs, KelPeerExit::PlanBad);
+        const double sendSetupMs = KelpeerRun(refused + sendArgs, KelPeerExit::Failure);
+        if (std::min({planMs, sendMs, planSetupMs, sendSetupMs}) < 0)
+            return false;
+        whole.add(planMs, sendMs);
+        runs.add(planMs - planSetupMs, sendMs - sendSetupMs);
+        return true;
+    });
 
     ProcessEngine engine; // the process-wide engine the window connects through
     frmKELTester window;

@@ -1,6 +1,7 @@
 #include "Plan.h"
 
 #include <QHash>
+#include <QStringBuilder>
 #include <QStringList>
 
 namespace {
@@ -48,7 +49,9 @@ QString PlanStepName(const PlanStep &step, qsizetype index, const QString &send)
 {
     if (!step.name.isEmpty())
         return step.name;
-    return QStringLiteral("step %1: %2").arg(index + 1).arg(step.isPause() ? QStringLiteral("pause") : send);
+    // In one piece, not by arg(): a name for every step.
+    return QLatin1StringView("step ") % QString::number(index + 1) % QLatin1StringView(": ")
+           % (step.isPause() ? QStringLiteral("pause") : send);
 }
 
 QString FillPlanText(const QString &text, const QHash<QString, QString> &values)

@@ -59,7 +59,14 @@ struct DecidedRegex::Compiled
 {
     pcre2_code *code = nullptr;
     bool jit = false;
-    ~Compiled() { pcre2_code_free(code); }
+    // The pattern again, anchored at both ends as it is compiled, for whole-text matches: the
+    // compiled matcher takes anchors only that way. Null where that matcher cannot be had.
+    pcre2_code *whole = nullptr;
+    ~Compiled()
+    {
+        pcre2_code_free(code);
+        pcre2_code_free(whole);
+    }
 };
 
 DecidedRegex::DecidedRegex(const QString &pattern) : m_pattern(pattern)
@@ -76,6 +83,14 @@ DecidedRegex::DecidedRegex(const QString &pattern) : m_pattern(pattern)
     auto compiled = std::make_shared<Compiled>();
     compiled->code = code;
     compiled->jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
+    if (compiled->jit) {
+        compiled->whole = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.utf16()), PCRE2_SIZE(pattern.size()),
+                                        PCRE2_UTF | PCRE2_ANCHORED | PCRE2_ENDANCHORED, &error, &offset, nullptr);
+        if (compiled->whole && pcre2_jit_compile(compiled->whole, PCRE2_JIT_COMPLETE) != 0) {
+            pcre2_code_free(compiled->whole);
+            compiled->whole = nullptr;
+        }
+    }
     m_compiled = std::move(compiled);
 }
 
@@ -102,27 +117,30 @@ DecidedRegex::Result DecidedRegex::match(QStringView subject, Anchoring anchorin
     const QStringView text = valid.isNull() ? subject : QStringView(valid);
     const auto *units = reinterpret_cast<PCRE2_SPTR>(text.utf16());
     const auto length = PCRE2_SIZE(text.size());
-    const uint32_t options = anchoring == Anchoring::Whole ? PCRE2_ANCHORED | PCRE2_ENDANCHORED : 0;
+    // The text is valid UTF-16 by now: no second check.
+    const bool whole = anchoring == Anchoring::Whole;
+    pcre2_code *code = whole && m_compiled->whole ? m_compiled->whole : m_compiled->code;
+    const uint32_t options = PCRE2_NO_UTF_CHECK | (whole && !m_compiled->whole ? PCRE2_ANCHORED | PCRE2_ENDANCHORED : 0);
 
     std::unique_ptr<pcre2_match_data, decltype(&pcre2_match_data_free)> data(
-        pcre2_match_data_create_from_pattern(m_compiled->code, nullptr), &pcre2_match_data_free);
+        pcre2_match_data_create_from_pattern(code, nullptr), &pcre2_match_data_free);
     std::unique_ptr<pcre2_match_context, decltype(&pcre2_match_context_free)> context(
         pcre2_match_context_create(nullptr), &pcre2_match_context_free);
     pcre2_set_heap_limit(context.get(), kMaxHeapKiB);
     pcre2_set_match_limit(context.get(), kMaxSteps);
 
-    // The compiled matcher first (ENDANCHORED is not one it takes), then with a larger stack,
-    // then the interpreter, whose memory lives on the heap within the limit above.
+    // The compiled matcher first (anchors given at match time are not for it), then with a
+    // larger stack, then the interpreter, whose memory lives on the heap within the limit above.
     int rc = PCRE2_ERROR_JIT_STACKLIMIT;
-    if (m_compiled->jit && anchoring == Anchoring::Search) {
-        rc = pcre2_match(m_compiled->code, units, length, 0, options, data.get(), context.get());
+    if (m_compiled->jit && (!whole || m_compiled->whole)) {
+        rc = pcre2_match(code, units, length, 0, options, data.get(), context.get());
         if (rc == PCRE2_ERROR_JIT_STACKLIMIT) {
             pcre2_jit_stack_assign(context.get(), nullptr, BigJitStack());
-            rc = pcre2_match(m_compiled->code, units, length, 0, options, data.get(), context.get());
+            rc = pcre2_match(code, units, length, 0, options, data.get(), context.get());
         }
     }
     if (rc == PCRE2_ERROR_JIT_STACKLIMIT)
-        rc = pcre2_match(m_compiled->code, units, length, 0, options | PCRE2_NO_JIT, data.get(), context.get());
+        rc = pcre2_match(code, units, length, 0, options | PCRE2_NO_JIT, data.get(), context.get());
 
     if (rc == PCRE2_ERROR_NOMATCH) {
         result.outcome = Outcome::NoMatch;

@@ -1,5 +1,6 @@
 #include "PlanParser.h"
 #include "DecidedRegex.h"
+#include "PlanReport.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,6 +15,8 @@ private slots:
     void badFilesAreRefused();
     void matchesAreDecided_data();
     void matchesAreDecided();
+    void resultLines_data();
+    void resultLines();
 };
 
 void tst_PlanParse::badPlansAreRefused_data()
@@ -117,6 +120,40 @@ void tst_PlanParse::matchesAreDecided()
     QCOMPARE(int(result.outcome), outcome);
     QCOMPARE(result.captured.value(1), group);
     QCOMPARE(result.why.isEmpty(), result.outcome != DecidedRegex::Outcome::Undecided);
+}
+
+void tst_PlanParse::resultLines_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("passed");
+    QTest::addColumn<int>("repetitions"); // above 1: a repeat, with its percentiles
+    QTest::addColumn<QString>("line");
+
+    QTest::newRow("a default name ends in the request's colon") << "step 2: GET:A:1:X:" << true << 1
+                                                                << "PASS step 2: GET:A:1:X: 0.41 ms";
+    QTest::newRow("a name of its own") << "store 100" << true << 1 << "PASS store 100: 0.41 ms";
+    QTest::newRow("a failure") << "store 100" << false << 1 << "FAIL store 100: expected \"0\", got \"1\"";
+    QTest::newRow("a repeat whose name holds %2") << "at 100%2" << true << 50
+                                                  << "PASS at 100%2: 50 requests, p50 0.4 ms, p99 1.25 ms";
+}
+
+void tst_PlanParse::resultLines()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, passed);
+    QFETCH(int, repetitions);
+    QFETCH(QString, line);
+    PlanStepResult result;
+    result.name = name;
+    result.passed = passed;
+    result.reason = QStringLiteral("expected \"0\", got \"1\"");
+    result.us = 410;
+    result.repetitions = repetitions;
+    if (repetitions > 1) {
+        result.p50Ms = 0.4;
+        result.p99Ms = 1.25;
+    }
+    QCOMPARE(PlanResultLine(result), line);
 }
 
 QTEST_GUILESS_MAIN(tst_PlanParse)
