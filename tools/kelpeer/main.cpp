@@ -6,6 +6,7 @@
 #include "KelPlanRole.h"
 #include "MivError.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -27,8 +28,6 @@ void onSignal(int signal)
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-bool g_flushPosted = false;
-
 // One line whatever the text holds: see KelPeerText.h. Written out at once, or, when held,
 // with the other lines of the same turn of the event loop.
 void printLine(FILE *stream, const QString &line, bool hold = false)
@@ -38,30 +37,26 @@ void printLine(FILE *stream, const QString &line, bool hold = false)
     const QByteArray bytes = EscapeLine(line).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
-    if (!hold) {
+    if (!hold)
         std::fflush(stream);
-        return;
-    }
-    if (g_flushPosted)
-        return;
-    g_flushPosted = true;
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {
-        g_flushPosted = false;
-        std::fflush(stdout);
-        std::fflush(stderr);
-    }, Qt::QueuedConnection);
 }
 
 // Prints what the peer or the load run says and runs until it has finished. A monitor holds its
 // lines, errors too, for the turn: system calls for each frame of a pair would keep the other
-// pairs waiting.
+// pairs waiting. They go out when the event loop is about to wait: a flush posted for the turn
+// would wake it once more.
 template<typename Runner>
 int run(QCoreApplication &app, Runner &runner, bool holdLines = false)
 {
     QObject::connect(&runner, &Runner::output, &app,
                      [holdLines](const QString &line) { printLine(stdout, line, holdLines); });
-    if (holdLines)
+    if (holdLines) {
         std::setvbuf(stderr, nullptr, _IOFBF, BUFSIZ);
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, &app, [] {
+            std::fflush(stdout);
+            std::fflush(stderr);
+        });
+    }
     QObject::connect(&runner, &Runner::failure, &app,
                      [holdLines](const QString &line) { printLine(stderr, line, holdLines); });
     QObject::connect(&runner, &Runner::finished, &app, [](int code) { QCoreApplication::exit(code); });
