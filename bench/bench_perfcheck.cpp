@@ -18,8 +18,8 @@
 #include "MivVariable.h"
 #include "MivWorkspace.h"
 #include "Paired.h"
+#include "PeerOnItsThread.h"
 #include "PeerOptions.h"
-#include "PeerProcess.h"
 #include "PerfPlot.h"
 #include "PerfRun.h"
 #include "PerfStatsPanel.h"
@@ -192,12 +192,12 @@ int main(int argc, char **argv)
     const int cycles = argc > 1 ? std::clamp(QString::fromLocal8Bit(argv[1]).toInt(), 1, 65535) : kDefaultCycles;
     ProcessEngine engine;
 
-    PeerProcess device;
-    if (!device.start({QStringLiteral("--option"), EtherServerOption(0)})) {
+    PeerOnItsThread device({QStringLiteral("--option"), EtherServerOption(0)});
+    const quint16 port = device.port();
+    if (port == 0) {
         std::fprintf(stderr, "kelpeer did not start (%s)\n", qPrintable(PeerProcess::program()));
         return 1;
     }
-    const quint16 port = device.port();
 
     int status = 0;
     try {
@@ -265,6 +265,5 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(e.description()));
         status = 1;
     }
-    device.stop();
     return status;
 }
