@@ -36,6 +36,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include <unistd.h>
@@ -53,6 +54,8 @@ constexpr int kTimeoutMs = 5000;
 constexpr int kPaintWaitMs = 10;
 // Runs of each side per round, taking turns.
 constexpr int kTurns = 3;
+// The room the window's statistics pane has at its default size.
+constexpr QSize kStatisticsSize{560, 520};
 
 // Shows the widget and returns once it has painted: its first paint is no part of a run.
 void ShowPainted(QWidget &widget)
@@ -108,10 +111,17 @@ struct Timing
 Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
 {
     PerfStatistics figures;
-    PerfStatsPanel panel;
-    PerfPlot plot;
-    ShowPainted(panel);
-    ShowPainted(plot);
+    // The panel over the plot, with the room the window gives them: a panel shown on its own
+    // grows with its figures' text, and a window that grows is repainted whole at each update.
+    QWidget pane;
+    auto *panel = new PerfStatsPanel(&pane);
+    auto *plot = new PerfPlot(&pane);
+    auto *column = new QVBoxLayout(&pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(panel);
+    column->addWidget(plot, 1);
+    pane.resize(kStatisticsSize.expandedTo(pane.sizeHint()));
+    ShowPainted(pane);
     // The variable written and read, and a window that only shows the figures.
     struct Cycles : PerfTarget, PerfObserver
     {
@@ -134,7 +144,7 @@ Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
             panel.showFigures(figures.figures());
             plot.showProgress(figures);
         }
-    } cycle(variable, figures, panel, plot);
+    } cycle(variable, figures, *panel, *plot);
     PerfRun run(cycle, cycle, statistics ? &figures : nullptr);
     PerfPlan plan;
     plan.mode = ModeWriteRead;
