@@ -54,8 +54,6 @@ constexpr int kTimeoutMs = 5000;
 constexpr int kPaintWaitMs = 10;
 // Runs of each side per round, taking turns.
 constexpr int kTurns = 3;
-// The room the window's statistics pane has at its default size.
-constexpr QSize kStatisticsSize{560, 520};
 
 // Shows the widget and returns once it has painted: its first paint is no part of a run.
 void ShowPainted(QWidget &widget)
@@ -120,7 +118,7 @@ Timing CycleRun(MivVariable *variable, int cycles, bool statistics)
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(panel);
     column->addWidget(plot, 1);
-    pane.resize(kStatisticsSize.expandedTo(pane.sizeHint()));
+    pane.resize(QSize(frmPerfChk::kStatisticsWidth, frmPerfChk::kStatisticsHeight).expandedTo(pane.sizeHint()));
     ShowPainted(pane);
     // The variable written and read, and a window that only shows the figures.
     struct Cycles : PerfTarget, PerfObserver

@@ -38,6 +38,10 @@ class frmPerfChk : public QDialog, private PerfTarget, private PerfObserver
 {
     Q_OBJECT
 public:
+    // The least room the statistics pane gets: the latency table and the plot's axes.
+    static constexpr int kStatisticsWidth = 560;
+    static constexpr int kStatisticsHeight = 520;
+
     explicit frmPerfChk(QWidget *parent = nullptr); // Load
     ~frmPerfChk() override;
 
